@@ -1,0 +1,82 @@
+// The main window: owns every piece of state of the application and routes the
+// menu commands.
+#pragma once
+
+#include "accel/accelerator.h"
+#include "accel/board_type.h"
+#include "app/background_runner.h"
+#include "description/nn_description.h"
+#include "results/nn_results.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QProgressBar;
+class QScrollArea;
+
+class VRAXGUI : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    VRAXGUI();
+    ~VRAXGUI() override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // Menu commands.
+    void openBoard();
+    void openDescription();
+    void openPicture();
+    void run();
+    void runAuto();
+    void showAbout();
+
+    // Menu states and the status line, derived from the members below.
+    void updateStatus();
+    // Runs board work on a worker thread; see runInBackground().
+    void runInBackground(BackgroundTask task);
+    // Waits until every unit of every session has finished its frame.
+    void waitForAllUnits();
+
+    NnDescription description;
+    ModelDims modelDims;
+    BoardType boardType = BoardType::Simulator;
+    std::uint32_t boardIndex = 0;
+    std::uint32_t parallelCount = 0; // 0: one board; else all boards of boardType
+    QString descriptionPath;         // empty while no description is open
+    QStringList pictureList;
+    QString picturePath;
+    QImage picture;                 // the current picture at the network input size
+    std::vector<float> inputTensor; // the network input made from picture
+    double frameTime = 0.0;         // seconds
+    double boardFps = 0.0;          // as the runtime reports it
+    bool autoRunning = false;
+    QLabel *pictureLabel = nullptr;
+    QLabel *statusLabel = nullptr;
+    QScrollArea *scrollArea = nullptr;
+    QProgressBar *progressBar = nullptr;
+    QAction *openBoardAct = nullptr;
+    QAction *openDescriptionAct = nullptr;
+    QAction *openPictureAct = nullptr;
+    QAction *runAct = nullptr;
+    QAction *runAutoAct = nullptr;
+    QAction *aboutAct = nullptr;
+    std::unique_ptr<NnResults> resultView;
+    std::vector<RuntimeHandle> sessions; // one per board in use
+    ModelInfo modelInfo{};
+    std::uint64_t nextPicture = 0; // index into pictureList of the next Run
+
+    friend struct VRAXGUITestAccess;
+};

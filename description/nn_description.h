@@ -1,0 +1,41 @@
+// The NN description: which model to load, how a picture becomes its input
+// and how its outputs are read.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Channel order of the input tensor, or one grey value per pixel.
+enum class InputFormat : std::uint32_t {
+    Rgb = 0,
+    Rbg = 1,
+    Grb = 2,
+    Gbr = 3,
+    Brg = 4,
+    Bgr = 5,
+    Intensity = 6,
+};
+
+enum class NetworkKind : std::uint32_t {
+    Classifier = 0,
+    Yolo2 = 1,
+    Yolo3 = 2,
+    Yolo5 = 3,
+    Unet = 4,
+};
+
+// Field names follow the element names of the description file.
+struct NnDescription
+{
+    std::string model; // absolute path, UTF-8
+    InputFormat format = InputFormat::Rgb;
+    std::array<double, 3> divider{}; // per channel: red, green, blue
+    std::array<double, 3> adder{};
+    NetworkKind neural_network = NetworkKind::Classifier;
+    std::vector<std::string> labels; // UTF-8
+    std::vector<double> yolo_anchors; // consecutive (width, height) pairs
+    double yolo_confidence_threshold = 0.0;
+    double yolo_iou_threshold = 0.0;
+};

@@ -1,0 +1,7 @@
+#!/bin/sh
+# Builds VRAX GUI with warnings as errors and runs every test suite headless.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/build.sh -DVRAX_WERROR=ON -DVRAX_BUILD_TESTS=ON
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure --timeout 600

@@ -1,0 +1,148 @@
+// The background runner: work on a worker thread, events on the GUI thread,
+// the worker's failure rethrown on the GUI thread.
+#include "app/background_runner.h"
+
+#include <QApplication>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QTimer>
+#include <QtTest>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+struct CustomFailure : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+void sleepFor(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Samples the widgets' states from the GUI thread while a task runs.
+struct StateSampler
+{
+    QWidget *menuBar;
+    QWidget *indicator;
+    bool menuBarEverEnabled = false;
+    bool indicatorEverVisible = false;
+    int samples = 0;
+    QTimer timer;
+
+    StateSampler(QWidget *menuBar, QWidget *indicator) : menuBar(menuBar), indicator(indicator)
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            ++samples;
+            menuBarEverEnabled |= this->menuBar->isEnabled();
+            indicatorEverVisible |= this->indicator->isVisible();
+        });
+        timer.start(10);
+    }
+};
+
+} // namespace
+
+class BackgroundRunnerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void busyIndicatorAppearsOnlyForLongTasks_data();
+    void busyIndicatorAppearsOnlyForLongTasks();
+    void taskFailureCrossesToTheGuiThreadUnchanged();
+    void emptyTaskIsABadFunctionCall();
+    void taskEffectsAreVisibleAfterReturn();
+
+private:
+    QWidget *window = nullptr;
+    QMenuBar *menuBar = nullptr;
+    QProgressBar *indicator = nullptr;
+};
+
+void BackgroundRunnerTest::init()
+{
+    window = new QWidget;
+    menuBar = new QMenuBar(window);
+    indicator = new QProgressBar(window);
+    indicator->setVisible(false);
+    window->show();
+}
+
+void BackgroundRunnerTest::cleanup()
+{
+    delete window;
+}
+
+void BackgroundRunnerTest::busyIndicatorAppearsOnlyForLongTasks_data()
+{
+    QTest::addColumn<int>("taskMs");
+    QTest::addColumn<bool>("indicatorShown");
+    QTest::newRow("0.1 s task") << 100 << false;
+    QTest::newRow("0.5 s task") << 500 << true;
+}
+
+void BackgroundRunnerTest::busyIndicatorAppearsOnlyForLongTasks()
+{
+    QFETCH(int, taskMs);
+    QFETCH(bool, indicatorShown);
+
+    StateSampler sampler(menuBar, indicator);
+    runInBackground([taskMs] { sleepFor(taskMs); }, menuBar, indicator);
+
+    // The samples prove that the GUI thread kept processing timer events.
+    QVERIFY(sampler.samples > 0);
+    QVERIFY(!sampler.menuBarEverEnabled);
+    QCOMPARE(sampler.indicatorEverVisible, indicatorShown);
+    QVERIFY(!indicator->isVisible());
+    QVERIFY(menuBar->isEnabled());
+}
+
+void BackgroundRunnerTest::taskFailureCrossesToTheGuiThreadUnchanged()
+{
+    std::thread::id workerThread;
+    try {
+        runInBackground(
+            [&workerThread] {
+                workerThread = std::this_thread::get_id();
+                sleepFor(300);
+                throw CustomFailure("board on fire");
+            },
+            menuBar, indicator);
+        QFAIL("the task's failure was not rethrown");
+    } catch (const CustomFailure &failure) {
+        QCOMPARE(QString(failure.what()), QString("board on fire"));
+        QVERIFY(menuBar->isEnabled());
+        QVERIFY(!indicator->isVisible());
+    }
+    QVERIFY(workerThread != std::this_thread::get_id());
+}
+
+void BackgroundRunnerTest::emptyTaskIsABadFunctionCall()
+{
+    QVERIFY_EXCEPTION_THROWN(runInBackground(BackgroundTask(), menuBar, indicator), std::bad_function_call);
+    QVERIFY(menuBar->isEnabled());
+}
+
+void BackgroundRunnerTest::taskEffectsAreVisibleAfterReturn()
+{
+    // Many short tasks in a row: each result is seen on return, and no
+    // wake-up of a finished task leaks into the next one.
+    int total = 0;
+    for (int i = 1; i <= 200; ++i) {
+        int result = 0;
+        runInBackground([&result, i] { result = i; }, menuBar, indicator);
+        QCOMPARE(result, i);
+        total += result;
+    }
+    QCOMPARE(total, 200 * 201 / 2);
+}
+
+QTEST_MAIN(BackgroundRunnerTest)
+#include "background_runner_test.moc"

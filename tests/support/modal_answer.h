@@ -1,0 +1,19 @@
+// Answers the modal dialog that the code under test is about to open.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QWidget;
+
+// Once a modal widget is active, calls answer with it (on the GUI thread).
+// Polls every few milliseconds from a timer, for at most timeoutMs.
+void answerNextModal(std::function<void(QWidget *)> answer, int timeoutMs = 10000);
+
+// Answers the next file dialog with the given paths (one or several).
+void answerNextFileDialog(const QStringList &paths);
+
+// Presses the default button of the next message box and keeps its text.
+void acceptNextMessageBox(QString *title = nullptr, QString *text = nullptr);
