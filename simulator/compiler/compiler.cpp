@@ -93,9 +93,13 @@ ModelContainer compileOnnx(bool multiFlag, const void *onnx, std::uint32_t onnxB
     const OnnxGraphInfo graph = readOnnxGraph(onnx, onnxBytes);
     checkOutputCount(graph.outputs.size());
 
+    const auto *bytes = graph.mendedModel.empty()
+                            ? static_cast<const std::uint8_t *>(onnx)
+                            : reinterpret_cast<const std::uint8_t *>(graph.mendedModel.data());
+    const std::size_t byteCount = graph.mendedModel.empty() ? onnxBytes : graph.mendedModel.size();
     cv::dnn::Net net;
     try {
-        net = cv::dnn::readNetFromONNX(static_cast<const char *>(onnx), onnxBytes);
+        net = cv::dnn::readNetFromONNX(reinterpret_cast<const char *>(bytes), byteCount);
     } catch (const cv::Exception &error) {
         const EngineFailure failure = explainEngineFailure(error);
         if (failure.unsupportedOperation) {
@@ -123,8 +127,7 @@ ModelContainer compileOnnx(bool multiFlag, const void *onnx, std::uint32_t onnxB
     model.outputs = runProbe(net, graph.inputs[0], graph.outputs, [&graph](const std::string &layer) {
         return describeOnnxLayer(graph, layer);
     });
-    const auto *bytes = static_cast<const std::uint8_t *>(onnx);
-    model.network.assign(bytes, bytes + onnxBytes);
+    model.network.assign(bytes, bytes + byteCount);
     return model;
 }
 

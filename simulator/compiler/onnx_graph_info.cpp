@@ -105,6 +105,23 @@ OnnxGraphInfo readOnnxGraph(const void *data, std::size_t size)
     if (info.outputs.empty())
         throw CompileError(VRAX_COMPILER_RESULT_INVALID_MODEL, "the ONNX graph has no output");
 
+    // Exporters may leave an output's shape open; the engine insists on one
+    // being declared but works out the real shape itself, so an empty one will do.
+    bool mended = false;
+    for (onnx::ValueInfoProto &value : *model.mutable_graph()->mutable_output()) {
+        onnx::TypeProto_Tensor *tensor = value.mutable_type()->mutable_tensor_type();
+        if (!tensor->has_shape()) {
+            tensor->mutable_shape();
+            mended = true;
+        }
+        if (!tensor->has_elem_type()) {
+            tensor->set_elem_type(onnx::TensorProto_DataType_FLOAT);
+            mended = true;
+        }
+    }
+    if (mended)
+        info.mendedModel = model.SerializeAsString();
+
     for (const onnx::NodeProto &node : graph.node())
         info.nodes.push_back({node.name(), node.op_type(), node.output_size() > 0 ? node.output(0) : ""});
     return info;

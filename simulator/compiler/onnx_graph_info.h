@@ -20,6 +20,9 @@ struct OnnxGraphInfo
     std::vector<ModelTensor> inputs;
     std::vector<std::string> outputs;
     std::vector<OnnxNodeInfo> nodes;
+    // The model re-encoded when it had to be mended for the engine (outputs
+    // declared without a shape, which the engine refuses); empty otherwise.
+    std::string mendedModel;
 };
 
 // Reads the graph; throws CompileError (INVALID_MODEL for a file that is not
