@@ -1,27 +1,52 @@
 #include "network_probe.h"
 
-#include <regex>
+
+namespace {
+
+// The text between open and close after position from, or empty.
+std::string between(const std::string &text, const std::string &open, const std::string &close,
+                    std::size_t from = 0)
+{
+    const std::size_t start = text.find(open, from);
+    if (start == std::string::npos)
+        return std::string();
+    const std::size_t end = text.find(close, start + open.size());
+    if (end == std::string::npos)
+        return std::string();
+    return text.substr(start + open.size(), end - start - open.size());
+}
+
+} // namespace
 
 EngineFailure explainEngineFailure(const cv::Exception &error)
 {
     EngineFailure failure;
     const std::string text = error.what();
 
-    static const std::regex nodePattern(R"(Node \[([^@\]]*)(@[^\]]*)?\]:\(([^)]*)\))");
-    std::smatch node;
-    if (std::regex_search(text, node, nodePattern)) {
-        failure.layerType = node[1];
-        failure.layerName = node[3];
+    // The ONNX importer wraps its causes in "Node [Type@domain]:(layer name) parse error".
+    const std::string nodeType = between(text, "Node [", "]");
+    if (!nodeType.empty()) {
+        failure.layerType = nodeType.substr(0, nodeType.find('@'));
+        failure.layerName = between(text, "]:(", ")", text.find("Node ["));
     }
-    // The innermost "error: (code:kind) explanation in function" holds the cause.
-    static const std::regex causePattern(R"(error: \((-?[0-9]+):[^)]*\) ([^\n]*?)(?: in function [^\n]*)?(?:\n|$))");
+    // Each level reads "error: (code:kind) explanation in function 'name'";
+    // the innermost level holds the cause.
     std::string lastCode;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), causePattern);
-         it != std::sregex_iterator(); ++it) {
-        const std::string cause = (*it)[2];
+    for (std::size_t at = text.find("error: ("); at != std::string::npos; at = text.find("error: (", at + 1)) {
+        const std::size_t codeEnd = text.find(':', at + 8);
+        const std::size_t kindEnd = text.find(") ", at + 8);
+        if (codeEnd == std::string::npos || kindEnd == std::string::npos)
+            break;
+        std::size_t causeEnd = text.find('\n', kindEnd);
+        if (causeEnd == std::string::npos)
+            causeEnd = text.size();
+        std::string cause = text.substr(kindEnd + 2, causeEnd - kindEnd - 2);
+        const std::size_t function = cause.rfind(" in function ");
+        if (function != std::string::npos)
+            cause.erase(function);
         if (!cause.empty() && cause.find("error: (") == std::string::npos) {
             failure.reason = cause;
-            lastCode = (*it)[1];
+            lastCode = text.substr(at + 8, codeEnd - at - 8);
         }
     }
     if (failure.reason.empty())
@@ -33,11 +58,10 @@ EngineFailure explainEngineFailure(const cv::Exception &error)
                                    || text.find("nsupported") != std::string::npos
                                    || lastCode == notImplemented
                                    || error.code == cv::Error::StsNotImplemented;
-    static const std::regex createPattern(R"(Can't create layer \"([^\"]*)\" of type \"([^\"]*)\")");
-    std::smatch create;
-    if (std::regex_search(text, create, createPattern)) {
-        failure.layerName = create[1];
-        failure.layerType = create[2];
+    const std::size_t create = text.find("Can't create layer \"");
+    if (create != std::string::npos) {
+        failure.layerName = between(text, "layer \"", "\"", create);
+        failure.layerType = between(text, "of type \"", "\"", create);
     }
     return failure;
 }
