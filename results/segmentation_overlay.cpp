@@ -1,5 +1,7 @@
 #include "results/segmentation_overlay.h"
 
+#include "results/vector_state.h"
+
 #include <QImage>
 #include <QRandomGenerator>
 
@@ -69,6 +71,9 @@ void paintSegmentation(QImage &picture, const std::vector<float> &values, const 
     if (picture.format() != QImage::Format_RGB32 && picture.format() != QImage::Format_ARGB32
         && picture.format() != QImage::Format_ARGB32_Premultiplied)
         picture = picture.convertToFormat(QImage::Format_RGB32);
+
+    picture.bits(); // copies shared pixels now, before the loop
+    clearUpperVectorState();
 
     const std::uint64_t pictureWidth = std::uint64_t(picture.width());
     const std::uint64_t pictureHeight = std::uint64_t(picture.height());

@@ -1,5 +1,7 @@
 #include "results/yolo_decoder.h"
 
+#include "results/vector_state.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -37,6 +39,18 @@ double sigmoid(double value)
 double objectnessProbability(float score)
 {
     return 1.0 / (1.0 + double(std::exp(-score)));
+}
+
+// A raw objectness score below this value cannot give a probability above
+// the threshold: the margin of 1e-3 is thousands of times the error of the
+// single-precision exponential, so skipping such anchors without computing
+// their probability changes no result. Outside the range where that bound is
+// safe, no anchor is skipped early.
+double objectnessCutoff(double threshold)
+{
+    if (!(threshold >= 1e-30 && threshold <= 1.0 - 1e-12))
+        return -std::numeric_limits<double>::infinity();
+    return std::log(threshold / (1.0 - threshold)) - 1e-3;
 }
 
 // Truncates toward zero. A NaN edge has no place and becomes 0; edges beyond
@@ -167,8 +181,10 @@ void setRectangle(Detection &detection, const Edges &edges, const QSize &picture
 void decodeOutput(const std::vector<float> &values, const TensorDims &dims, const OutputLayout &layout,
                   const QSize &pictureSize, std::vector<Detection> &candidates)
 {
+    clearUpperVectorState();
     const std::uint64_t fields = layout.classCount + boxFields;
     const bool useSoftmax = layout.kind == NetworkKind::Yolo2;
+    const double cutoff = objectnessCutoff(layout.threshold);
     for (std::uint64_t row = 0; row < dims.height; ++row) {
         for (std::uint64_t column = 0; column < dims.width; ++column) {
             const std::uint64_t cell = (row * dims.width + column) * dims.depth;
@@ -181,6 +197,8 @@ void decodeOutput(const std::vector<float> &values, const TensorDims &dims, cons
                 const float *raw = values.data() + at;
                 // confidence = P * p <= P: an anchor whose objectness cannot
                 // pass the threshold needs no class scores.
+                if (double(raw[4]) < cutoff)
+                    continue;
                 const double objectness = objectnessProbability(raw[4]);
                 if (!(objectness > layout.threshold))
                     continue;
@@ -201,8 +219,21 @@ void decodeOutput(const std::vector<float> &values, const TensorDims &dims, cons
     }
 }
 
+// Overlap area of two boxes, in double so that no sum can overflow.
+inline double overlapArea(const Detection &a, const Detection &b)
+{
+    const double overlapWidth =
+        std::min(double(a.x) + a.width, double(b.x) + b.width) - std::max(double(a.x), double(b.x));
+    const double overlapHeight =
+        std::min(double(a.y) + a.height, double(b.y) + b.height) - std::max(double(a.y), double(b.y));
+    if (overlapWidth <= 0.0 || overlapHeight <= 0.0)
+        return 0.0;
+    return overlapWidth * overlapHeight;
+}
+
 void suppressOverlaps(std::vector<Detection> &candidates, double iouThreshold, std::vector<Detection> &kept)
 {
+    clearUpperVectorState();
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const Detection &current = candidates[i];
         if (current.classIndex == -1)
@@ -213,7 +244,7 @@ void suppressOverlaps(std::vector<Detection> &candidates, double iouThreshold, s
             Detection &other = candidates[j];
             if (other.classIndex == -1)
                 continue; // already suppressed: marking it again changes nothing
-            const double overlap = intersectionArea(current, other);
+            const double overlap = overlapArea(current, other);
             const double otherArea = double(other.width) * double(other.height);
             // Both areas and the overlap zero give NaN, which suppresses nothing.
             if (overlap / (otherArea + currentArea - overlap) > iouThreshold)
@@ -291,11 +322,5 @@ std::vector<Detection> decodeDetections(const OutputBuffers &outputs, const std:
 
 double intersectionArea(const Detection &a, const Detection &b)
 {
-    const double overlapWidth =
-        std::min(double(a.x) + a.width, double(b.x) + b.width) - std::max(double(a.x), double(b.x));
-    const double overlapHeight =
-        std::min(double(a.y) + a.height, double(b.y) + b.height) - std::max(double(a.y), double(b.y));
-    if (overlapWidth <= 0.0 || overlapHeight <= 0.0)
-        return 0.0;
-    return overlapWidth * overlapHeight;
+    return overlapArea(a, b);
 }

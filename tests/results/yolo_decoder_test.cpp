@@ -361,6 +361,36 @@ TEST(YoloDecoder, ReadsOnlyWhatTheBuffersHold)
     EXPECT_TRUE(shortBuffer.decode().empty());
 }
 
+// Objectness scores around the one whose probability equals the threshold:
+// skipping hopeless anchors early must decide exactly as computing them would.
+TEST(YoloDecoder, DecidesLikeAPlainDecodeNearTheThreshold)
+{
+    for (double threshold : {1e-6, 0.25, 0.5, 0.9, 0.999999}) {
+        const float boundary = float(std::log(threshold / (1.0 - threshold)));
+        std::vector<float> scores;
+        for (int step = -100; step < 100; ++step) {
+            float score = boundary;
+            for (int i = 0; i < std::abs(step); ++i)
+                score = std::nextafter(score, step < 0 ? -1e30f : 1e30f);
+            scores.push_back(score);
+        }
+        for (int j = -20; j <= 20; ++j)
+            scores.push_back(boundary + 1e-3f * float(j) / 10.0f);
+        Heads heads(NetworkKind::Yolo2, 1, {0.01, 0.01});
+        heads.description.yolo_confidence_threshold = threshold;
+        heads.description.yolo_iou_threshold = 1.0; // keep every box
+        heads.addOutput(std::uint32_t(scores.size()), 1, 1);
+        for (std::size_t c = 0; c < scores.size(); ++c)
+            heads.set(0, 0, std::uint32_t(c), 0, {0, 0, 0, 0, scores[c], 0});
+        const auto expected = referenceDecode(heads.outputs, heads.dims, 0, 0, 4096, 4096, heads.description);
+        const auto found = heads.decode();
+        ASSERT_EQ(found.size(), expected.size()) << threshold;
+        ASSERT_FALSE(found.empty()) << threshold;
+        for (std::size_t i = 0; i < found.size(); ++i)
+            EXPECT_EQ(found[i].x, expected[i].x) << threshold;
+    }
+}
+
 // The decoder's shortcuts (skipping hopeless anchors, no per-anchor work
 // buffers) must not change a single result.
 TEST(YoloDecoder, MatchesAPlainDecodeOnRandomOutputs)
