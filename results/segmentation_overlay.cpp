@@ -21,6 +21,15 @@ int pixelColour(const float *values, std::uint32_t depth)
     for (std::uint32_t c = 1; c < depth; ++c)
         if (values[c] > largest)
             largest = values[c];
+    // The log-probability of a class is at most its distance to the largest
+    // value, and e^-0.75 < 0.47: a pixel whose foreground classes all lie
+    // further below cannot be painted, and needs no exponentials.
+    bool contender = false;
+    for (std::uint32_t c = 1; c < depth && !contender; ++c)
+        contender = double(values[c] - largest) >= -0.75;
+    if (!contender)
+        return noClass;
+
     double sum = 0.0;
     for (std::uint32_t c = 0; c < depth; ++c)
         sum += std::exp(values[c] - largest); // single-precision exponential
@@ -30,7 +39,7 @@ int pixelColour(const float *values, std::uint32_t depth)
     for (std::uint32_t c = 1; c < depth; ++c) {
         const double logProbability = double(values[c] - largest) - logSum;
         if (logProbability < -0.75)
-            continue; // e^-0.75 < 0.47: cannot exceed one half
+            continue; // cannot exceed one half, as above
         if (float(std::exp(logProbability)) > 0.5f)
             colour = int(c - 1);
     }

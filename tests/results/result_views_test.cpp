@@ -14,7 +14,9 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include <cmath>
 #include <limits>
+#include <random>
 #include <stdexcept>
 
 Q_DECLARE_METATYPE(NetworkKind)
@@ -116,6 +118,7 @@ private slots:
     void detectionsAreDrawnOnACopyOfThePicture();
     void segmentationPaintsForegroundPixels_data();
     void segmentationPaintsForegroundPixels();
+    void segmentationMatchesAPlainSoftmax();
     void segmentationViewPaintsTheWindowPicture();
 };
 
@@ -424,6 +427,42 @@ void ResultViewsTest::segmentationPaintsForegroundPixels()
     const std::vector<QRgb> colours{qRgb(200, 0, 0), qRgb(0, 200, 0)};
     paintSegmentation(picture, std::vector<float>(values.begin(), values.end()), {dims[0], dims[1], dims[2]}, colours);
     QCOMPARE(paintedPixels(picture, background, colours), painted);
+}
+
+// The overlay's shortcuts (pixels that cannot reach one half skip the
+// exponentials) must paint exactly what a plain per-pixel softmax paints.
+void ResultViewsTest::segmentationMatchesAPlainSoftmax()
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> score(-3.0f, 3.0f);
+    for (std::uint32_t depth : {2u, 3u, 5u}) {
+        const int size = 24;
+        std::vector<float> values(std::size_t(size * size) * depth);
+        for (float &v : values)
+            v = score(random);
+        const QRgb background = qRgb(1, 2, 3);
+        std::vector<QRgb> colours;
+        QString expected;
+        for (std::uint32_t c = 1; c < depth; ++c)
+            colours.push_back(qRgb(int(40 * c), 0, 0));
+        for (int pixel = 0; pixel < size * size; ++pixel) {
+            const float *v = &values[std::size_t(pixel) * depth];
+            const float m = *std::max_element(v, v + depth);
+            double sum = 0.0;
+            for (std::uint32_t c = 0; c < depth; ++c)
+                sum += std::exp(v[c] - m);
+            QChar painted = QLatin1Char('.');
+            for (std::uint32_t c = 1; c < depth; ++c)
+                if (float(std::exp(double(v[c] - m) - std::log(sum))) > 0.5f)
+                    painted = QChar('0' + int(c - 1));
+            expected += painted;
+        }
+        QImage picture(size, size, QImage::Format_RGB32);
+        picture.fill(background);
+        paintSegmentation(picture, values, {std::uint32_t(size), std::uint32_t(size), depth}, colours);
+        QCOMPARE(paintedPixels(picture, background, colours), expected);
+        QVERIFY(expected.count('.') < expected.size());
+    }
 }
 
 void ResultViewsTest::segmentationViewPaintsTheWindowPicture()
