@@ -17,6 +17,15 @@ std::uint32_t valuesPerPixel(InputFormat format, std::uint32_t depth)
     return channels + (depth == 2 || depth == 4 ? 1 : 0);
 }
 
+namespace {
+
+bool isKnownFormat(InputFormat format)
+{
+    return std::uint32_t(format) <= std::uint32_t(InputFormat::Intensity);
+}
+
+} // namespace
+
 const char *inputFormatName(InputFormat format)
 {
     switch (format) {
@@ -40,7 +49,7 @@ const char *inputFormatName(InputFormat format)
 
 void checkInputFormatFits(InputFormat format, std::uint32_t depth, bool planar)
 {
-    if (std::string(inputFormatName(format)) == "unknown")
+    if (!isKnownFormat(format))
         throw std::runtime_error("Unknown input format " + std::to_string(std::uint32_t(format)));
 
     const std::string name = inputFormatName(format);
