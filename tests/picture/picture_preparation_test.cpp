@@ -139,21 +139,6 @@ TEST(PrepareDecodedPicture, WhitePictureOfTheNetworkSizeGivesOnes)
     EXPECT_EQ(prepared.tensor, std::vector<float>(224 * 224 * 3, 1.0f));
 }
 
-TEST(PrepareDecodedPicture, LastRowLostToTheCropIsScaledBack)
-{
-    QImage column(1, 93, QImage::Format_RGB32);
-    for (int y = 0; y < 93; ++y)
-        column.setPixel(0, y, qRgb(y, 0, 0));
-    const PreparedPicture prepared = prepareDecodedPicture(column, makeRequest(1, 93, 3, InputFormat::Rgb,
-                                                                               {1, 1, 1}), false);
-    ASSERT_EQ(prepared.picture.size(), QSize(1, 93));
-    std::vector<float> reds;
-    for (std::size_t i = 0; i < prepared.tensor.size(); i += 3)
-        reds.push_back(prepared.tensor[i]);
-    EXPECT_EQ(std::count(reds.begin(), reds.end(), 92.0f), 0) << "row 92 is cropped away";
-    EXPECT_EQ(reds.size(), 93u);
-}
-
 TEST(PrepareDecodedPicture, PlanarRowsArePaddedToEvenWidth)
 {
     QImage picture(5, 2, QImage::Format_RGB32);
