@@ -80,26 +80,26 @@ struct BestClass
     double probability = 0.0;
 };
 
-BestClass bestClass(const float *scores, std::uint32_t classCount, bool useSoftmax)
+BestClass bestClass(const float *scores, std::uint64_t classCount, bool useSoftmax)
 {
     BestClass best;
     if (useSoftmax) {
         double largest = scores[0];
-        for (std::uint32_t k = 1; k < classCount; ++k)
+        for (std::uint64_t k = 1; k < classCount; ++k)
             largest = std::max(largest, double(scores[k]));
         double sum = 0.0;
-        for (std::uint32_t k = 0; k < classCount; ++k)
+        for (std::uint64_t k = 0; k < classCount; ++k)
             sum += std::exp(double(scores[k]) - largest);
         const double logSum = std::log(sum);
         best.probability = std::exp(double(scores[0]) - largest - logSum);
-        for (std::uint32_t k = 1; k < classCount; ++k) {
+        for (std::uint64_t k = 1; k < classCount; ++k) {
             const double p = std::exp(double(scores[k]) - largest - logSum);
             if (p > best.probability)
                 best = {std::int32_t(k), p};
         }
     } else {
         best.probability = sigmoid(scores[0]);
-        for (std::uint32_t k = 1; k < classCount; ++k) {
+        for (std::uint64_t k = 1; k < classCount; ++k) {
             const double p = sigmoid(scores[k]);
             if (p > best.probability)
                 best = {std::int32_t(k), p};
@@ -122,7 +122,7 @@ struct OutputLayout
     double stride;                // yolo5: 2^(o+3) pixels
     const double *anchors;        // this output's group of (width, height) pairs
     std::uint64_t anchorsPerCell;
-    std::uint32_t classCount;
+    std::uint64_t classCount;
     double threshold;
 };
 
@@ -292,7 +292,7 @@ std::vector<Detection> decodeDetections(const OutputBuffers &outputs, const std:
         return kept;
     checkAnchorCount(description, outputDims);
 
-    const auto classCount = std::uint32_t(std::min<std::uint64_t>(description.labels.size(), 1u << 30));
+    const std::uint64_t classCount = description.labels.size();
     const std::uint64_t fields = classCount + boxFields;
     std::vector<Detection> candidates;
     for (std::size_t o = 0; o < outputCount; ++o) {
