@@ -8,32 +8,12 @@
 #include "runtime_injections.h"
 #include "session_registry.h"
 
-#include <opencv2/core.hpp>
-#include <opencv2/core/utils/logger.hpp>
-
-#include <cstdlib>
 #include <new>
 #include <string>
 
 namespace {
 
 thread_local std::string lastError = "no runtime call has failed on this thread";
-
-// Each processing unit is a thread of its own, so the engine's own thread
-// pool would only compete with the other units: one engine thread per unit
-// gives the best throughput (VRAX_SIM_ENGINE_THREADS overrides it). The
-// engine's messages are silenced: failures are reported by result codes.
-[[maybe_unused]] const bool engineConfigured = [] {
-    int threads = 1;
-    if (const char *value = std::getenv("VRAX_SIM_ENGINE_THREADS")) {
-        const int requested = std::atoi(value);
-        if (requested > 0 && requested <= 256)
-            threads = requested;
-    }
-    cv::setNumThreads(threads);
-    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-    return true;
-}();
 
 // Runs one exported call: injected faults and delays first, then the work;
 // failures become result codes with an explanation for VRAX_SIM_GetLastError.
