@@ -4,12 +4,11 @@
 
 #include "compile_error.h"
 #include "darknet_config.h"
+#include "engine_settings.h"
 #include "injection_table.h"
 #include "model_container.h"
 #include "network_probe.h"
 #include "onnx_graph_info.h"
-
-#include <opencv2/core/utils/logger.hpp>
 
 #include <cstring>
 #include <functional>
@@ -21,12 +20,6 @@
 namespace {
 
 thread_local std::string lastError = "no compiler call has failed on this thread";
-
-// The engine would print its own complaints; this library reports them.
-[[maybe_unused]] const bool engineQuiet = [] {
-    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-    return true;
-}();
 
 InjectionTable &injections()
 {
@@ -194,6 +187,7 @@ std::int32_t runCompile(const char *function, std::uint32_t version, std::uint32
                                "interface version " + std::to_string(version)
                                    + " is not supported (only 1 is)");
 
+        applyEngineSettings();
         const std::vector<std::uint32_t> words = writeModelContainer(compile());
         auto buffer = std::make_unique<std::uint32_t[]>(words.size());
         std::memcpy(buffer.get(), words.data(), words.size() * sizeof(std::uint32_t));

@@ -2,42 +2,16 @@
 
 #include "board_inventory.h"
 #include "board_tensor_dims.h"
+#include "engine_settings.h"
 #include "model_container.h"
 #include "runtime_failure.h"
 #include "runtime_injections.h"
 #include "tensor_layout.h"
 
-#include <opencv2/core.hpp>
-#include <opencv2/core/utils/logger.hpp>
-
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 namespace {
-
-// Each processing unit is a thread of its own, so the engine's thread pool
-// would only compete with the other units: one engine thread per unit gives
-// the best throughput (VRAX_SIM_ENGINE_THREADS sets another count). The
-// setting is process-wide, so it is made when the first session loads a
-// model, not when the library loads: a program that links the runtime but
-// opens no session keeps the engine as it was. The engine's own messages are
-// silenced too; failures are reported by result codes.
-void configureEngine()
-{
-    static std::once_flag configured;
-    std::call_once(configured, [] {
-        int threads = 1;
-        if (const char *value = std::getenv("VRAX_SIM_ENGINE_THREADS")) {
-            const int requested = std::atoi(value);
-            if (requested > 0 && requested <= 256)
-                threads = requested;
-        }
-        cv::setNumThreads(threads);
-        cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-    });
-}
 
 bool isPlanarBoard(std::uint32_t boardType)
 {
@@ -135,7 +109,7 @@ void Session::initialize(std::uint32_t boardType, std::uint32_t boardIndex,
                              "there is no board " + std::to_string(boardIndex) + " of type "
                                  + std::to_string(boardType));
     checkSlots(models, sizes);
-    configureEngine();
+    applyEngineSettings();
 
     ModelContainer model;
     try {
