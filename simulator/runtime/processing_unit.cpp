@@ -113,6 +113,8 @@ void ProcessingUnit::runFrame()
         error = exception.what();
         if (error.empty())
             error = "unknown engine failure";
+    } catch (...) {
+        error = "unknown engine failure";
     }
     const std::chrono::microseconds delay = frameDelay ? frameDelay() : std::chrono::microseconds(0);
     if (delay.count() > 0)
