@@ -18,11 +18,13 @@ while [ "$round" -le "$rounds" ]; do
 done
 
 # name -> median of items_per_second (column 7 of the csv)
-medians=$(awk -F, '{ gsub(/"/, "", $1); sub(/\/iterations:1\/manual_time/, "", $1); print $1, $7 }' "$results" |
+medians=$(grep -v '^"machine/' "$results" | awk -F, '{ gsub(/"/, "", $1); sub(/\/iterations:1\/manual_time/, "", $1); print $1, $7 }' |
     sort -k1,1 -k2,2g |
     awk '{ v[$1] = v[$1] " " $2; n[$1]++ }
          END { for (k in v) { split(substr(v[k], 2), a, " "); m = (n[k] % 2) ? a[(n[k] + 1) / 2] : (a[n[k] / 2] + a[n[k] / 2 + 1]) / 2; printf "%s %.1f\n", k, m } }' |
     sort)
+cores=$(grep '^"machine/cores_available' "$results" | sed 's/.*cores=\([0-9.]*\).*/\1/' | sort -g | tr '\n' ' ')
+echo "cores available to this process in each round (sorted): $cores"
 echo "median frames per second over $rounds rounds:"
 echo "$medians" | awk '{ printf "  %-66s %8.1f\n", $1, $2 }'
 
