@@ -77,9 +77,12 @@ int32_t VRAX_Create(VRAX_Handle *handle)
 }
 
 int32_t VRAX_Initialize(VRAX_Handle handle, uint32_t boardType, uint32_t boardIndex, uint32_t,
-                        const uint32_t *const[4], const uint32_t[4])
+                        const uint32_t *const models[4], const uint32_t sizes[4])
 {
-    current->calls.push_back({"VRAX_Initialize", handle, boardIndex, boardType});
+    bool agree = true;
+    for (int slot = 1; slot < 4; ++slot)
+        agree = agree && models[slot] == models[0] && sizes[slot] == sizes[0];
+    current->calls.push_back({"VRAX_Initialize", handle, boardIndex, boardType, sizes[0], agree});
     return failsNow("VRAX_Initialize") ? current->failureCode : VRAX_RESULT_OK;
 }
 

@@ -16,6 +16,8 @@ struct FakeRuntimeCall
     std::uint32_t handle = 0;
     std::uint32_t unit = 0;   // unit, or board index for VRAX_Initialize
     std::uint32_t value = 0;  // frame tag for Process/GetOutput, board type for Initialize
+    std::uint32_t modelWords = 0;   // Initialize: length of the model in slot 0
+    bool slotsAgree = false;        // Initialize: all four slots hold the same model
 };
 
 struct FakeRuntime
