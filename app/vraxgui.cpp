@@ -194,13 +194,14 @@ void VRAXGUI::openBoard()
             pictureList.clear();
         }
         updateStatus();
-    } catch (const std::exception &error) {
-        // A failed Blink has closed the sessions: the description they held
+    } catch (const BlinkError &error) {
+        // The failed Blink has closed the sessions: the description they held
         // is no longer loaded anywhere, so it counts as closed.
-        if (sessions.empty() && !descriptionPath.isEmpty()) {
-            descriptionPath.clear();
-            updateStatus();
-        }
+        descriptionPath.clear();
+        pictureList.clear();
+        updateStatus();
+        showWarning(tr("Board Opening Error"), error);
+    } catch (const std::exception &error) {
         showWarning(tr("Board Opening Error"), error);
     }
 }
