@@ -6,6 +6,8 @@
 #include "accel/result_check.h"
 #include "app/status_line.h"
 #include "description/description_reader.h"
+#include "picture/cloud_net_plus_input.h"
+#include "picture/input_depth.h"
 #include "picture/picture_preparation.h"
 #include "results/anchor_check.h"
 
@@ -234,7 +236,8 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
             && description.labels.size() != elementCount(dims.outputs.front()))
             throw std::runtime_error("Incorrect number of labels for classification");
         // Refused here rather than when a frame would read past a buffer.
-        checkInputFormatFits(description.format, dims.inputs.front().depth, isPlanarBoard(boardType));
+        checkInputFormatFits(description.format, roundedInputDepth(boardType, dims.inputs.front().depth),
+                             isPlanarBoard(boardType));
         checkAnchorCount(description, dims.outputs);
 
         descriptionPath = fileName;
@@ -288,9 +291,7 @@ void VRAXGUI::loadPicture(const QString &path)
     if (modelDims.inputs.empty())
         throw std::runtime_error("No NN description is open");
     TensorDims &input = modelDims.inputs.front();
-    const bool planar = isPlanarBoard(boardType);
-    if (!planar)
-        input.depth = (input.depth + 1) & ~1u;
+    input.depth = roundedInputDepth(boardType, input.depth);
 
     PictureRequest request;
     request.path = path.toUtf8().toStdString();
@@ -300,14 +301,14 @@ void VRAXGUI::loadPicture(const QString &path)
     request.divider = description.divider;
     request.adder = description.adder;
     request.depth = input.depth;
-    checkInputFormatFits(request.format, request.depth, planar);
 
-    PreparedPicture prepared = preparePicture(request, planar);
+    PreparedPicture prepared = preparePicture(request, isPlanarBoard(boardType));
     if (prepared.picture.isNull())
         throw std::runtime_error("Cannot load picture: " + request.path);
     picture = prepared.picture.convertToFormat(QImage::Format_RGB32);
 
     if (path.contains(QLatin1String("cloud_net_plus")))
+        // Padded with zeros up to what the board reads for the model's input.
         readCloudNetPlusInput(inputTensor, prepared.tensor.size());
     else
         inputTensor = std::move(prepared.tensor);
@@ -316,6 +317,8 @@ void VRAXGUI::loadPicture(const QString &path)
         scrollArea->setVisible(true);
         setWindowFilePath(path);
     };
+    // The widgets belong to the GUI thread; Run Auto's frame task loads
+    // pictures on the worker.
     if (QThread::currentThread() == thread())
         showLoaded();
     else
