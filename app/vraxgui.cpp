@@ -9,7 +9,7 @@
 #include "picture/cloud_net_plus_input.h"
 #include "picture/input_depth.h"
 #include "picture/picture_preparation.h"
-#include "results/anchor_check.h"
+#include "results/yolo_decoder.h"
 
 #include <QAction>
 #include <QCloseEvent>
