@@ -32,10 +32,10 @@ QString statusOf(VRAXGUITestAccess &access)
 // The name of the dominant colour of the shown picture's centre.
 QString shownColour(VRAXGUITestAccess &access)
 {
-    const QPixmap *pixmap = access.pictureLabel()->pixmap();
-    if (!pixmap || pixmap->isNull())
+    const QPixmap pixmap = access.pictureLabel()->pixmap(Qt::ReturnByValue);
+    if (pixmap.isNull())
         return QString();
-    const QColor colour = pixmap->toImage().pixelColor(pixmap->width() / 2, pixmap->height() / 2);
+    const QColor colour = pixmap.toImage().pixelColor(pixmap.width() / 2, pixmap.height() / 2);
     if (colour.red() > 200 && colour.green() < 50 && colour.blue() < 50)
         return "red";
     if (colour.green() > 200 && colour.red() < 50 && colour.blue() < 50)
@@ -66,7 +66,6 @@ struct RunAutoWatcher
     int mismatches = 0;          // result not of the picture shown
     std::function<void()> stop;  // called once enough frames were seen
     int framesWanted;
-    const QPixmap *lastPixmap = nullptr;
     qint64 lastKey = 0;
     QTimer timer;
 
@@ -79,10 +78,10 @@ struct RunAutoWatcher
 
     void sample()
     {
-        const QPixmap *pixmap = access.pictureLabel()->pixmap();
-        if (!pixmap || pixmap->cacheKey() == lastKey)
+        const QPixmap pixmap = access.pictureLabel()->pixmap(Qt::ReturnByValue);
+        if (pixmap.isNull() || pixmap.cacheKey() == lastKey)
             return;
-        lastKey = pixmap->cacheKey();
+        lastKey = pixmap.cacheKey();
         ++framesShown;
         const QString label = topLabel(access);
         if (!label.isEmpty()) {
