@@ -16,6 +16,7 @@ ProcessingUnit::ProcessingUnit(cv::dnn::Net net, std::shared_ptr<const UnitModel
     inputBlob.create(static_cast<int>(shape.size()), shape.data(), CV_32F);
     for (std::size_t values : this->model->outputValues)
         outputs.emplace_back(values, 0.0f);
+    outputNames.assign(this->model->outputNames.begin(), this->model->outputNames.end());
     worker = std::thread(&ProcessingUnit::work, this);
 }
 
@@ -94,9 +95,9 @@ void ProcessingUnit::runFrame()
     std::string error;
     try {
         net.setInput(inputBlob);
-        std::vector<cv::Mat> results;
-        const std::vector<cv::String> names(model->outputNames.begin(), model->outputNames.end());
-        net.forward(results, names);
+        // Kept from frame to frame: the engine refills buffers of the right
+        // size instead of allocating (and page-faulting) new ones.
+        net.forward(results, outputNames);
         if (results.size() != outputs.size())
             throw std::runtime_error("the network gave " + std::to_string(results.size())
                                      + " outputs instead of " + std::to_string(outputs.size()));
@@ -112,6 +113,8 @@ void ProcessingUnit::runFrame()
         error = exception.what();
         if (error.empty())
             error = "unknown engine failure";
+    } catch (...) {
+        error = "unknown engine failure";
     }
     const std::chrono::microseconds delay = frameDelay ? frameDelay() : std::chrono::microseconds(0);
     if (delay.count() > 0)

@@ -75,6 +75,9 @@ private:
     // Written by submit while no frame runs, read by the worker while one does.
     cv::Mat inputBlob;
     std::vector<std::vector<float>> outputs;
+    // Used by the worker alone.
+    std::vector<cv::String> outputNames;
+    std::vector<cv::Mat> results;
     std::string failure;
 
     std::thread worker; // last: starts once everything above exists

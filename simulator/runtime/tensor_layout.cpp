@@ -2,6 +2,8 @@
 
 #include "board_tensor_dims.h"
 
+#include <algorithm>
+
 namespace {
 
 // The blob seen as [batches][channels][positions]: positions are the spatial
@@ -46,19 +48,31 @@ void boardInputToBlob(const float *input, const std::vector<std::uint32_t> &shap
                       float *blob)
 {
     const BlobGeometry g = geometry(shape);
-    const BoardTensorDims dims = boardTensorDims(shape);
-    const std::size_t width = dims.width;
-    const std::size_t rowStride = evenUp(width);
-    const std::size_t planeSize = rowStride * dims.height;
+    if (planar) {
+        // Plane c row y is blob channel c's row y, without the row padding.
+        const BoardTensorDims dims = boardTensorDims(shape);
+        const std::size_t width = dims.width;
+        const std::size_t rowStride = evenUp(width);
+        const std::size_t rows = std::size_t(dims.height) / g.batches;
+        for (std::size_t n = 0; n < g.batches; ++n) {
+            for (std::size_t c = 0; c < g.channels; ++c) {
+                float *target = blob + (n * g.channels + c) * g.positions;
+                const float *plane = input + c * rowStride * dims.height + n * rows * rowStride;
+                for (std::size_t y = 0; y < rows; ++y)
+                    std::copy(plane + y * rowStride, plane + y * rowStride + width, target + y * width);
+            }
+        }
+        return;
+    }
+    // One pass over the caller's pixels, writing each channel's plane.
     const std::size_t pixelStride = evenUp(g.channels);
     for (std::size_t n = 0; n < g.batches; ++n) {
-        for (std::size_t c = 0; c < g.channels; ++c) {
-            float *target = blob + (n * g.channels + c) * g.positions;
-            for (std::size_t s = 0; s < g.positions; ++s) {
-                const std::size_t pixel = n * g.positions + s;
-                target[s] = planar ? input[c * planeSize + (pixel / width) * rowStride + pixel % width]
-                                   : input[pixel * pixelStride + c];
-            }
+        float *batch = blob + n * g.channels * g.positions;
+        const float *pixels = input + n * g.positions * pixelStride;
+        for (std::size_t s = 0; s < g.positions; ++s) {
+            const float *pixel = pixels + s * pixelStride;
+            for (std::size_t c = 0; c < g.channels; ++c)
+                batch[c * g.positions + s] = pixel[c];
         }
     }
 }

@@ -254,6 +254,9 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
     // A well-formed container that lies about the network's output shape.
     ModelContainer lying = readModelContainer(good.data(), good.size());
     lying.outputs[0].shape = {1, 4, 5, 8};
+    // A well-formed container with an input the network cannot take.
+    ModelContainer wrongInput = readModelContainer(good.data(), good.size());
+    wrongInput.inputs[0].shape = {1, 5, 5, 7};
     // A well-formed container whose network bytes are not a network.
     ModelContainer broken = readModelContainer(good.data(), good.size());
     broken.network.assign(200, 0x55);
@@ -272,6 +275,7 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
         {"one word", {ModelFormat::magic}, VRAX_RESULT_INVALID_MODEL, "ends before"},
         {"lying about outputs", writeModelContainer(lying), VRAX_RESULT_INVALID_MODEL, "1x4x5x8"},
         {"not a network", writeModelContainer(broken), VRAX_RESULT_NN_LOADING_ERROR, "cannot be built"},
+        {"input the network cannot take", writeModelContainer(wrongInput), VRAX_RESULT_NN_CREATION_ERROR, "cannot run"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
