@@ -6,6 +6,7 @@
 #include "results/classification_results.h"
 #include "support/modal_answer.h"
 #include "support/vraxgui_test_access.h"
+#include "run_auto_watcher.h"
 #include "window_fixture.h"
 
 #include <vrax_sim.h>
@@ -56,43 +57,6 @@ QString topLabel(VRAXGUITestAccess &access)
     QTableWidget *table = resultTable(access);
     return table && table->rowCount() > 0 ? table->item(0, 0)->text() : QString();
 }
-
-// Watches Run Auto from the GUI thread between frames and stops it.
-struct RunAutoWatcher
-{
-    VRAXGUITestAccess &access;
-    int framesShown = 0;         // picture changes seen
-    int resultsChecked = 0;      // frames whose result could be compared
-    int mismatches = 0;          // result not of the picture shown
-    std::function<void()> stop;  // called once enough frames were seen
-    int framesWanted;
-    qint64 lastKey = 0;
-    QTimer timer;
-
-    RunAutoWatcher(VRAXGUITestAccess &access, int framesWanted, std::function<void()> stop)
-        : access(access), stop(std::move(stop)), framesWanted(framesWanted)
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this] { sample(); });
-        timer.start(1);
-    }
-
-    void sample()
-    {
-        const QPixmap pixmap = access.pictureLabel()->pixmap(Qt::ReturnByValue);
-        if (pixmap.isNull() || pixmap.cacheKey() == lastKey)
-            return;
-        lastKey = pixmap.cacheKey();
-        ++framesShown;
-        const QString label = topLabel(access);
-        if (!label.isEmpty()) {
-            ++resultsChecked;
-            if (label != shownColour(access))
-                ++mismatches;
-        }
-        if (framesShown == framesWanted && stop)
-            stop();
-    }
-};
 
 } // namespace
 
@@ -382,14 +346,25 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
     QCOMPARE(access.sessions().size(), sessionCount);
 
     const int frames = 30;
-    RunAutoWatcher watcher(access, frames, [&window] { QTest::keyClick(&window, Qt::Key_Space); });
+    int resultsChecked = 0;
+    int mismatches = 0;
+    RunAutoWatcher watcher(
+        access, frames, [&window] { QTest::keyClick(&window, Qt::Key_Space); },
+        [&](int) {
+            const QString label = topLabel(access);
+            if (label.isEmpty())
+                return;
+            ++resultsChecked;
+            if (label != shownColour(access))
+                ++mismatches;
+        });
     access.runAutoAct()->trigger();
 
     QVERIFY(!access.autoRunning());
     QVERIFY2(watcher.framesShown >= frames, qPrintable(QString::number(watcher.framesShown)));
     // The first pipelineLength - 1 pictures come before any result.
-    QVERIFY(watcher.resultsChecked >= watcher.framesShown - pipelineLength);
-    QCOMPARE(watcher.mismatches, 0);
+    QVERIFY(resultsChecked >= watcher.framesShown - pipelineLength);
+    QCOMPARE(mismatches, 0);
     QVERIFY(access.frameTime() > 0.0);
     QVERIFY(access.boardFps() > 0.0);
     // Run Auto starts at the first picture whatever Run did, and leaves
