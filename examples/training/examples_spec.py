@@ -9,7 +9,7 @@ EXAMPLES = {
         network="classifier", width=96, height=96,
         # Values from -1 to 1: the adder takes the mean away.
         format="rgb", divider=127.5, adder=-1.0,
-        output_names=["scores"], seed=101, steps=600, train_pictures=5000),
+        output_names=["scores"], seed=101, steps=600, train_pictures=3000),
     "yolo2": dict(
         _DETECTOR, folder="yolo2", stem="shapes_yolo2", model_file="shapes_yolo2.onnx",
         network="yolo2", kind="yolo2", width=160, height=160,
@@ -32,7 +32,7 @@ EXAMPLES = {
         output_names=["out0_stride8", "out1_stride16", "out2_stride32"], seed=505, steps=1500),
     "unet": dict(
         folder="unet", stem="shapes_unet", model_file="shapes_unet.onnx",
-        network="unet", width=128, height=96, format="bgr", divider=255.0, adder=0.0,
+        network="unet", width=96, height=72, format="bgr", divider=255.0, adder=0.0,
         size_range=(0.1, 0.3), output_names=["classes"], seed=404, steps=1000, train_pictures=3000),
 }
 EXAMPLES["yolo3-darknet"] = dict(EXAMPLES["yolo3"], folder="yolo3-darknet", stem="shapes_yolo3_darknet",

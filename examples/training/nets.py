@@ -25,10 +25,9 @@ class Classifier(nn.Module):
     def __init__(self, classes):
         super().__init__()
         self.features = nn.Sequential(
-            ConvBnAct(3, 16, stride=2, act="relu"),             # 48
-            ConvBnAct(16, 32, act="relu"), nn.MaxPool2d(2),    # 24
-            ConvBnAct(32, 48, act="relu"), nn.MaxPool2d(2),    # 12
-            ConvBnAct(48, 64, act="relu"), nn.MaxPool2d(2),    # 6
+            ConvBnAct(3, 16, stride=2, act="relu"), nn.MaxPool2d(2),    # 24
+            ConvBnAct(16, 32, act="relu"), nn.MaxPool2d(2),    # 12
+            ConvBnAct(32, 64, act="relu"), nn.MaxPool2d(2),    # 6
             ConvBnAct(64, 64, act="relu"), nn.MaxPool2d(2),    # 3
         )
         self.classify = nn.Sequential(
@@ -46,8 +45,8 @@ class Yolo2Net(nn.Module):
         self.body = nn.Sequential(
             ConvBnAct(3, 16, stride=2), nn.MaxPool2d(2),      # stride 4
             ConvBnAct(16, 32), nn.MaxPool2d(2),
-            ConvBnAct(32, 64), nn.MaxPool2d(2),
-            ConvBnAct(64, 96), nn.MaxPool2d(2),               # stride 32
+            ConvBnAct(32, 48), nn.MaxPool2d(2),
+            ConvBnAct(48, 96), nn.MaxPool2d(2),               # stride 32
             ConvBnAct(96, 128),
             nn.Conv2d(128, head_channels, 1),
         )
@@ -66,9 +65,9 @@ def yolo3_layers(head_channels):
         ("maxpool", {}),                                    # 1  40
         ("conv", dict(cin=16, cout=32, k=3, bn=True)),      # 2
         ("maxpool", {}),                                    # 3  20
-        ("conv", dict(cin=32, cout=64, k=3, bn=True)),      # 4
+        ("conv", dict(cin=32, cout=48, k=3, bn=True)),      # 4
         ("maxpool", {}),                                    # 5  10
-        ("conv", dict(cin=64, cout=96, k=3, bn=True)),      # 6  (fine branch source)
+        ("conv", dict(cin=48, cout=96, k=3, bn=True)),      # 6  (fine branch source)
         ("maxpool", {}),                                    # 7  5
         ("conv", dict(cin=96, cout=128, k=3, bn=True)),     # 8
         ("conv", dict(cin=128, cout=64, k=1, bn=True)),     # 9
@@ -79,8 +78,8 @@ def yolo3_layers(head_channels):
         ("conv", dict(cin=64, cout=32, k=1, bn=True)),      # 14
         ("upsample", {}),                                   # 15 10
         ("route", dict(layers=(15, 6))),                    # 16 32 + 96
-        ("conv", dict(cin=128, cout=64, k=3, bn=True)),     # 17
-        ("conv", dict(cin=64, cout=head_channels, k=1, bn=False)),  # 18 fine head
+        ("conv", dict(cin=128, cout=48, k=3, bn=True)),     # 17
+        ("conv", dict(cin=48, cout=head_channels, k=1, bn=False)),  # 18 fine head
         ("yolo", dict(mask=(0, 1, 2))),                     # 19
     ]
 
@@ -133,7 +132,7 @@ class Yolo5Net(nn.Module):
 
     def __init__(self, head_channels):
         super().__init__()
-        self.stem = nn.Sequential(ConvBnAct(3, 16, 3, 2), ConvBnAct(16, 32, 3, 2), Residual(32))
+        self.stem = nn.Sequential(ConvBnAct(3, 16, 3, 2), ConvBnAct(16, 32, 3, 2))
         self.down3 = nn.Sequential(ConvBnAct(32, 48, 3, 2), Residual(48))   # stride 8
         self.down4 = nn.Sequential(ConvBnAct(48, 64, 3, 2), Residual(64))   # stride 16
         self.down5 = nn.Sequential(ConvBnAct(64, 96, 3, 2), Residual(96))   # stride 32
@@ -144,8 +143,8 @@ class Yolo5Net(nn.Module):
         self.merge4 = ConvBnAct(32 + 64, 64, 3)
         self.out4 = nn.Conv2d(64, head_channels, 1)
         self.red4 = ConvBnAct(64, 32, 1)
-        self.merge3 = ConvBnAct(32 + 48, 48, 3)
-        self.out3 = nn.Conv2d(48, head_channels, 1)
+        self.merge3 = ConvBnAct(32 + 48, 32, 3)
+        self.out3 = nn.Conv2d(32, head_channels, 1)
 
     def forward(self, x):
         p3 = self.down3(self.stem(x))
@@ -162,7 +161,7 @@ class UNet(nn.Module):
 
     def __init__(self, classes):
         super().__init__()
-        w = [12, 24, 32, 48, 64]
+        w = [8, 16, 32, 48, 64]
         self.enc1 = ConvBnAct(3, w[0], act="relu")
         self.enc2 = ConvBnAct(w[0], w[1], act="relu")
         self.enc3 = nn.Sequential(ConvBnAct(w[1], w[2], act="relu"), ConvBnAct(w[2], w[2], act="relu"))

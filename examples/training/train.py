@@ -14,6 +14,7 @@ import argparse
 import json
 import math
 import os
+import re
 import sys
 import time
 
@@ -53,12 +54,23 @@ def random_picture_size(rng, net_w, net_h, scale_range):
     return pw, ph
 
 
+_SCENE_SETS = {}
+
+
 def make_scene_set(seed, n, net_w, net_h, counts, size_range, scale_range):
     """Pictures prepared like the application does, with their boxes and label maps.
 
     Returns uint8 images (n, H, W, 3) RGB, uint8 label maps (n, H, W) and a
     list of box arrays (k, 5): class, x0, y0, x1, y1 in network pixels.
+    Sets are kept, so that networks with the same input share them.
     """
+    key = (seed, n, net_w, net_h, tuple(counts), tuple(size_range), tuple(scale_range))
+    if key not in _SCENE_SETS:
+        _SCENE_SETS[key] = _draw_scene_set(*key)
+    return _SCENE_SETS[key]
+
+
+def _draw_scene_set(seed, n, net_w, net_h, counts, size_range, scale_range):
     rng = np.random.default_rng(seed)
     images = np.zeros((n, net_h, net_w, 3), dtype=np.uint8)
     maps = np.zeros((n, net_h, net_w), dtype=np.uint8)
@@ -321,13 +333,14 @@ def train_detector(cfg, seed):
     w, h = cfg["width"], cfg["height"]
     t0 = time.time()
     counts = [0] + [1, 2, 3, 4, 5] * 4
-    images, maps, boxes = make_scene_set(seed, cfg["train_pictures"], w, h, counts,
+    images, maps, boxes = make_scene_set(1000, cfg["train_pictures"], w, h, counts,
                                          cfg["size_range"], (1.0, 2.8))
-    val_images, _, val_boxes = make_scene_set(seed + 1, 300, w, h, counts, cfg["size_range"], (1.0, 2.8))
+    val_images, _, val_boxes = make_scene_set(1001, 300, w, h, counts, cfg["size_range"], (1.0, 2.8))
     log(f"  data: {time.time() - t0:.0f} s")
     t0 = time.time()
     heads = 3 * (len(LABELS) + 5)
     model = {"yolo2": nets.Yolo2Net, "yolo3": nets.Yolo3Net, "yolo5": nets.Yolo5Net}[cfg["kind"]](heads)
+    wrapped = model if cfg["kind"] != "yolo2" else TupleOutput(model)
     steps, bsz = cfg["steps"], 32
     opt, sched = make_optimiser(model, 3e-3, steps)
     for step in range(steps):
@@ -344,7 +357,9 @@ def train_detector(cfg, seed):
         sched.step()
         if step % 200 == 0 or step == steps - 1:
             log(f"  step {step}: loss {loss.item():.4f} ({time.time() - t0:.0f} s)")
-    wrapped = model if cfg["kind"] != "yolo2" else TupleOutput(model)
+        if cfg.get("eval_every") and step % cfg["eval_every"] == cfg["eval_every"] - 1:
+            m = evaluate_detector(cfg, wrapped, val_images[:100], val_boxes[:100])
+            log(f"  step {step}: validation {json.dumps(m)}")
     metrics = evaluate_detector(cfg, wrapped, val_images, val_boxes)
     return model, metrics
 
@@ -522,9 +537,16 @@ def write_example(name, cfg, model, outputs_fn):
                 problems.append(f"{spec['file']}: background painted {bg_painted:.3f}")
         expected["pictures"].append(entry)
     with open(os.path.join(folder, "expected.json"), "w") as f:
-        json.dump(expected, f, indent=2)
-        f.write("\n")
+        f.write(json_text(expected))
     return problems
+
+
+def json_text(obj):
+    """Indented JSON with short lists of numbers kept on one line."""
+    text = json.dumps(obj, indent=2)
+    text = re.sub(r"\[\s+([-0-9.e,\s]+?)\s+\]",
+                  lambda m: "[" + ", ".join(v.strip() for v in m.group(1).split(",")) + "]", text)
+    return text + "\n"
 
 
 def export_model(name, cfg, model):
@@ -547,6 +569,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("examples", nargs="*", help="any of " + ", ".join(TRAINERS) + " (default: all)")
     parser.add_argument("--quick", action="store_true", help="few steps, to try the script out")
+    parser.add_argument("--threads", type=int, default=0,
+                        help="PyTorch threads (default: 2, or 1 while the machine is busy)")
+    parser.add_argument("--steps", type=int, default=0, help="training steps instead of the defaults")
+    parser.add_argument("--eval-every", type=int, default=0, help="validate detectors every N steps")
     args = parser.parse_args()
     unknown = [e for e in args.examples if e not in TRAINERS]
     if unknown:
@@ -556,11 +582,17 @@ def main():
         os.nice(10)
     except OSError:
         pass
-    torch.set_num_threads(2)
+    # On a shared machine two threads that wait for each other are slower than one.
+    threads = args.threads or (2 if os.getloadavg()[0] < 1.5 else 1)
+    torch.set_num_threads(threads)
+    log(f"{threads} thread(s)")
     start = time.time()
     report = {}
     for name in args.examples:
         cfg = dict(EXAMPLES[name])
+        if args.steps:
+            cfg["steps"] = args.steps
+        cfg["eval_every"] = args.eval_every
         if args.quick:
             cfg["steps"] = 30
             cfg["train_pictures"] = 200
