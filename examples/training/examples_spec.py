@@ -29,11 +29,15 @@ EXAMPLES = {
         anchors=[2.0, 2.0, 2.5, 2.5, 3.0, 3.0,
                  1.75, 1.75, 2.125, 2.125, 2.5, 2.5,
                  1.5, 1.5, 1.8, 1.8, 2.2, 2.2],
-        output_names=["out0_stride8", "out1_stride16", "out2_stride32"], seed=505, steps=1500),
+        output_names=["out0_stride8", "out1_stride16", "out2_stride32"], seed=505, steps=2000,
+        scale_range=(1.0, 2.4),
+        # Neighbouring cells also learn each shape; 0.6 keeps their rare loose duplicates out.
+        confidence=0.6),
     "unet": dict(
         folder="unet", stem="shapes_unet", model_file="shapes_unet.onnx",
-        network="unet", width=96, height=72, format="bgr", divider=255.0, adder=0.0,
-        size_range=(0.1, 0.3), output_names=["classes"], seed=404, steps=1000, train_pictures=3000),
+        network="unet", width=96, height=64, format="bgr", divider=255.0, adder=0.0,
+        size_range=(0.1, 0.3), output_names=["classes"], seed=404, steps=1400, batch=16,
+        train_pictures=3000),
 }
 EXAMPLES["yolo3-darknet"] = dict(EXAMPLES["yolo3"], folder="yolo3-darknet", stem="shapes_yolo3_darknet",
                                  model_file="shapes_yolo3.cfg")

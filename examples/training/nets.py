@@ -143,8 +143,8 @@ class Yolo5Net(nn.Module):
         self.merge4 = ConvBnAct(32 + 64, 64, 3)
         self.out4 = nn.Conv2d(64, head_channels, 1)
         self.red4 = ConvBnAct(64, 32, 1)
-        self.merge3 = ConvBnAct(32 + 48, 32, 3)
-        self.out3 = nn.Conv2d(32, head_channels, 1)
+        self.merge3 = ConvBnAct(32 + 48, 48, 3)
+        self.out3 = nn.Conv2d(48, head_channels, 1)
 
     def forward(self, x):
         p3 = self.down3(self.stem(x))
@@ -157,17 +157,20 @@ class Yolo5Net(nn.Module):
 
 
 class UNet(nn.Module):
-    """Per-pixel class scores at the input resolution."""
+    """Per-pixel class scores at the input resolution (five poolings deep)."""
 
     def __init__(self, classes):
         super().__init__()
-        w = [8, 16, 32, 48, 64]
+        w = [8, 16, 32, 48, 64, 96]
         self.enc1 = ConvBnAct(3, w[0], act="relu")
         self.enc2 = ConvBnAct(w[0], w[1], act="relu")
         self.enc3 = nn.Sequential(ConvBnAct(w[1], w[2], act="relu"), ConvBnAct(w[2], w[2], act="relu"))
         self.enc4 = nn.Sequential(ConvBnAct(w[2], w[3], act="relu"), ConvBnAct(w[3], w[3], act="relu"))
-        self.bottom = ConvBnAct(w[3], w[4], act="relu")
+        self.enc5 = nn.Sequential(ConvBnAct(w[3], w[4], act="relu"), ConvBnAct(w[4], w[4], act="relu"))
+        self.bottom = ConvBnAct(w[4], w[5], act="relu")
         self.pool = nn.MaxPool2d(2)
+        self.up5 = nn.ConvTranspose2d(w[5], w[4], 2, 2)
+        self.dec5 = ConvBnAct(2 * w[4], w[4], act="relu")
         self.up4 = nn.ConvTranspose2d(w[4], w[3], 2, 2)
         self.dec4 = ConvBnAct(2 * w[3], w[3], act="relu")
         self.up3 = nn.ConvTranspose2d(w[3], w[2], 2, 2)
@@ -184,8 +187,10 @@ class UNet(nn.Module):
         e2 = self.enc2(self.pool(e1))
         e3 = self.enc3(self.pool(e2))
         e4 = self.enc4(self.pool(e3))
-        b = self.bottom(self.pool(e4))
-        d4 = self.dec4(torch.cat([self.up4(b), e4], 1))
+        e5 = self.enc5(self.pool(e4))
+        b = self.bottom(self.pool(e5))
+        d5 = self.dec5(torch.cat([self.up5(b), e5], 1))
+        d4 = self.dec4(torch.cat([self.up4(d5), e4], 1))
         d3 = self.dec3(torch.cat([self.up3(d4), e3], 1))
         d2 = self.dec2(torch.cat([self.up2(d3), e2], 1))
         d1 = self.dec1(torch.cat([self.up1(d2), e1], 1))

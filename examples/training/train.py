@@ -333,9 +333,10 @@ def train_detector(cfg, seed):
     w, h = cfg["width"], cfg["height"]
     t0 = time.time()
     counts = [0] + [1, 2, 3, 4, 5] * 4
+    scale_range = cfg.get("scale_range", (1.0, 2.8))
     images, maps, boxes = make_scene_set(1000, cfg["train_pictures"], w, h, counts,
-                                         cfg["size_range"], (1.0, 2.8))
-    val_images, _, val_boxes = make_scene_set(1001, 300, w, h, counts, cfg["size_range"], (1.0, 2.8))
+                                         cfg["size_range"], scale_range)
+    val_images, _, val_boxes = make_scene_set(1001, 300, w, h, counts, cfg["size_range"], scale_range)
     log(f"  data: {time.time() - t0:.0f} s")
     t0 = time.time()
     heads = 3 * (len(LABELS) + 5)
@@ -383,7 +384,7 @@ def train_unet(cfg, seed):
     log(f"  data: {time.time() - t0:.0f} s")
     t0 = time.time()
     model = nets.UNet(len(LABELS) + 1)
-    steps, bsz = cfg["steps"], 16
+    steps, bsz = cfg["steps"], cfg["batch"]
     opt, sched = make_optimiser(model, 3e-3, steps)
     class_weight = torch.tensor([1.0] + [2.0] * len(LABELS))
     for step in range(steps):
@@ -398,6 +399,12 @@ def train_unet(cfg, seed):
         sched.step()
         if step % 200 == 0 or step == steps - 1:
             log(f"  step {step}: loss {loss.item():.4f} ({time.time() - t0:.0f} s)")
+        if cfg.get("eval_every") and step % cfg["eval_every"] == cfg["eval_every"] - 1:
+            log(f"  step {step}: validation {json.dumps(evaluate_unet(cfg, model, val_images[:50], val_maps[:50]))}")
+    return model, evaluate_unet(cfg, model, val_images, val_maps)
+
+
+def evaluate_unet(cfg, model, val_images, val_maps):
     model.eval()
     inter = np.zeros(len(LABELS) + 1)
     union = np.zeros(len(LABELS) + 1)
@@ -410,8 +417,7 @@ def train_unet(cfg, seed):
                 for c in range(1, len(LABELS) + 1):
                     inter[c] += np.sum((painted == c) & (gt == c))
                     union[c] += np.sum((painted == c) | (gt == c))
-    metrics = {LABELS[c - 1]: float(inter[c] / max(1, union[c])) for c in range(1, len(LABELS) + 1)}
-    return model, metrics
+    return {LABELS[c - 1]: round(float(inter[c] / max(1, union[c])), 4) for c in range(1, len(LABELS) + 1)}
 
 
 # ---------------------------------------------------------------------------
@@ -572,7 +578,7 @@ def main():
     parser.add_argument("--threads", type=int, default=0,
                         help="PyTorch threads (default: 2, or 1 while the machine is busy)")
     parser.add_argument("--steps", type=int, default=0, help="training steps instead of the defaults")
-    parser.add_argument("--eval-every", type=int, default=0, help="validate detectors every N steps")
+    parser.add_argument("--eval-every", type=int, default=0, help="validate every N steps")
     args = parser.parse_args()
     unknown = [e for e in args.examples if e not in TRAINERS]
     if unknown:
