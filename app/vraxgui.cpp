@@ -1,10 +1,21 @@
 #include "app/vraxgui.h"
 
+#include "accel/board_session.h"
+#include "accel/frame_processing.h"
+#include "accel/open_board_dialog.h"
 #include "accel/result_check.h"
 #include "app/status_line.h"
+#include "description/description_reader.h"
+#include "picture/cloud_net_plus_input.h"
+#include "picture/input_depth.h"
+#include "picture/picture_preparation.h"
+#include "results/yolo_decoder.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +26,10 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QThread>
+
+#include <chrono>
+#include <stdexcept>
 
 VRAXGUI::VRAXGUI()
 {
@@ -105,15 +120,7 @@ void VRAXGUI::closeEvent(QCloseEvent *event)
 
 void VRAXGUI::waitForAllUnits()
 {
-    const std::uint32_t units = modelInfo.single_slot != 0 ? 1 : 4;
-    for (RuntimeHandle session : sessions) {
-        for (std::uint32_t unit = 0; unit < units; ++unit) {
-            std::uint32_t status = 0;
-            do {
-                checkRuntimeResult(VRAX_GetStatus(session, unit, &status), "GetStatus");
-            } while (status == VRAX_STATUS_BUSY);
-        }
-    }
+    waitForUnits(sessions, modelInfo.single_slot != 0 ? 1 : 4);
 }
 
 void VRAXGUI::showAbout()
@@ -134,9 +141,13 @@ void VRAXGUI::updateStatus()
     openBoardAct->setChecked(true);
     openDescriptionAct->setChecked(descriptionOpen);
     openPictureAct->setChecked(picturesChosen);
-    openPictureAct->setEnabled(descriptionOpen);
-    runAct->setEnabled(descriptionOpen && picturesChosen);
-    runAutoAct->setEnabled(descriptionOpen && picturesChosen);
+    openPictureAct->setEnabled(descriptionOpen && !runAutoActive);
+    runAct->setEnabled(descriptionOpen && picturesChosen && !runAutoActive);
+    runAutoAct->setEnabled(descriptionOpen && picturesChosen && !runAutoActive);
+    // Run Auto works on the sessions, the pictures and the view: nothing may
+    // change them while it loops.
+    openBoardAct->setEnabled(!runAutoActive);
+    openDescriptionAct->setEnabled(!runAutoActive);
 
     StatusLineState state;
     state.boardType = boardType;
@@ -154,27 +165,241 @@ void VRAXGUI::runInBackground(BackgroundTask task)
     ::runInBackground(std::move(task), menuBar(), progressBar);
 }
 
+namespace {
+
+// Measured times are in ticks of 100 nanoseconds, as the status line's rates
+// expect; a steady clock keeps them right when the wall clock is adjusted.
+std::int64_t ticksNow()
+{
+    using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
+    return std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double ticksToSeconds(std::int64_t ticks)
+{
+    return double(ticks) / 10000000.0;
+}
+
+void showWarning(const QString &title, const std::exception &error)
+{
+    QMessageBox::warning(nullptr, title, QString::fromUtf8(error.what()), QMessageBox::Ok);
+}
+
+} // namespace
+
 void VRAXGUI::openBoard()
 {
-    updateStatus();
+    try {
+        OpenBoardDialog dialog;
+        if (dialog.chooseBoard(sessions, boardType, boardIndex, parallelCount)) {
+            descriptionPath.clear();
+            pictureList.clear();
+        }
+        updateStatus();
+    } catch (const BlinkError &error) {
+        // The failed Blink has closed the sessions: the description they held
+        // is no longer loaded anywhere, so it counts as closed.
+        descriptionPath.clear();
+        pictureList.clear();
+        updateStatus();
+        showWarning(tr("Board Opening Error"), error);
+    } catch (const std::exception &error) {
+        showWarning(tr("Board Opening Error"), error);
+    }
 }
 
 void VRAXGUI::openDescription()
 {
+    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open NN description File"), QString(),
+                                                          tr("XML Files (*.xml)"));
+    if (!fileName.isEmpty())
+        openDescriptionFile(fileName);
     updateStatus();
+}
+
+void VRAXGUI::openDescriptionFile(const QString &fileName)
+{
+    if (fileName == descriptionPath)
+        return;
+    descriptionPath.clear();
+    pictureList.clear();
+    try {
+        readDescription(description, fileName.toUtf8().toStdString());
+        const BoardChoice choice{boardType, boardIndex, parallelCount};
+        const std::string modelPath = description.model;
+        runInBackground([this, choice, modelPath] { openBoardSession(choice, modelPath, sessions, modelInfo); });
+
+        ModelDims dims;
+        dims.inputs.assign(modelInfo.inputs, modelInfo.inputs + modelInfo.input_count);
+        dims.outputs.assign(modelInfo.outputs, modelInfo.outputs + modelInfo.output_count);
+        if (description.neural_network == NetworkKind::Classifier
+            && description.labels.size() != elementCount(dims.outputs.front()))
+            throw std::runtime_error("Incorrect number of labels for classification");
+        // Refused here rather than when a frame would read past a buffer.
+        checkInputFormatFits(description.format, roundedInputDepth(boardType, dims.inputs.front().depth),
+                             isPlanarBoard(boardType));
+        checkAnchorCount(description, dims.outputs);
+
+        descriptionPath = fileName;
+        modelDims = std::move(dims);
+        createResultView(resultView, description, modelDims, picture, pictureLabel);
+    } catch (const std::exception &error) {
+        QMessageBox::warning(nullptr, tr("Description Opening Error"), QString::fromUtf8(error.what()),
+                             QMessageBox::Ok, QMessageBox::NoButton);
+    }
 }
 
 void VRAXGUI::openPicture()
 {
+    const QStringList fileNames = QFileDialog::getOpenFileNames(
+        this, tr("Open Picture"), QString(), tr("Picture files (*.bmp *.gif *.jpeg *.jpg *.png)"));
+    openPictureFiles(fileNames);
     updateStatus();
+}
+
+void VRAXGUI::openPictureFiles(const QStringList &fileNames)
+{
+    if (fileNames.isEmpty() || fileNames == pictureList)
+        return;
+    pictureList.clear();
+    try {
+        loadPicture(fileNames.front());
+        showPicture();
+        pictureList = fileNames;
+        picturePath = fileNames.front();
+        nextPicture = 0;
+    } catch (const std::exception &error) {
+        showWarning(tr("Open Picture"), error);
+    }
+}
+
+void VRAXGUI::openStartupFiles(const QString &descriptionFile, const QStringList &pictureFiles)
+{
+    if (!descriptionFile.isEmpty())
+        openDescriptionFile(QFileInfo(descriptionFile).absoluteFilePath());
+    if (!descriptionPath.isEmpty() && !pictureFiles.isEmpty()) {
+        QStringList absolute;
+        for (const QString &file : pictureFiles)
+            absolute << QFileInfo(file).absoluteFilePath();
+        openPictureFiles(absolute);
+    }
+    updateStatus();
+}
+
+void VRAXGUI::loadPicture(const QString &path)
+{
+    if (modelDims.inputs.empty())
+        throw std::runtime_error("No NN description is open");
+    TensorDims &input = modelDims.inputs.front();
+    input.depth = roundedInputDepth(boardType, input.depth);
+
+    PictureRequest request;
+    request.path = path.toUtf8().toStdString();
+    request.height = input.height;
+    request.width = input.width;
+    request.format = description.format;
+    request.divider = description.divider;
+    request.adder = description.adder;
+    request.depth = input.depth;
+
+    PreparedPicture prepared = preparePicture(request, isPlanarBoard(boardType));
+    if (prepared.picture.isNull())
+        throw std::runtime_error("Cannot load picture: " + request.path);
+    picture = prepared.picture.convertToFormat(QImage::Format_RGB32);
+
+    if (path.contains(QLatin1String("cloud_net_plus")))
+        // Padded with zeros up to what the board reads for the model's input.
+        readCloudNetPlusInput(inputTensor, prepared.tensor.size());
+    else
+        inputTensor = std::move(prepared.tensor);
+
+    auto showLoaded = [this, path] {
+        scrollArea->setVisible(true);
+        setWindowFilePath(path);
+    };
+    // The widgets belong to the GUI thread; Run Auto's frame task loads
+    // pictures on the worker.
+    if (QThread::currentThread() == thread())
+        showLoaded();
+    else
+        QMetaObject::invokeMethod(this, showLoaded, Qt::QueuedConnection);
+}
+
+void VRAXGUI::showPicture()
+{
+    pictureLabel->setPixmap(QPixmap::fromImage(picture));
+    pictureLabel->adjustSize();
 }
 
 void VRAXGUI::run()
 {
-    updateStatus();
+    try {
+        if (!resultView || sessions.empty())
+            throw std::runtime_error("No board session is open: open the NN description again");
+        OutputBuffers outputs = resultView->createOutputs();
+
+        const std::uint64_t current = nextPicture;
+        if (++nextPicture >= std::uint64_t(pictureList.size()))
+            nextPicture = 0;
+        picturePath = pictureList.at(int(current));
+        loadPicture(picturePath);
+
+        const std::int64_t start = ticksNow();
+        runInBackground([this, &outputs] { processFrame(sessions, inputTensor, outputs, boardFps); });
+        frameTime = ticksToSeconds(ticksNow() - start);
+
+        showPicture();
+        if (resultView)
+            resultView->showResults(outputs);
+        updateStatus();
+        QCoreApplication::processEvents();
+    } catch (const std::exception &error) {
+        showWarning(tr("Frame Processing Error"), error);
+    }
 }
 
 void VRAXGUI::runAuto()
 {
+    runAutoActive = true;
+    updateStatus();
+    try {
+        if (!resultView || sessions.empty())
+            throw std::runtime_error("No board session is open: open the NN description again");
+        OutputBuffers outputs = resultView->createOutputs();
+        const std::uint32_t unitsPerSession = modelInfo.single_slot != 0 || parallelCount == 0 ? 1 : 4;
+        const std::uint32_t pipelineLength = std::uint32_t(sessions.size()) * unitsPerSession;
+        const std::uint64_t pictureCount = std::uint64_t(pictureList.size());
+
+        // On the worker: makes the picture of an earlier frame current again,
+        // so that the picture shown belongs to the outputs fetched.
+        auto makeFrameCurrent = [this, pictureCount](std::uint64_t frame) {
+            picturePath = pictureList.at(int(frame % pictureCount));
+            loadPicture(picturePath);
+        };
+
+        std::uint64_t frame = 0;
+        autoRunning = true;
+        const std::int64_t start = ticksNow();
+        while (autoRunning && isVisible()) {
+            picturePath = pictureList.at(int(frame % pictureCount));
+            loadPicture(picturePath);
+            runInBackground([&, frame] {
+                processFramePipelined(sessions, inputTensor, outputs, boardFps, unitsPerSession, pipelineLength,
+                                      frame, makeFrameCurrent);
+            });
+            ++frame;
+            frameTime = ticksToSeconds(ticksNow() - start) / double(frame);
+            showPicture();
+            if (resultView && frame >= pipelineLength)
+                resultView->showResults(outputs);
+            updateStatus();
+            QCoreApplication::processEvents();
+        }
+        autoRunning = false;
+        waitForAllUnits();
+    } catch (const std::exception &error) {
+        showWarning(tr("Frame Processing Error"), error);
+    }
+    runAutoActive = false;
     updateStatus();
 }

@@ -30,6 +30,10 @@ public:
     VRAXGUI();
     ~VRAXGUI() override;
 
+    // Opens a description on the current board and then the pictures, as if
+    // chosen through the menus (the command line's files).
+    void openStartupFiles(const QString &descriptionFile, const QStringList &pictureFiles);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -43,10 +47,19 @@ private:
     void runAuto();
     void showAbout();
 
+    // The work of the commands once their files are chosen.
+    void openDescriptionFile(const QString &fileName);
+    void openPictureFiles(const QStringList &fileNames);
+
     // Menu states and the status line, derived from the members below.
     void updateStatus();
     // Runs board work on a worker thread; see runInBackground().
     void runInBackground(BackgroundTask task);
+    // Makes picture and inputTensor from the file. On the background worker
+    // its widget updates are queued to the GUI thread.
+    void loadPicture(const QString &path);
+    // Puts picture into the picture area.
+    void showPicture();
     // Waits until every unit of every session has finished its frame.
     void waitForAllUnits();
 
@@ -77,6 +90,9 @@ private:
     std::vector<RuntimeHandle> sessions; // one per board in use
     ModelInfo modelInfo{};
     std::uint64_t nextPicture = 0; // index into pictureList of the next Run
+    // True while Run Auto loops: the commands that would change what the loop
+    // works on are disabled meanwhile.
+    bool runAutoActive = false;
 
     friend struct VRAXGUITestAccess;
 };

@@ -1,5 +1,9 @@
 #include "results/nn_results.h"
 
+#include "results/classification_results.h"
+#include "results/detection_results.h"
+#include "results/segmentation_results.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -34,8 +38,28 @@ OutputBuffers NnResults::createOutputs() const
     return outputs;
 }
 
-void createResultView(std::unique_ptr<NnResults> &, const NnDescription &, const ModelDims &, QImage &,
-                      QLabel *const &)
+void createResultView(std::unique_ptr<NnResults> &resultView, const NnDescription &description,
+                      const ModelDims &modelDims, QImage &picture, QLabel *const &pictureLabel)
 {
-    throw std::runtime_error("Unexpected neural network");
+    std::unique_ptr<NnResults> view;
+    switch (description.neural_network) {
+    case NetworkKind::Classifier:
+        view = std::make_unique<ClassificationResults>(description, modelDims);
+        break;
+    case NetworkKind::Yolo2:
+    case NetworkKind::Yolo3:
+    case NetworkKind::Yolo5:
+        view = std::make_unique<DetectionResults>(description, modelDims, &picture, &pictureLabel);
+        break;
+    case NetworkKind::Unet:
+        view = std::make_unique<SegmentationResults>(description, modelDims, &picture, &pictureLabel);
+        break;
+    default:
+        throw std::runtime_error("Unexpected neural network");
+    }
+    // The new view is in place before the old one goes, so nothing that runs
+    // while the old one is destroyed can find it in resultView.
+    std::unique_ptr<NnResults> previous = std::move(resultView);
+    resultView = std::move(view);
+    previous.reset();
 }

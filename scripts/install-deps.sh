@@ -7,7 +7,7 @@ apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config \
   qtbase5-dev qtbase5-dev-tools libqt5test5 \
-  libtinyxml2-dev \
+  libtinyxml2-dev locales \
   libopencv-dnn-dev libopencv-imgproc-dev libopencv-core-dev \
   libonnx-dev libprotobuf-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \

@@ -1,0 +1,78 @@
+#include "accel/frame_processing.h"
+
+#include "accel/result_check.h"
+
+#include <stdexcept>
+
+namespace {
+
+void submit(RuntimeHandle session, std::uint32_t unit, const std::vector<float> &inputTensor)
+{
+    const float *inputs[1] = {inputTensor.data()};
+    checkRuntimeResult(VRAX_Process(session, unit, inputs), "VRAX_ProcessFrame");
+}
+
+void requireSession(const std::vector<RuntimeHandle> &sessions)
+{
+    if (sessions.empty())
+        throw std::runtime_error("No board session is open: open the NN description again");
+}
+
+} // namespace
+
+void waitUntilIdle(RuntimeHandle session, std::uint32_t unit)
+{
+    std::uint32_t status = 0;
+    do {
+        checkRuntimeResult(VRAX_GetStatus(session, unit, &status), "GetStatus");
+    } while (status == VRAX_STATUS_BUSY);
+}
+
+void fetchOutputs(RuntimeHandle session, std::uint32_t unit, OutputBuffers &outputs, double &boardFps)
+{
+    std::vector<float *> pointers;
+    pointers.reserve(outputs.size());
+    for (std::vector<float> &buffer : outputs)
+        pointers.push_back(buffer.data());
+    checkRuntimeResult(VRAX_GetOutput(session, unit, pointers.data(), &boardFps), "GetOutput");
+}
+
+void processFrame(const std::vector<RuntimeHandle> &sessions, const std::vector<float> &inputTensor,
+                  OutputBuffers &outputs, double &boardFps)
+{
+    requireSession(sessions);
+    submit(sessions.front(), 0, inputTensor);
+    waitUntilIdle(sessions.front(), 0);
+    fetchOutputs(sessions.front(), 0, outputs, boardFps);
+}
+
+PipelineSlot pipelineSlot(std::uint64_t frame, std::uint32_t unitsPerSession, std::size_t sessionCount)
+{
+    return {std::size_t((frame / unitsPerSession) % sessionCount), std::uint32_t(frame % unitsPerSession)};
+}
+
+void processFramePipelined(const std::vector<RuntimeHandle> &sessions, const std::vector<float> &inputTensor,
+                           OutputBuffers &outputs, double &boardFps, std::uint32_t unitsPerSession,
+                           std::uint32_t pipelineLength, std::uint64_t frame,
+                           const std::function<void(std::uint64_t)> &makeFrameCurrent)
+{
+    requireSession(sessions);
+    const PipelineSlot submitted = pipelineSlot(frame, unitsPerSession, sessions.size());
+    submit(sessions[submitted.session], submitted.unit, inputTensor);
+    if (frame + 1 < pipelineLength)
+        return;
+
+    const std::uint64_t oldest = frame + 1 - pipelineLength;
+    if (pipelineLength > 1 && makeFrameCurrent)
+        makeFrameCurrent(oldest);
+    const PipelineSlot fetched = pipelineSlot(oldest, unitsPerSession, sessions.size());
+    waitUntilIdle(sessions[fetched.session], fetched.unit);
+    fetchOutputs(sessions[fetched.session], fetched.unit, outputs, boardFps);
+}
+
+void waitForUnits(const std::vector<RuntimeHandle> &sessions, std::uint32_t unitsPerSession)
+{
+    for (RuntimeHandle session : sessions)
+        for (std::uint32_t unit = 0; unit < unitsPerSession; ++unit)
+            waitUntilIdle(session, unit);
+}

@@ -1,0 +1,25 @@
+// Turns the model file named by the description into the binary model that a
+// board runs: ONNX ("onnx", "pb") and DarkNet ("cfg" with its "weights") models
+// are compiled, any other file is read as 32-bit words.
+#pragma once
+
+#include "accel/board_type.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A binary model; its length is counted in 32-bit words.
+using ModelWords = std::vector<std::uint32_t>;
+
+// Compiles or reads the model at modelPath (UTF-8) for boards of boardType.
+// Throws std::runtime_error naming the file when it cannot be read, is empty,
+// is larger than 4 GiB or (binary model) holds no complete word, and the
+// compiler's message when compilation fails.
+ModelWords prepareModel(BoardType boardType, const std::string &modelPath);
+
+// The whole file. Throws "Unable to open input file: " + path.
+std::vector<char> readFileBytes(const std::string &path);
+
+// The file's first (size div 4) words; up to three trailing bytes are ignored.
+ModelWords readFileWords(const std::string &path);

@@ -1,0 +1,28 @@
+// What picture preparation is asked for, and what it gives back.
+#pragma once
+
+#include "description/nn_description.h"
+
+#include <QImage>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PictureRequest
+{
+    std::string path;                     // UTF-8
+    std::uint32_t height = 0;             // network input height
+    std::uint32_t width = 0;              // network input width
+    InputFormat format = InputFormat::Rgb;
+    std::array<double, 3> divider{1.0, 1.0, 1.0}; // per channel: red, green, blue
+    std::array<double, 3> adder{0.0, 0.0, 0.0};
+    std::uint32_t depth = 0;              // network input depth, after the even rounding
+};
+
+struct PreparedPicture
+{
+    QImage picture;            // the picture as the network sees it; null when none could be made
+    std::vector<float> tensor; // interleaved, or planar for the planar boards
+};

@@ -1,0 +1,46 @@
+// The classifier's view: a table window with the most probable labels.
+#pragma once
+
+#include "results/nn_results.h"
+
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+namespace Ui {
+class ClassificationResults;
+}
+
+// One label of the description (not a copy) with its probability.
+struct ClassScore
+{
+    const std::string *label;
+    float probability;
+};
+
+class ClassificationResults : public QWidget, public NnResults
+{
+    Q_OBJECT
+
+public:
+    // A top-level window, not shown until the first results arrive.
+    ClassificationResults(const NnDescription &description, const ModelDims &modelDims);
+    ~ClassificationResults() override;
+
+    // Lists the ten most probable labels of the first output and brings the
+    // window to the front.
+    void showResults(const OutputBuffers &outputs) override;
+
+    // Empties the table: two stretched columns "Label" and "Probability", no rows.
+    void resetTable();
+    // Replaces the rows with the first maxRows entries of scores.
+    void fillTable(const std::vector<ClassScore> &scores, int maxRows);
+
+private:
+    Ui::ClassificationResults *ui;
+};
+
+// The scores from the most probable to the least; equal probabilities in no
+// particular order. Labels without a value (or values without a label) are left out.
+std::vector<ClassScore> rankClasses(const std::vector<std::string> &labels, const std::vector<float> &values);

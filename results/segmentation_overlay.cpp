@@ -1,0 +1,118 @@
+#include "results/segmentation_overlay.h"
+
+#include "results/vector_state.h"
+
+#include <QImage>
+#include <QRandomGenerator>
+
+#include <cmath>
+
+namespace {
+
+constexpr int noClass = -1;
+
+// Index into the colours for one map pixel, or noClass.
+int pixelColour(const float *values, std::uint32_t depth)
+{
+    if (depth == 1)
+        return values[0] >= 0.5f ? 0 : noClass;
+
+    float largest = values[0];
+    for (std::uint32_t c = 1; c < depth; ++c)
+        if (values[c] > largest)
+            largest = values[c];
+    // The log-probability of a class is at most its distance to the largest
+    // value, and e^-0.75 < 0.47: a pixel whose foreground classes all lie
+    // further below cannot be painted, and needs no exponentials.
+    bool contender = false;
+    for (std::uint32_t c = 1; c < depth && !contender; ++c)
+        contender = double(values[c] - largest) >= -0.75;
+    if (!contender)
+        return noClass;
+
+    double sum = 0.0;
+    for (std::uint32_t c = 0; c < depth; ++c)
+        sum += std::exp(values[c] - largest); // single-precision exponential
+    const double logSum = std::log(sum);
+
+    int colour = noClass;
+    for (std::uint32_t c = 1; c < depth; ++c) {
+        const double logProbability = double(values[c] - largest) - logSum;
+        if (logProbability < -0.75)
+            continue; // cannot exceed one half, as above
+        if (float(std::exp(logProbability)) > 0.5f)
+            colour = int(c - 1);
+    }
+    return colour;
+}
+
+} // namespace
+
+std::vector<QRgb> randomClassColours(std::size_t count, quint32 seed)
+{
+    QRandomGenerator generator(seed);
+    std::vector<QRgb> colours;
+    colours.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const int blue = int(generator.generate() & 0xff);
+        const int green = int(generator.generate() & 0xff);
+        const int red = int(generator.generate() & 0xff);
+        colours.push_back(qRgba(red, green, blue, 255));
+    }
+    return colours;
+}
+
+std::size_t segmentationColourCount(std::uint32_t depth)
+{
+    return depth <= 1 ? depth : depth - 1;
+}
+
+void paintSegmentation(QImage &picture, const std::vector<float> &values, const TensorDims &dims,
+                       const std::vector<QRgb> &colours)
+{
+    const std::uint64_t mapWidth = dims.width;
+    const std::uint64_t mapHeight = dims.height;
+    const std::uint32_t depth = dims.depth;
+    if (picture.isNull() || mapWidth == 0 || mapHeight == 0 || depth == 0
+        || colours.size() < segmentationColourCount(depth))
+        return;
+    // The scan lines are written as 32-bit pixels.
+    if (picture.format() != QImage::Format_RGB32 && picture.format() != QImage::Format_ARGB32
+        && picture.format() != QImage::Format_ARGB32_Premultiplied)
+        picture = picture.convertToFormat(QImage::Format_RGB32);
+
+    picture.bits(); // copies shared pixels now, before the loop
+    clearUpperVectorState();
+
+    const std::uint64_t pictureWidth = std::uint64_t(picture.width());
+    const std::uint64_t pictureHeight = std::uint64_t(picture.height());
+    const std::uint64_t completePixels = values.size() / depth;
+    std::vector<std::uint64_t> sourceColumn(pictureWidth);
+    for (std::uint64_t x = 0; x < pictureWidth; ++x)
+        sourceColumn[x] = x * mapWidth / pictureWidth;
+
+    // Colour per picture column of the current map row, reused while the
+    // picture rows map onto the same map row.
+    std::vector<int> rowColours(pictureWidth, noClass);
+    std::uint64_t classifiedRow = mapHeight; // none yet
+    for (std::uint64_t y = 0; y < pictureHeight; ++y) {
+        const std::uint64_t sourceRow = y * mapHeight / pictureHeight;
+        if (sourceRow != classifiedRow) {
+            classifiedRow = sourceRow;
+            std::uint64_t previousColumn = mapWidth; // none yet
+            int colour = noClass;
+            for (std::uint64_t x = 0; x < pictureWidth; ++x) {
+                if (sourceColumn[x] != previousColumn) {
+                    previousColumn = sourceColumn[x];
+                    const std::uint64_t pixel = sourceRow * mapWidth + previousColumn;
+                    colour = pixel < completePixels ? pixelColour(values.data() + pixel * depth, depth) : noClass;
+                }
+                rowColours[x] = colour;
+            }
+        }
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(int(y)));
+        for (std::uint64_t x = 0; x < pictureWidth; ++x)
+            if (rowColours[x] != noClass)
+                line[x] = colours[std::size_t(rowColours[x])];
+    }
+}

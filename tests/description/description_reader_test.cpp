@@ -1,0 +1,306 @@
+// The description reader on good and bad files, written into a temporary folder.
+#include "description/description_reader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string element(const std::string &name, const std::string &text)
+{
+    return "<" + name + ">" + text + "</" + name + ">";
+}
+
+const std::string model = element("model", "m.bin");
+const std::string format = element("format", "rgb");
+const std::string divider = element("divider", "255");
+const std::string adder = element("adder", "0");
+const std::string labels = element("labels", "cat\ndog\n");
+const std::string anchors = element("yolo_anchors", "10\n14\n");
+const std::string confidence = element("yolo_confidence_threshold", "0.5");
+const std::string iou = element("yolo_iou_threshold", "0.45");
+
+std::string kind(const std::string &keyword)
+{
+    return element("neural_network", keyword);
+}
+
+std::string document(const std::string &input, const std::string &output)
+{
+    return "<?xml version=\"1.0\"?>\n<vrax_nn_description>\n" + element("input", input) + "\n"
+           + element("output", output) + "\n</vrax_nn_description>\n";
+}
+
+const std::string goodInput = model + format + divider + adder;
+const std::string yoloOutput = kind("yolo3") + anchors + confidence + iou + labels;
+
+// The two bounds as the invalid-value message prints them.
+std::string bounds()
+{
+    char lowest[400];
+    char highest[400];
+    std::snprintf(lowest, sizeof lowest, "%f", std::numeric_limits<double>::lowest());
+    std::snprintf(highest, sizeof highest, "%f", std::numeric_limits<double>::max());
+    return std::string(lowest) + ".." + highest;
+}
+
+std::string invalidNumber(const std::string &element)
+{
+    return "Invalid value in \"" + element + "\" (" + bounds() + ")";
+}
+
+const std::string badFormat =
+    "Invalid value in \"input/format\" (rgb, rbg, grb, gbr, brg, bgr, intensity)";
+const std::string badKind =
+    "Invalid value in \"output/neural_network\" (classifier, yolo2, yolo3, unet)";
+
+class DescriptionFiles : public ::testing::Test
+{
+protected:
+    std::string write(const std::string &text, const QString &name = QStringLiteral("d.xml"))
+    {
+        const QString path = folder.filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.data(), qint64(text.size()));
+        return path.toStdString();
+    }
+
+    std::string folderPath() const { return folder.path().toStdString(); }
+
+    std::string readError(const std::string &text)
+    {
+        NnDescription description;
+        try {
+            readDescription(description, write(text));
+        } catch (const std::runtime_error &error) {
+            return error.what();
+        }
+        return "(read without error)";
+    }
+
+    NnDescription read(const std::string &text)
+    {
+        NnDescription description;
+        readDescription(description, write(text));
+        return description;
+    }
+
+    QTemporaryDir folder;
+};
+
+struct BadFile
+{
+    const char *name;
+    std::string text;
+    std::string message;
+};
+
+void PrintTo(const BadFile &badFile, std::ostream *out)
+{
+    *out << badFile.name;
+}
+
+class BadDescriptionFiles : public DescriptionFiles, public ::testing::WithParamInterface<BadFile>
+{
+};
+
+TEST_P(BadDescriptionFiles, FailWithTheirMessage)
+{
+    EXPECT_EQ(readError(GetParam().text), GetParam().message);
+}
+
+const std::vector<BadFile> badFiles = {
+    {"NotWellFormed", "<vrax_nn_description><input>", "Failed to open VRAX NN descriptions file"},
+    {"EmptyFile", "", "Failed to open VRAX NN descriptions file"},
+    {"OtherRoot", "<description>" + element("input", goodInput) + "</description>",
+     "Failed to find \"vrax_nn_description\" element"},
+    {"NoInput", "<vrax_nn_description>" + element("output", kind("unet")) + "</vrax_nn_description>",
+     "Fail to find \"input\" element"},
+    {"NoModel", document(format + divider + adder, kind("unet")),
+     "Fail to find \"input/model\" element"},
+    {"EmptyModel", document("<model></model>" + format + divider + adder, kind("unet")),
+     "Fail to find \"input/model\" element"},
+    {"NoFormat", document(model + divider + adder, kind("unet")),
+     "Fail to find \"input/format\" element"},
+    {"UpperCaseFormat", document(model + element("format", "RGB") + divider + adder, kind("unet")),
+     badFormat},
+    {"FormatWithBlank", document(model + element("format", " rgb") + divider + adder, kind("unet")),
+     badFormat},
+    {"FormatOnItsOwnLine",
+     document(model + element("format", "\n  rgb\n") + divider + adder, kind("unet")), badFormat},
+    {"NoDivider", document(model + format + adder, kind("unet")),
+     "Fail to find \"input/divider\" element"},
+    {"EmptyDivider", document(model + format + "<divider/>" + adder, kind("unet")),
+     "Fail to find \"input/divider\" element"},
+    {"DividerNotANumber", document(model + format + element("divider", "abc") + adder, kind("unet")),
+     invalidNumber("input/divider")},
+    {"DividerBeyondDoubles",
+     document(model + format + element("divider", "1e400") + adder, kind("unet")),
+     invalidNumber("input/divider")},
+    {"DividerInfinite", document(model + format + element("divider", "inf") + adder, kind("unet")),
+     invalidNumber("input/divider")},
+    {"AdderMinusInfinite",
+     document(model + format + divider + element("adder", "-Infinity"), kind("unet")),
+     invalidNumber("input/adder")},
+    {"NoAdder", document(model + format + divider, kind("unet")),
+     "Fail to find \"input/adder\" element"},
+    {"NoOutput", "<vrax_nn_description>" + element("input", goodInput) + "</vrax_nn_description>",
+     "Fail to find \"output\" element"},
+    {"NoKind", document(goodInput, labels), "Fail to find \"output/neural_network\" element"},
+    {"UpperCaseKind", document(goodInput, kind("Classifier") + labels), badKind},
+    {"UnknownKind", document(goodInput, kind("yolo4") + labels), badKind},
+    {"ClassifierWithoutLabels", document(goodInput, kind("classifier")),
+     "Fail to find \"output/labels\" element"},
+    {"LabelsOfWhiteSpaceOnly", document(goodInput, kind("classifier") + "<labels>  \n\t </labels>"),
+     "Fail to find \"output/labels\" element"},
+    {"LabelsOfEmptyAndTabLinesInCdata",
+     document(goodInput, kind("classifier") + "<labels><![CDATA[\n\t\n\n\t]]></labels>"),
+     "Labels required"},
+    {"LabelsOfOneTabReference", document(goodInput, kind("classifier") + "<labels>&#9;</labels>"),
+     "Labels required"},
+    {"YoloWithoutAnchors", document(goodInput, kind("yolo2") + confidence + iou + labels),
+     "Fail to find \"output/yolo_anchors\" element"},
+    {"YoloWithoutConfidence", document(goodInput, kind("yolo3") + anchors + iou + labels),
+     "Fail to find \"output/yolo_confidence_threshold\" element"},
+    {"YoloWithBadIou",
+     document(goodInput, kind("yolo5") + anchors + confidence
+                             + element("yolo_iou_threshold", "high") + labels),
+     invalidNumber("output/yolo_iou_threshold")},
+    {"YoloWithoutLabels", document(goodInput, kind("yolo3") + anchors + confidence + iou),
+     "Fail to find \"output/labels\" element"},
+    {"YoloWithTabLabelsOnly",
+     document(goodInput, kind("yolo3") + anchors + confidence + iou + "<labels>&#9;\n</labels>"),
+     "Labels required"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Reader, BadDescriptionFiles, ::testing::ValuesIn(badFiles),
+                         [](const ::testing::TestParamInfo<BadFile> &info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(DescriptionFiles, BoundsInTheMessageSpanAllFiniteDoubles)
+{
+    const std::string message =
+        readError(document(model + format + element("divider", "abc") + adder, kind("unet")));
+    const std::string prefix = "Invalid value in \"input/divider\" (";
+    ASSERT_EQ(message.compare(0, prefix.size(), prefix), 0) << message;
+    const std::string range = message.substr(prefix.size(), message.size() - prefix.size() - 1);
+    const std::size_t dots = range.find("..");
+    ASSERT_NE(dots, std::string::npos);
+    EXPECT_EQ(range.substr(0, dots).size(), 317u);
+    EXPECT_EQ(range.substr(dots + 2).size(), 316u);
+    EXPECT_EQ(range.substr(dots + 2, 4), "1797");
+    EXPECT_EQ(range.substr(range.size() - 7), ".000000");
+}
+
+TEST_F(DescriptionFiles, MissingFileOrFolderCannotBeOpened)
+{
+    NnDescription description;
+    try {
+        readDescription(description, folderPath() + "/absent.xml");
+        FAIL() << "read without error";
+    } catch (const std::runtime_error &error) {
+        EXPECT_STREQ(error.what(), "Failed to open VRAX NN descriptions file");
+    }
+    EXPECT_THROW(readDescription(description, folderPath()), std::runtime_error);
+}
+
+TEST_F(DescriptionFiles, ClassifierIsReadCompletely)
+{
+    const NnDescription description =
+        read(document(model + element("format", "intensity") + element("divider", " 127,5")
+                          + element("adder", "-1.25x"),
+                      kind("classifier")
+                          + element("labels", "\n\t\ttench\n\t\tgold fish\n\t\t\n \n\t")));
+    EXPECT_EQ(description.model, folderPath() + "/m.bin");
+    EXPECT_EQ(description.format, InputFormat::Intensity);
+    EXPECT_EQ(description.divider, (std::array<double, 3>{127.5, 127.5, 127.5}));
+    EXPECT_EQ(description.adder, (std::array<double, 3>{-1.25, -1.25, -1.25}));
+    EXPECT_EQ(description.neural_network, NetworkKind::Classifier);
+    // Blanks stay part of a label; only empty and one-tab lines are dropped.
+    EXPECT_EQ(description.labels,
+              (std::vector<std::string>{"\t\ttench", "\t\tgold fish", "\t\t", " "}));
+}
+
+TEST_F(DescriptionFiles, LabelsDecodeEntitiesAndLineEnds)
+{
+    const NnDescription description =
+        read(document(goodInput, kind("classifier")
+                                     + element("labels", "salt &amp; pepper\r\nK&#246;nig\r\n")));
+    EXPECT_EQ(description.labels, (std::vector<std::string>{"salt & pepper", "K\xC3\xB6nig"}));
+}
+
+TEST_F(DescriptionFiles, YoloAnchorsSkipWhatIsNotANumber)
+{
+    const NnDescription description = read(document(
+        goodInput, kind("yolo5") + element("yolo_anchors", "10,14\n23\nabc\n\n  27.5 px\n\t\n1e400")
+                       + element("yolo_confidence_threshold", "0,25")
+                       + element("yolo_iou_threshold", "nan") + labels));
+    EXPECT_EQ(description.neural_network, NetworkKind::Yolo5);
+    EXPECT_EQ(description.yolo_anchors, (std::vector<double>{10.14, 23.0, 27.5}));
+    EXPECT_EQ(description.yolo_confidence_threshold, 0.25);
+    EXPECT_TRUE(std::isnan(description.yolo_iou_threshold)); // NaN is within no bound check
+    EXPECT_EQ(description.labels, (std::vector<std::string>{"cat", "dog"}));
+}
+
+TEST_F(DescriptionFiles, UnetKeepsWhatTheRecordHeld)
+{
+    NnDescription description;
+    readDescription(description, write(document(goodInput, yoloOutput)));
+    readDescription(description,
+                    write(document(element("model", "seg.bin") + format + divider + adder,
+                                   kind("unet"))));
+    EXPECT_EQ(description.neural_network, NetworkKind::Unet);
+    EXPECT_EQ(description.model, folderPath() + "/seg.bin");
+    EXPECT_EQ(description.labels, (std::vector<std::string>{"cat", "dog"}));
+    EXPECT_EQ(description.yolo_anchors, (std::vector<double>{10.0, 14.0}));
+    EXPECT_EQ(description.yolo_confidence_threshold, 0.5);
+    EXPECT_EQ(description.yolo_iou_threshold, 0.45);
+}
+
+TEST_F(DescriptionFiles, ModelPathsAreResolvedAgainstTheDescriptionFolder)
+{
+    const QString folderName = QStringLiteral("\u041c\u043e\u0434\u0435\u043b\u0438 x");
+    const std::string sub = folder.filePath(folderName).toStdString();
+    const struct
+    {
+        std::string model;
+        std::string expected;
+    } cases[] = {
+        {"nets/a.onnx", sub + "/nets/a.onnx"},
+        {"../up.cfg", sub + "/../up.cfg"},
+        {"/opt/models/b.bin", "/opt/models/b.bin"},
+        {"\xC3\xA9t\xC3\xA9.pb", sub + "/\xC3\xA9t\xC3\xA9.pb"},
+    };
+    for (const auto &c : cases) {
+        NnDescription description;
+        readDescription(description,
+                        write(document(element("model", c.model) + format + divider + adder,
+                                       kind("unet")),
+                              folderName + QStringLiteral("/d.xml")));
+        EXPECT_EQ(description.model, c.expected) << c.model;
+    }
+
+    // A description named relative to the working folder still gives an absolute path.
+    write(document(element("model", "r.bin") + format + divider + adder, kind("unet")));
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    NnDescription description;
+    readDescription(description, "d.xml");
+    QDir::setCurrent(previous);
+    EXPECT_EQ(description.model, QDir(folder.path()).canonicalPath().toStdString() + "/r.bin");
+}
+
+} // namespace

@@ -1,0 +1,485 @@
+// The result views as the window uses them: the factory, output buffers, the
+// classification table, detection drawing and the segmentation overlay.
+#include "results/classification_results.h"
+#include "results/detection_drawing.h"
+#include "results/detection_results.h"
+#include "results/segmentation_overlay.h"
+#include "results/segmentation_results.h"
+
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <stdexcept>
+
+Q_DECLARE_METATYPE(NetworkKind)
+
+namespace {
+
+// The members of the main window that a view refers to.
+struct WindowState
+{
+    NnDescription description;
+    ModelDims modelDims;
+    QImage picture;
+    QLabel labelWidget;
+    QLabel *pictureLabel = &labelWidget;
+    std::unique_ptr<NnResults> resultView;
+
+    void makeView(NetworkKind kind)
+    {
+        description.neural_network = kind;
+        createResultView(resultView, description, modelDims, picture, pictureLabel);
+    }
+};
+
+// Records what resultView holds while it is being destroyed.
+class ProbeView : public NnResults
+{
+public:
+    ProbeView(WindowState &window, NnResults **seen)
+        : NnResults(window.description, window.modelDims, nullptr, nullptr), window(window), seen(seen)
+    {
+    }
+    ~ProbeView() override { *seen = window.resultView.get(); }
+    void showResults(const OutputBuffers &) override {}
+
+private:
+    WindowState &window;
+    NnResults **seen;
+};
+
+QTableWidget *tableOf(NnResults *view)
+{
+    auto *widget = dynamic_cast<ClassificationResults *>(view);
+    return widget ? widget->findChild<QTableWidget *>(QStringLiteral("result_table")) : nullptr;
+}
+
+QStringList tableRows(QTableWidget *table)
+{
+    QStringList rows;
+    for (int row = 0; row < table->rowCount(); ++row)
+        rows << table->item(row, 0)->text() + QLatin1Char('=') + table->item(row, 1)->text();
+    return rows;
+}
+
+Detection detectionAt(int x, int y, int width, int height, double confidence, int classIndex)
+{
+    Detection d;
+    d.x = x, d.y = y, d.width = width, d.height = height, d.confidence = confidence, d.classIndex = classIndex;
+    return d;
+}
+
+// One character per picture pixel, row by row: '.' untouched, else the index
+// of the colour it took.
+QString paintedPixels(const QImage &picture, QRgb background, const std::vector<QRgb> &colours)
+{
+    QString result;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb pixel = picture.pixel(x, y);
+            const auto found = std::find(colours.begin(), colours.end(), pixel);
+            result += pixel == background ? QLatin1Char('.')
+                      : found != colours.end() ? QChar('0' + int(found - colours.begin()))
+                                               : QLatin1Char('?');
+        }
+    return result;
+}
+
+} // namespace
+
+class ResultViewsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void factoryMakesTheViewOfTheKind_data();
+    void factoryMakesTheViewOfTheKind();
+    void newViewIsStoredBeforeTheOldOneIsDestroyed();
+    void unexpectedKindKeepsThePreviousView();
+    void outputBuffersAreZeroedAndSizedFromTheModel();
+    void classificationWindowStartsEmpty();
+    void classificationTableShowsTheMostProbableLabels_data();
+    void classificationTableShowsTheMostProbableLabels();
+    void classificationTableIsReplacedEachFrame();
+    void labelTextShowsTwoDecimals_data();
+    void labelTextShowsTwoDecimals();
+    void labelSitsAboveTheBoxOrInsideAtItsTop_data();
+    void labelSitsAboveTheBoxOrInsideAtItsTop();
+    void classesTakeColoursInOrderOfAppearance();
+    void boxesAtTheEndsOfTheIntegerRangeAreDrawn();
+    void detectionsAreDrawnOnACopyOfThePicture();
+    void segmentationPaintsForegroundPixels_data();
+    void segmentationPaintsForegroundPixels();
+    void segmentationMatchesAPlainSoftmax();
+    void segmentationViewPaintsTheWindowPicture();
+};
+
+void ResultViewsTest::factoryMakesTheViewOfTheKind_data()
+{
+    QTest::addColumn<NetworkKind>("kind");
+    QTest::addColumn<QString>("view");
+    QTest::newRow("classifier") << NetworkKind::Classifier << "ClassificationResults";
+    QTest::newRow("yolo2") << NetworkKind::Yolo2 << "DetectionResults";
+    QTest::newRow("yolo3") << NetworkKind::Yolo3 << "DetectionResults";
+    QTest::newRow("yolo5") << NetworkKind::Yolo5 << "DetectionResults";
+    QTest::newRow("unet") << NetworkKind::Unet << "SegmentationResults";
+}
+
+void ResultViewsTest::factoryMakesTheViewOfTheKind()
+{
+    QFETCH(NetworkKind, kind);
+    QFETCH(QString, view);
+    WindowState window;
+    window.makeView(kind);
+    NnResults *first = window.resultView.get();
+    QCOMPARE(view == "ClassificationResults", dynamic_cast<ClassificationResults *>(first) != nullptr);
+    QCOMPARE(view == "DetectionResults", dynamic_cast<DetectionResults *>(first) != nullptr);
+    QCOMPARE(view == "SegmentationResults", dynamic_cast<SegmentationResults *>(first) != nullptr);
+    window.makeView(kind); // the same kind again still gives a new view
+    QVERIFY(window.resultView != nullptr);
+    QVERIFY(window.resultView.get() != first || view == "ClassificationResults");
+}
+
+void ResultViewsTest::newViewIsStoredBeforeTheOldOneIsDestroyed()
+{
+    WindowState window;
+    NnResults *seen = nullptr;
+    window.resultView = std::make_unique<ProbeView>(window, &seen);
+    window.makeView(NetworkKind::Unet);
+    QVERIFY(seen != nullptr);
+    QCOMPARE(seen, window.resultView.get());
+    QVERIFY(dynamic_cast<SegmentationResults *>(seen));
+
+    // A classification window of the previous description closes with it.
+    window.makeView(NetworkKind::Classifier);
+    QPointer<QWidget> oldWindow = dynamic_cast<QWidget *>(window.resultView.get());
+    window.resultView->showResults({});
+    QVERIFY(oldWindow->isVisible());
+    window.makeView(NetworkKind::Classifier);
+    QVERIFY(oldWindow.isNull());
+    QVERIFY(!dynamic_cast<QWidget *>(window.resultView.get())->isVisible());
+}
+
+void ResultViewsTest::unexpectedKindKeepsThePreviousView()
+{
+    WindowState window;
+    window.makeView(NetworkKind::Yolo3);
+    NnResults *previous = window.resultView.get();
+    try {
+        window.makeView(static_cast<NetworkKind>(5));
+        QFAIL("an unknown network kind was accepted");
+    } catch (const std::runtime_error &error) {
+        QCOMPARE(QString(error.what()), QString("Unexpected neural network"));
+    }
+    QCOMPARE(window.resultView.get(), previous);
+}
+
+void ResultViewsTest::outputBuffersAreZeroedAndSizedFromTheModel()
+{
+    WindowState window;
+    window.modelDims.outputs = {{5, 5, 30}, {10, 1, 1}};
+    window.makeView(NetworkKind::Yolo2);
+    OutputBuffers outputs = window.resultView->createOutputs();
+    QCOMPARE(outputs.size(), std::size_t(2));
+    QCOMPARE(outputs[0].size(), std::size_t(750));
+    QCOMPARE(outputs[1].size(), std::size_t(10));
+    outputs[0][7] = 3.0f;
+    outputs = window.resultView->createOutputs();
+    QCOMPARE(outputs[0].size(), std::size_t(750));
+    QVERIFY(std::all_of(outputs[0].begin(), outputs[0].end(), [](float v) { return v == 0.0f; }));
+}
+
+void ResultViewsTest::classificationWindowStartsEmpty()
+{
+    WindowState window;
+    window.makeView(NetworkKind::Classifier);
+    auto *widget = dynamic_cast<ClassificationResults *>(window.resultView.get());
+    QVERIFY(widget);
+    QCOMPARE(static_cast<void *>(widget->qt_metacast("NnResults")), static_cast<void *>(window.resultView.get()));
+    QCOMPARE(QString(widget->metaObject()->className()), QString("ClassificationResults"));
+    QVERIFY(widget->isWindow());
+    QVERIFY(!widget->isVisible());
+    QCOMPARE(widget->windowTitle(), QString("Classification Results"));
+    QCOMPARE(widget->size(), QSize(224, 325));
+    auto *grid = widget->findChild<QGridLayout *>(QStringLiteral("gridLayout"));
+    QVERIFY(grid);
+    QCOMPARE(grid->contentsMargins(), QMargins(0, 0, 0, 0));
+    QTableWidget *table = tableOf(widget);
+    QVERIFY(table);
+    QCOMPARE(table->rowCount(), 0);
+    QCOMPARE(table->columnCount(), 2);
+    QCOMPARE(table->horizontalHeaderItem(0)->text(), QString("Label"));
+    QCOMPARE(table->horizontalHeaderItem(1)->text(), QString("Probability"));
+    QVERIFY(!table->verticalHeader()->isHidden());
+    QCOMPARE(table->horizontalHeader()->sectionResizeMode(0), QHeaderView::Stretch);
+    QCOMPARE(table->horizontalHeader()->sectionResizeMode(1), QHeaderView::Stretch);
+}
+
+void ResultViewsTest::classificationTableShowsTheMostProbableLabels_data()
+{
+    QTest::addColumn<QVector<float>>("scores");
+    QTest::addColumn<QStringList>("rows"); // "label=text", or only the label where the text is not checked
+    QTest::addColumn<bool>("anyOrder");    // equal probabilities have no order
+    QTest::newRow("three") << QVector<float>{2.0f, 1.0f, 0.1f}
+                           << QStringList{"l0=0.659001", "l1=0.242433", "l2=0.0985659"} << false;
+    QTest::newRow("four equal") << QVector<float>{3, 3, 3, 3}
+                                << QStringList{"l0=0.25", "l1=0.25", "l2=0.25", "l3=0.25"} << true;
+    QTest::newRow("small probability") << QVector<float>{10, 0} << QStringList{"l0=0.999955", "l1=4.53979e-05"}
+                                       << false;
+    QTest::newRow("huge scores") << QVector<float>{1000, 0, -1000} << QStringList{"l0=1", "l1=0", "l2=0"} << true;
+    QStringList topTen;
+    for (int label = 11; label >= 2; --label)
+        topTen << QString("l%1").arg(label);
+    topTen.first() += "=0.632124";
+    topTen.last() += "=7.80104e-05";
+    QTest::newRow("twelve labels") << QVector<float>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12} << topTen << false;
+}
+
+void ResultViewsTest::classificationTableShowsTheMostProbableLabels()
+{
+    QFETCH(QVector<float>, scores);
+    QFETCH(QStringList, rows);
+    QFETCH(bool, anyOrder);
+    WindowState window;
+    for (int i = 0; i < scores.size(); ++i)
+        window.description.labels.push_back("l" + std::to_string(i));
+    window.modelDims.outputs = {{1, 1, std::uint32_t(scores.size())}};
+    window.makeView(NetworkKind::Classifier);
+    OutputBuffers outputs = window.resultView->createOutputs();
+    std::copy(scores.begin(), scores.end(), outputs[0].begin());
+    window.resultView->showResults(outputs);
+
+    QTableWidget *table = tableOf(window.resultView.get());
+    QStringList shown = tableRows(table);
+    QCOMPARE(shown.size(), rows.size());
+    for (int i = 0; i < rows.size(); ++i)
+        if (!rows[i].contains('='))
+            shown[i] = shown[i].section('=', 0, 0);
+    if (anyOrder) {
+        shown.sort();
+        rows.sort();
+    }
+    QCOMPARE(shown, rows);
+    QVERIFY(table->window()->isVisible());
+}
+
+void ResultViewsTest::classificationTableIsReplacedEachFrame()
+{
+    WindowState window;
+    window.description.labels = {"a", "b", "c"};
+    window.makeView(NetworkKind::Classifier);
+    auto *view = dynamic_cast<ClassificationResults *>(window.resultView.get());
+    const std::vector<float> probabilities{0.5f, 0.3f, 0.2f};
+    std::vector<ClassScore> scores;
+    for (std::size_t i = 0; i < 3; ++i)
+        scores.push_back({&window.description.labels[i], probabilities[i]});
+    view->fillTable(scores, 10);
+    view->close(); // the user closes the window; the next frame shows it again
+    view->fillTable({scores.begin(), scores.begin() + 1}, 10);
+    QCOMPARE(tableRows(tableOf(view)), QStringList{"a=0.5"});
+    QVERIFY(view->isVisible());
+}
+
+void ResultViewsTest::labelTextShowsTwoDecimals_data()
+{
+    QTest::addColumn<double>("confidence");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("rounded") << 0.8734 << "cat: 0.87";
+    QTest::newRow("up to one") << 0.999 << "cat: 1.00";
+    QTest::newRow("trailing zero") << 0.5 << "cat: 0.50";
+}
+
+void ResultViewsTest::labelTextShowsTwoDecimals()
+{
+    QFETCH(double, confidence);
+    QFETCH(QString, text);
+    QCOMPARE(detectionLabelText(detectionAt(0, 0, 1, 1, confidence, 1), {"dog", "cat"}), text);
+}
+
+void ResultViewsTest::labelSitsAboveTheBoxOrInsideAtItsTop_data()
+{
+    const int h = QFontMetrics(detectionLabelFont()).height();
+    QTest::addColumn<int>("boxTop");
+    QTest::addColumn<int>("labelTop");
+    QTest::newRow("room above") << 60 << 60 - (h + 2);
+    QTest::newRow("exactly room above") << h + 2 << 0;
+    QTest::newRow("one pixel short") << h + 1 << h + 1;
+    QTest::newRow("at the top") << 0 << 0;
+}
+
+void ResultViewsTest::labelSitsAboveTheBoxOrInsideAtItsTop()
+{
+    QFETCH(int, boxTop);
+    QFETCH(int, labelTop);
+    const QFont font = detectionLabelFont();
+    QCOMPARE(font.pixelSize(), QFontMetrics(QFont(QStringLiteral("Times New"), 12)).height());
+    const int h = QFontMetrics(font).height();
+    QImage canvas(200, 120, QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    Detection detection = detectionAt(10, boxTop, 150, 40, 0.75, 0);
+    detection.colour = Qt::green;
+    drawDetections(canvas, {detection}, {"person"});
+
+    const int w = QFontMetrics(font).horizontalAdvance(QStringLiteral("person: 0.75"));
+    const int rightColumn = 10 + w + 1; // inside the label box, right of the text
+    QCOMPARE(QColor(canvas.pixel(rightColumn, labelTop + h / 2)), QColor(Qt::green));
+    if (labelTop > 0)
+        QCOMPARE(QColor(canvas.pixel(rightColumn, labelTop - 1)), QColor(Qt::white));
+    // The text itself is drawn, in black.
+    bool hasText = false;
+    for (int y = labelTop; y < labelTop + h + 2; ++y)
+        for (int x = 10; x < rightColumn; ++x)
+            hasText = hasText || canvas.pixel(x, y) == qRgb(0, 0, 0);
+    QVERIFY(hasText);
+}
+
+void ResultViewsTest::classesTakeColoursInOrderOfAppearance()
+{
+    std::vector<Detection> detections;
+    for (int classIndex : {5, 2, 5, 7, 9, 2})
+        detections.push_back(detectionAt(0, 0, 1, 1, 0.5, classIndex));
+    assignClassColours(detections);
+    const QColor expected[] = {Qt::yellow, Qt::green, Qt::yellow, Qt::red, Qt::yellow, Qt::green};
+    for (std::size_t i = 0; i < detections.size(); ++i)
+        QCOMPARE(detections[i].colour, expected[i]);
+}
+
+void ResultViewsTest::boxesAtTheEndsOfTheIntegerRangeAreDrawn()
+{
+    const std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
+    const std::int32_t highest = std::numeric_limits<std::int32_t>::max();
+    QImage canvas(50, 40, QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    std::vector<Detection> detections{detectionAt(highest, 0, lowest, 32, 0.9, 0),
+                                      detectionAt(0, 0, highest, highest, 0.8, 0),
+                                      detectionAt(30, highest, 19, lowest, 0.7, 0)};
+    assignClassColours(detections);
+    drawDetections(canvas, detections, {"far"});
+    // The second box covers the whole canvas: its top-left corner is drawn.
+    QCOMPARE(QColor(canvas.pixel(0, 39)), QColor(Qt::yellow));
+}
+
+void ResultViewsTest::detectionsAreDrawnOnACopyOfThePicture()
+{
+    WindowState window;
+    window.description.labels = {"face"};
+    window.description.yolo_anchors = {1.5, 2.0};
+    window.description.yolo_confidence_threshold = 0.5;
+    window.description.yolo_iou_threshold = 0.4;
+    window.modelDims.inputs = {{128, 128, 3}};
+    window.modelDims.outputs = {{4, 4, 6}};
+    window.picture = QImage(128, 128, QImage::Format_RGB32);
+    window.picture.fill(qRgb(40, 80, 120));
+    const QImage clean = window.picture.copy();
+    window.makeView(NetworkKind::Yolo2);
+
+    OutputBuffers outputs = window.resultView->createOutputs();
+    for (std::size_t i = 4; i < outputs[0].size(); i += 6)
+        outputs[0][i] = -20.0f; // nothing there
+    window.resultView->showResults(outputs);
+    QCOMPARE(window.labelWidget.pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_RGB32), clean);
+
+    outputs[0][(1 * 4 + 2) * 6 + 4] = 5.0f; // x 56, y 16, width 48, height 64
+    window.resultView->showResults(outputs);
+    const QImage shown = window.labelWidget.pixmap(Qt::ReturnByValue).toImage();
+    QCOMPARE(QColor(shown.pixel(56, 60)), QColor(Qt::yellow));
+    QCOMPARE(QColor(shown.pixel(104, 60)), QColor(Qt::yellow));
+    QCOMPARE(window.picture, clean);
+}
+
+void ResultViewsTest::segmentationPaintsForegroundPixels_data()
+{
+    QTest::addColumn<QSize>("pictureSize");
+    QTest::addColumn<QVector<quint32>>("dims"); // width, height, depth
+    QTest::addColumn<QVector<float>>("values");
+    QTest::addColumn<QString>("painted");
+    QTest::newRow("one channel: 0.5 paints") << QSize(3, 1) << QVector<quint32>{3, 1, 1}
+                                             << QVector<float>{0.5f, 0.4999f, 7.0f} << "0.0";
+    QTest::newRow("two classes") << QSize(3, 1) << QVector<quint32>{3, 1, 2}
+                                 << QVector<float>{0, 0.1f, 0, 0, 1, -1} << "0..";
+    QTest::newRow("three classes") << QSize(3, 1) << QVector<quint32>{3, 1, 3}
+                                   << QVector<float>{0, 2, 0, 1, 1, 0, 0, 0, 3} << "0.1";
+    QTest::newRow("depth 0") << QSize(2, 1) << QVector<quint32>{2, 1, 0} << QVector<float>{} << "..";
+    QTest::newRow("small map covers the picture") << QSize(4, 2) << QVector<quint32>{2, 1, 1}
+                                                  << QVector<float>{1, 0} << "00..00..";
+    QTest::newRow("large map") << QSize(2, 2) << QVector<quint32>{4, 4, 1}
+                               << QVector<float>{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0} << "0..0";
+    QTest::newRow("short buffer") << QSize(2, 2) << QVector<quint32>{2, 2, 1} << QVector<float>{1, 1, 1} << "000.";
+}
+
+void ResultViewsTest::segmentationPaintsForegroundPixels()
+{
+    QFETCH(QSize, pictureSize);
+    QFETCH(QVector<quint32>, dims);
+    QFETCH(QVector<float>, values);
+    QFETCH(QString, painted);
+    const QRgb background = qRgb(1, 2, 3);
+    QImage picture(pictureSize, QImage::Format_RGB32);
+    picture.fill(background);
+    const std::vector<QRgb> colours{qRgb(200, 0, 0), qRgb(0, 200, 0)};
+    paintSegmentation(picture, std::vector<float>(values.begin(), values.end()), {dims[0], dims[1], dims[2]}, colours);
+    QCOMPARE(paintedPixels(picture, background, colours), painted);
+}
+
+// The overlay's shortcuts (pixels that cannot reach one half skip the
+// exponentials) must paint exactly what a plain per-pixel softmax paints.
+void ResultViewsTest::segmentationMatchesAPlainSoftmax()
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> score(-3.0f, 3.0f);
+    for (std::uint32_t depth : {2u, 3u, 5u}) {
+        const int size = 24;
+        std::vector<float> values(std::size_t(size * size) * depth);
+        for (float &v : values)
+            v = score(random);
+        const QRgb background = qRgb(1, 2, 3);
+        std::vector<QRgb> colours;
+        QString expected;
+        for (std::uint32_t c = 1; c < depth; ++c)
+            colours.push_back(qRgb(int(40 * c), 0, 0));
+        for (int pixel = 0; pixel < size * size; ++pixel) {
+            const float *v = &values[std::size_t(pixel) * depth];
+            const float m = *std::max_element(v, v + depth);
+            double sum = 0.0;
+            for (std::uint32_t c = 0; c < depth; ++c)
+                sum += std::exp(v[c] - m);
+            QChar painted = QLatin1Char('.');
+            for (std::uint32_t c = 1; c < depth; ++c)
+                if (float(std::exp(double(v[c] - m) - std::log(sum))) > 0.5f)
+                    painted = QChar('0' + int(c - 1));
+            expected += painted;
+        }
+        QImage picture(size, size, QImage::Format_RGB32);
+        picture.fill(background);
+        paintSegmentation(picture, values, {std::uint32_t(size), std::uint32_t(size), depth}, colours);
+        QCOMPARE(paintedPixels(picture, background, colours), expected);
+        QVERIFY(expected.count('.') < expected.size());
+    }
+}
+
+void ResultViewsTest::segmentationViewPaintsTheWindowPicture()
+{
+    WindowState window;
+    window.modelDims.outputs = {{2, 2, 2}};
+    window.picture = QImage(2, 2, QImage::Format_RGB32);
+    window.picture.fill(Qt::black);
+    window.makeView(NetworkKind::Unet);
+    window.resultView->showResults({{0, 3, 5, 0, 0, 4, 1, 1}});
+    const QRgb colour = window.picture.pixel(0, 0);
+    QCOMPARE(qAlpha(colour), 255);
+    QCOMPARE(window.picture.pixel(1, 0), qRgb(0, 0, 0));
+    QCOMPARE(window.picture.pixel(0, 1), colour);
+    QCOMPARE(window.picture.pixel(1, 1), qRgb(0, 0, 0));
+    QCOMPARE(window.labelWidget.pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_RGB32), window.picture);
+}
+
+QTEST_MAIN(ResultViewsTest)
+#include "result_views_test.moc"
