@@ -12,5 +12,6 @@ apt-get install -y -qq --no-install-recommends \
   libonnx-dev libprotobuf-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   clang libfuzzer-14-dev libclang-rt-14-dev \
-  xvfb xauth openbox xdotool x11-apps imagemagick fonts-dejavu-core \
+  xvfb xauth openbox xdotool x11-apps x11-utils imagemagick fonts-dejavu-core \
+  python3 tesseract-ocr tesseract-ocr-eng \
   >/dev/null

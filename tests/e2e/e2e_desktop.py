@@ -1,0 +1,174 @@
+"""The X desktop of an end-to-end test: the window manager, the application's
+windows, keys, screen captures and OCR. Runs inside an X server (xvfb-run)
+and drives it with openbox, xdotool, xwininfo, xwd and tesseract."""
+
+import os
+import re
+import subprocess
+import tempfile
+import time
+
+import e2e_images
+
+
+class TestFailure(Exception):
+    """What the user would see go wrong."""
+
+
+def run(command, timeout=30, check=True):
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            text=True, timeout=timeout)
+    if check and result.returncode != 0:
+        raise TestFailure('%s failed (%d): %s' % (' '.join(command), result.returncode,
+                                                  result.stderr.strip()))
+    return result.stdout
+
+
+def poll(what, probe, timeout, interval=0.25):
+    """Calls probe until it returns something true; fails after timeout seconds,
+    telling what was awaited and the last value (or error) seen."""
+    deadline = time.monotonic() + timeout
+    last = None
+    while True:
+        try:
+            value = probe()
+            if value:
+                return value
+            last = value
+        except TestFailure as error:
+            last = str(error)
+        if time.monotonic() >= deadline:
+            raise TestFailure('timed out after %gs waiting for %s (last seen: %r)' % (timeout, what, last))
+        time.sleep(interval)
+
+
+class Geometry:
+    def __init__(self, x, y, width, height):
+        self.x, self.y, self.width, self.height = x, y, width, height
+
+    def __repr__(self):
+        return '%dx%d+%d+%d' % (self.width, self.height, self.x, self.y)
+
+
+class Desktop:
+    def __init__(self, work_dir):
+        self.work_dir = work_dir
+        self.processes = []
+        self.capture_count = 0
+
+    # --- processes -----------------------------------------------------
+
+    def start(self, command, log_name, env=None):
+        log = open(os.path.join(self.work_dir, log_name), 'w')
+        process = subprocess.Popen(command, stdout=log, stderr=subprocess.STDOUT, env=env,
+                                   stdin=subprocess.DEVNULL)
+        self.processes.append((process, log))
+        return process
+
+    def start_window_manager(self):
+        self.start(['openbox', '--sm-disable'], 'openbox.log')
+
+        def managed():
+            out = run(['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], check=False)
+            return 'window id' in out
+        poll('the window manager', managed, 30)
+
+    def stop_all(self):
+        """Ends every process this desktop started, the application first."""
+        for process, log in reversed(self.processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait(5)
+            log.close()
+        self.processes = []
+
+    # --- windows -------------------------------------------------------
+
+    def windows(self, pid, name=None):
+        """Visible windows of the process, optionally those whose title matches name."""
+        command = ['xdotool', 'search', '--all', '--onlyvisible', '--pid', str(pid)]
+        if name:
+            command += ['--name', name]
+        out = run(command, check=False)
+        return [int(w) for w in out.split()]
+
+    def window_name(self, window):
+        return run(['xdotool', 'getwindowname', str(window)], check=False).strip()
+
+    def geometry(self, window):
+        """Position of the window's client area on the screen, and its size."""
+        out = run(['xwininfo', '-id', str(window)])
+        values = {}
+        for key in ('Absolute upper-left X', 'Absolute upper-left Y', 'Width', 'Height'):
+            match = re.search(r'^\s*%s:\s*(-?\d+)' % re.escape(key), out, re.M)
+            if not match:
+                raise TestFailure('xwininfo gave no %s for window %d' % (key, window))
+            values[key] = int(match.group(1))
+        return Geometry(values['Absolute upper-left X'], values['Absolute upper-left Y'],
+                        values['Width'], values['Height'])
+
+    def frame(self, window):
+        """The window with the decorations the window manager draws around it."""
+        g = self.geometry(window)
+        out = run(['xprop', '-id', str(window), '_NET_FRAME_EXTENTS'], check=False)
+        match = re.search(r'=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)', out)
+        left, right, top, bottom = (int(v) for v in match.groups()) if match else (0, 0, 0, 0)
+        return Geometry(g.x - left, g.y - top, g.width + left + right, g.height + top + bottom)
+
+    def place(self, window, x, y, width=None, height=None):
+        run(['xdotool', 'windowmove', '--sync', str(window), str(x), str(y)], check=False)
+        if width and height:
+            run(['xdotool', 'windowsize', '--sync', str(window), str(width), str(height)], check=False)
+
+    def reveal(self, window, x, y):
+        """Moves a dialog to (x, y), clear of the main window. Under Xvfb with
+        openbox, a dialog that opens over the main window can stay black
+        until it is moved so that it no longer lies wholly over it."""
+        run(['xdotool', 'windowmove', str(window), str(x), str(y)], check=False)
+
+    def activate(self, window):
+        # --sync can wait forever when the window manager refuses; poll instead.
+        run(['xdotool', 'windowactivate', str(window)], check=False)
+
+        def active():
+            return run(['xdotool', 'getactivewindow'], check=False).strip() == str(window)
+        poll('window %d to get the focus' % window, active, 15, 0.1)
+
+    def key(self, window, *keys):
+        """Presses keys in the window, bringing it to the front first."""
+        self.activate(window)
+        run(['xdotool', 'key', '--clearmodifiers', '--delay', '60'] + list(keys))
+
+    def type_text(self, window, text):
+        self.activate(window)
+        run(['xdotool', 'type', '--delay', '20', text], timeout=120)
+
+    # --- screen --------------------------------------------------------
+
+    def capture(self):
+        """The whole screen."""
+        path = os.path.join(self.work_dir, 'screen.xwd')
+        with open(path, 'wb') as f:
+            subprocess.run(['xwd', '-root', '-silent'], stdout=f, check=True, timeout=30)
+        self.capture_count += 1
+        return e2e_images.read_xwd(path)
+
+    def save(self, image, name, small=False):
+        path = os.path.join(self.work_dir, name)
+        e2e_images.write_png(image, path, small)
+        return path
+
+    def ocr(self, image, scale=2, mode=6):
+        """The text tesseract reads in the picture, enlarged scale times."""
+        width, height, grey = image.grey_scaled(scale)
+        with tempfile.NamedTemporaryFile(suffix='.pgm', dir=self.work_dir, delete=False) as f:
+            path = f.name
+        try:
+            e2e_images.write_pgm(width, height, grey, path)
+            return run(['tesseract', path, '-', '--psm', str(mode)], timeout=60)
+        finally:
+            os.unlink(path)

@@ -1,0 +1,24 @@
+#!/bin/sh
+# Runs one end-to-end case of VRAX GUI in a virtual X server:
+#   run_e2e.sh CASE APP EXAMPLES_DIR WORK_DIR [driver options...]
+# Exits 77 (skipped) when the X server, the window manager or the tools that
+# drive and read the screen are not installed.
+set -u
+case_name=$1 app=$2 examples=$3 work=$4
+shift 4
+here=$(cd "$(dirname "$0")" && pwd)
+
+missing=
+for tool in xvfb-run Xvfb xauth openbox xdotool xwininfo xprop xwd tesseract python3; do
+  command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
+done
+if [ -n "$missing" ]; then
+  echo "SKIPPED: not installed:$missing (scripts/install-deps.sh installs them)"
+  exit 77
+fi
+
+rm -rf "$work" && mkdir -p "$work" || exit 1
+# xvfb-run ends the X server when the driver returns; the driver ends the
+# application and the window manager itself, even when a check fails.
+xvfb-run -a -e "$work/xvfb.log" -s "-screen 0 2400x1400x24 -nolisten tcp" \
+  python3 "$here/vrax_e2e.py" "$case_name" --app "$app" --examples "$examples" --work "$work" "$@"

@@ -1,0 +1,430 @@
+#!/usr/bin/env python3
+"""End-to-end acceptance test of VRAX GUI: starts the real application in an X
+server with a window manager, drives it with keys and menu entries as a user
+would, and checks on screen captures what the user sees.
+
+    vrax_e2e.py CASE --app build/app/vraxgui --examples examples --work DIR
+
+CASE is an example folder (classifier, yolo3, ...): the application opens its
+description and pictures from the command line, on the simulator. Or a board
+case (boards-parallel, boards-planar): the board, the description and the
+pictures are chosen through the dialogs, on virtual boards.
+
+Run it inside an X server (run_e2e.sh starts one with xvfb-run). Exit status
+0 when everything looked right, 1 otherwise; the work folder keeps the
+screens of failures and the application's output.
+"""
+
+import argparse
+import json
+import os
+import signal
+import sys
+import time
+
+import e2e_checks
+import e2e_images
+from e2e_desktop import Desktop, TestFailure, poll
+
+# Board cases: which example runs on which virtual boards, chosen in the
+# board dialog ("board_row": the row to pick; "parallel": all boards of its type).
+BOARD_CASES = {
+    'boards-parallel': {'example': 'yolo3', 'boards': '2:2', 'board_row': 1, 'board_name': 'TK307.04',
+                        'rows': ['0. Simulator', '1. TK307.04', '2. TK307.04'], 'parallel': True},
+    'boards-planar': {'example': 'unet', 'boards': '1:1', 'board_row': 1, 'board_name': 'TK301.02',
+                      'rows': ['0. Simulator', '1. TK301.02'], 'parallel': False},
+}
+
+SCREEN_WAIT = 90      # seconds for a result to appear on a loaded machine
+RUN_AUTO_SECONDS = 4  # how long Run Auto runs before space stops it
+
+
+class Example:
+    """An example folder and what its expected.json says."""
+
+    def __init__(self, examples_dir, name):
+        self.name = name
+        self.folder = os.path.abspath(os.path.join(examples_dir, name))
+        with open(os.path.join(self.folder, 'expected.json')) as f:
+            self.expected = json.load(f)
+        self.kind = self.expected['network']
+        self.description = os.path.join(self.folder, self.expected['description'])
+        self.width = self.expected['input']['width']
+        self.height = self.expected['input']['height']
+        self.labels = self.expected.get('labels', [])
+        # Pictures in file name order, as a shell glob passes them.
+        self.pictures = sorted(self.expected['pictures'], key=lambda p: os.path.basename(p['file']))
+        binary = self.expected.get('binary_image')
+        if binary:
+            self.pictures.append({'file': binary['file'], 'top_label': binary['top_label'], 'binary': True})
+
+    def path(self, picture):
+        return os.path.join(self.folder, picture['file'])
+
+    def reference(self, picture):
+        """The picture file's expected crop at network input size, or None."""
+        if picture.get('binary') or 'crop' not in picture:
+            return None
+        image = e2e_images.read_png_rgb(self.path(picture))
+        return e2e_images.crop_and_scale(image, picture['crop'], self.width, self.height)
+
+
+class Session:
+    """One run of the application on the desktop."""
+
+    def __init__(self, desktop, args, example, board_name):
+        self.desktop = desktop
+        self.args = args
+        self.example = example
+        self.board_name = board_name
+        self.process = None
+        self.main = None
+        self.results = None
+        self.started = time.monotonic()
+        self.expected_dialogs = []
+
+    def log(self, text):
+        print('[%6.1fs] %s' % (time.monotonic() - self.started, text), flush=True)
+
+    # --- the application ---------------------------------------------
+
+    def environment(self, boards):
+        env = dict(os.environ)
+        for name in ('QT_QPA_PLATFORM', 'VRAX_FAULTS', 'VRAX_DELAYS', 'VRAX_BOARDS',
+                     'VRAX_COMPILER_FAULTS', 'VRAX_COMPILER_DELAYS'):
+            env.pop(name, None)
+        env['QT_QPA_PLATFORM'] = 'xcb'
+        runtime_dir = os.path.join(self.args.work, 'runtime')
+        os.makedirs(runtime_dir, mode=0o700, exist_ok=True)
+        env['XDG_RUNTIME_DIR'] = runtime_dir
+        if boards:
+            env['VRAX_BOARDS'] = boards
+        return env
+
+    def start(self, arguments, boards=None):
+        self.log('start: vraxgui %s' % ' '.join(os.path.relpath(a) for a in arguments))
+        self.process = self.desktop.start([self.args.app] + arguments, 'vraxgui.log', self.environment(boards))
+
+        def main_window():
+            self.check_running()
+            for window in self.desktop.windows(self.process.pid):
+                name = self.desktop.window_name(window)
+                if name.endswith('VRAX GUI') and not name.startswith('Classification Results'):
+                    return window
+            return None
+        self.main = poll('the main window', main_window, SCREEN_WAIT)
+        # Wide enough for a status line with long paths in it.
+        self.desktop.place(self.main, 0, 0, 1900, 1000)
+        self.log('main window %d: %s' % (self.main, self.desktop.geometry(self.main)))
+
+    def check_running(self):
+        if self.process.poll() is not None:
+            raise TestFailure('the application ended with status %d' % self.process.returncode)
+
+    def check_no_message_box(self):
+        """Fails when the application shows a window nobody asked for, such as
+        an error message box, telling its title and text."""
+        self.check_running()
+        for window in self.desktop.windows(self.process.pid):
+            if window in (self.main, self.results):
+                continue
+            name = self.desktop.window_name(window)
+            if any(name.startswith(d) for d in self.expected_dialogs) or name.startswith('Classification Results'):
+                continue
+            screen = self.desktop.capture()
+            g = self.desktop.geometry(window)
+            text = self.desktop.ocr(screen.crop(g.x, g.y, g.width, g.height))
+            self.desktop.save(screen, 'message-box.png')
+            raise TestFailure('the application shows "%s": %s' % (name, ' '.join(text.split())))
+
+    def close(self):
+        self.desktop.key(self.main, 'ctrl+x')
+        try:
+            status = self.process.wait(60)
+        except Exception:
+            raise TestFailure('the application did not end within 60 s of Ctrl+X')
+        if status != 0:
+            raise TestFailure('the application ended with status %d after Ctrl+X' % status)
+        self.log('closed with Ctrl+X, exit status 0')
+
+    # --- what the screen shows ---------------------------------------
+
+    def title(self):
+        return self.desktop.window_name(self.main)
+
+    def status_text(self, screen=None):
+        screen = screen or self.desktop.capture()
+        g = self.desktop.geometry(self.main)
+        return ' '.join(self.desktop.ocr(screen.crop(g.x, g.y + g.height - 28, g.width, 28)).split())
+
+    def shown_picture(self, screen):
+        """The picture area's pixels at network input size, or None while no
+        picture is shown."""
+        g = self.desktop.geometry(self.main)
+        corner = e2e_checks.find_picture(screen, g, self.example.width, self.example.height)
+        if corner is None:
+            return None
+        return screen.crop(corner[0], corner[1], self.example.width, self.example.height)
+
+    def expect(self, what, probe, timeout=SCREEN_WAIT):
+        """Polls probe (which returns a list of problems) until it finds none;
+        on timeout saves the screen and fails with the last problems."""
+        last = ['nothing checked yet']
+
+        def ok():
+            nonlocal last
+            self.check_no_message_box()
+            last = probe()
+            return not last
+        try:
+            poll(what, ok, timeout, 0.3)
+        except TestFailure as failure:
+            path = self.desktop.save(self.desktop.capture(), 'failure-screen.png')
+            raise TestFailure('%s: %s (screen saved in %s)' % (failure, '; '.join(last), path))
+
+    def wait_for(self, what, probe, timeout=SCREEN_WAIT):
+        """poll() that saves the screen when it times out."""
+        try:
+            return poll(what, probe, timeout)
+        except TestFailure as failure:
+            path = self.desktop.save(self.desktop.capture(), 'failure-screen.png')
+            raise TestFailure('%s (screen saved in %s)' % (failure, path))
+
+    def expect_status(self, picture, rates=True):
+        description = self.example.description
+        picture_path = self.example.path(picture) if picture else None
+
+        def problems():
+            text = self.status_text()
+            found = e2e_checks.status_line_problems(text, 'Board 0 (%s)' % self.board_name,
+                                                    description, picture_path)
+            if not rates:
+                found = [p for p in found if 'rate' not in p]
+            return [p + ' in "%s"' % text for p in found]
+        self.expect('the status line', problems, SCREEN_WAIT)
+
+    def result_problems(self, picture, screen):
+        shown = self.shown_picture(screen)
+        if shown is None:
+            return ['no picture is shown at the top-left of the picture area']
+        kind = self.example.kind
+        if kind == 'classifier':
+            return self.table_problems(picture, screen)
+        if kind == 'unet':
+            mask = e2e_images.read_png_grey(os.path.join(self.example.folder, picture['mask']))[2]
+            classes = {label: i + 1 for i, label in enumerate(['circle', 'square', 'triangle', 'star'])}
+            return e2e_checks.overlay_problems(self.example.reference(picture), shown, mask, picture, classes)
+        problems = e2e_checks.detection_problems(shown, picture, self.example.labels)
+        if problems:
+            return problems
+        text = self.desktop.ocr(e2e_checks.label_text_image(shown), scale=2, mode=11)
+        return e2e_checks.label_text_problems(text, picture, self.example.labels)
+
+    def table_problems(self, picture, screen):
+        windows = self.desktop.windows(self.process.pid, 'Classification Results')
+        if not windows:
+            return ['no "Classification Results" window is shown']
+        if self.results != windows[0]:
+            self.results = windows[0]
+            self.desktop.place(self.results, 1950, 60)
+            return ['the results window has just been placed']
+        g = self.desktop.geometry(self.results)
+        text = self.desktop.ocr(screen.crop(g.x, g.y, g.width, g.height), scale=3)
+        return e2e_checks.classification_problems(text, picture['top_label'], self.example.labels)
+
+    # --- steps ---------------------------------------------------------
+
+    def wait_first_picture(self):
+        first = self.example.pictures[0]
+        name = os.path.basename(first['file'])
+        holder = {}
+
+        def problems():
+            if not self.title().startswith(name):
+                return ['the window title is "%s", not the first picture\'s name' % self.title()]
+            shown = self.shown_picture(self.desktop.capture())
+            if shown is None:
+                return ['no picture is shown at the top-left of the picture area']
+            holder['shown'] = shown
+            return []
+        self.expect('the first picture', problems)
+        reference = self.example.reference(first)
+        if reference is not None:
+            wrong = e2e_checks.shown_picture_problems(holder['shown'], reference)
+            if wrong:
+                raise TestFailure('%s: %s' % (name, '; '.join(wrong)))
+        self.expect_status(first, rates=False)
+        self.log('%s shown as the network sees it; status line names the description and picture' % name)
+
+    def run_picture(self, index, keys=('ctrl+r',)):
+        picture = self.example.pictures[index]
+        name = os.path.basename(picture['file'])
+        self.desktop.key(self.main, *keys)
+
+        def problems():
+            title = self.title()
+            if not title.startswith(name):
+                return ['the window title is "%s", not "%s"' % (title, name)]
+            return self.result_problems(picture, self.desktop.capture())
+        self.expect('the result of Run on %s' % name, problems)
+        self.expect_status(picture)
+        self.log('Run (%s): %s right; status line shows nonzero rates' % (' '.join(keys), name))
+
+    def run_auto(self):
+        names = [os.path.basename(p['file']) for p in self.example.pictures]
+        self.desktop.key(self.main, 'ctrl+a')
+        begun = time.monotonic()
+        seen = set()
+
+        def cycled():
+            title = self.title()
+            seen.update(n for n in names if title.startswith(n))
+            return len(seen) >= min(2, len(names)) and time.monotonic() - begun >= RUN_AUTO_SECONDS
+        poll('Run Auto to go through the pictures', cycled, SCREEN_WAIT, 0.1)
+        text = self.status_text()
+        rates = e2e_checks.read_rates(text)
+        if not rates or rates[0] <= 0 or rates[1] <= 0:
+            raise TestFailure('during Run Auto the status line shows no nonzero rates: "%s"' % text)
+        self.log('Run Auto went through %d pictures; status line: %.2f (%.2f) fps' % (len(seen), *rates))
+
+        self.desktop.key(self.main, 'space')
+
+        def stopped():
+            before = self.title(), self.status_text()
+            time.sleep(1.0)
+            return (self.title(), self.status_text()) == before
+        poll('Run Auto to stop on space', stopped, SCREEN_WAIT, 0.1)
+        # The last frame stays on screen with its own result.
+        title = self.title()
+        picture = next((p for p in self.example.pictures if title.startswith(os.path.basename(p['file']))), None)
+        if picture is None:
+            raise TestFailure('after Run Auto the window title "%s" names no picture' % title)
+        self.expect('the result of the last Run Auto frame (%s)' % title,
+                    lambda: self.result_problems(picture, self.desktop.capture()))
+        self.log('space stopped Run Auto; the last frame (%s) shows its result' % os.path.basename(picture['file']))
+
+    def choose_board(self, case):
+        self.expected_dialogs = ['Open Board Dialog']
+        self.desktop.key(self.main, 'alt+f', 'b')  # File > Open Board...
+        dialog = self.wait_for('the board dialog',
+                               lambda: self.desktop.windows(self.process.pid, 'Open Board Dialog'))[0]
+        self.desktop.reveal(dialog, 1950, 100)
+
+        def rows_listed():
+            g = self.desktop.geometry(dialog)
+            text = self.desktop.ocr(self.desktop.capture().crop(g.x, g.y, g.width, g.height), scale=3)
+            missing = [row for row in case['rows'] + ['parallel', 'Ok', 'Cancel']
+                       if not e2e_checks.contains_fuzzy(text, row, 0.8)]
+            return ['the board dialog lacks %s: "%s"' % (missing, ' '.join(text.split()))] if missing else []
+        self.expect('the board dialog rows', rows_listed)
+        # Focus order: the rows (arrows move between them), "parallel",
+        # Blink (enabled on a board row), Ok, Cancel.
+        keys = ['Down'] * case['board_row'] + ['Tab']
+        if case['parallel']:
+            keys.append('space')
+        keys += ['Tab', 'Tab', 'space']
+        self.desktop.key(dialog, *keys)
+        self.wait_for('the board dialog to close',
+                      lambda: not self.desktop.windows(self.process.pid, 'Open Board Dialog'))
+        self.expected_dialogs = []
+        self.log('board dialog lists %s; chose row %d%s' % (', '.join(case['rows']), case['board_row'],
+                                                              ' with "parallel"' if case['parallel'] else ''))
+
+    def open_through_dialog(self, shortcut, title, typed):
+        """Opens a file dialog with shortcut and types each text in it, with Return."""
+        self.expected_dialogs = [title]
+        self.desktop.key(self.main, shortcut)
+        dialog = self.wait_for('the "%s" dialog' % title, lambda: self.desktop.windows(self.process.pid, title))[0]
+        self.desktop.reveal(dialog, 1950, 100)
+        for text in typed:
+            self.desktop.type_text(dialog, text)
+            self.desktop.key(dialog, 'Return')
+        self.wait_for('the "%s" dialog to close' % title, lambda: not self.desktop.windows(self.process.pid, title))
+        self.expected_dialogs = []
+
+    def screenshot(self, path):
+        """The main window with its frame (and the results window over it),
+        made compact, as a small PNG."""
+        self.desktop.place(self.main, 0, 0, self.args.screenshot_width, self.args.screenshot_height)
+        if self.results:
+            g = self.desktop.geometry(self.main)
+            self.desktop.place(self.results, g.x + g.width - 260, g.y + 40)
+            self.desktop.activate(self.results)
+        time.sleep(1.5)
+        frame = self.desktop.frame(self.main)
+        screen = self.desktop.capture()
+        e2e_images.write_png(screen.crop(frame.x, frame.y, frame.width, frame.height), path, small=True)
+        self.log('screenshot %s (%d bytes)' % (path, os.path.getsize(path)))
+
+
+def run_case(args, desktop):
+    case = BOARD_CASES.get(args.case)
+    example = Example(args.examples, case['example'] if case else args.case)
+    session = Session(desktop, args, example, case['board_name'] if case else 'simulator')
+    desktop.start_window_manager()
+    pictures = [example.path(p) for p in example.pictures]
+    if case:
+        session.start([], boards=case['boards'])
+        session.choose_board(case)
+        session.open_through_dialog('ctrl+d', 'Open NN description File', [example.description])
+        # The picture dialog goes to the folder first, then takes the files by name.
+        folder = os.path.dirname(pictures[0])
+        names = ' '.join('"%s"' % os.path.basename(p) for p in pictures)
+        session.open_through_dialog('ctrl+p', 'Open Picture', [folder, names])
+    else:
+        session.start([example.description] + pictures)
+    session.wait_first_picture()
+    # The first Run through the menu (File > Run), the others by shortcut.
+    session.run_picture(0, keys=('alt+f', 'r'))
+    if args.screenshot:
+        session.screenshot(args.screenshot)
+        session.close()
+        return
+    for index in range(1, len(example.pictures)):
+        session.run_picture(index)
+    session.run_auto()
+    session.run_picture(0)
+    session.close()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    parser.add_argument('case')
+    parser.add_argument('--app', required=True)
+    parser.add_argument('--examples', required=True)
+    parser.add_argument('--work', required=True)
+    parser.add_argument('--timeout', type=int, default=300, help='seconds for the whole case')
+    parser.add_argument('--screenshot', help='save a screenshot after the first Run and stop there')
+    parser.add_argument('--screenshot-width', type=int, default=960)
+    parser.add_argument('--screenshot-height', type=int, default=330)
+    args = parser.parse_args()
+    os.makedirs(args.work, exist_ok=True)
+
+    def out_of_time(_signal, _frame):
+        raise TestFailure('the case took longer than %d s' % args.timeout)
+    signal.signal(signal.SIGALRM, out_of_time)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    signal.alarm(args.timeout)
+
+    desktop = Desktop(args.work)
+    started = time.monotonic()
+    try:
+        run_case(args, desktop)
+    except TestFailure as failure:
+        print('FAILED: %s: %s' % (args.case, failure), flush=True)
+        log = os.path.join(args.work, 'vraxgui.log')
+        if os.path.exists(log):
+            with open(log, errors='replace') as f:
+                tail = f.read()[-3000:]
+            if tail.strip():
+                print('--- application output ---\n' + tail, flush=True)
+        return 1
+    finally:
+        signal.alarm(0)
+        desktop.stop_all()
+    print('PASSED: %s in %.1f s' % (args.case, time.monotonic() - started), flush=True)
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
