@@ -21,4 +21,4 @@ rm -rf "$work" && mkdir -p "$work" || exit 1
 # xvfb-run ends the X server when the driver returns; the driver ends the
 # application and the window manager itself, even when a check fails.
 xvfb-run -a -e "$work/xvfb.log" -s "-screen 0 2400x1400x24 -nolisten tcp" \
-  python3 "$here/vrax_e2e.py" "$case_name" --app "$app" --examples "$examples" --work "$work" "$@"
+  python3 -B "$here/vrax_e2e.py" "$case_name" --app "$app" --examples "$examples" --work "$work" "$@"
