@@ -1,0 +1,258 @@
+#!/usr/bin/python3
+"""Writes the seed corpora of the fuzz targets that take structured input.
+
+The targets read their parameters with FuzzedDataProvider: integers and raw
+floating-point values from the end of the input, the payload (a file, raw
+floats) from the front. Each seed here is payload + trailer, with the trailer
+laid out in the order the target consumes it.
+
+Run from anywhere: /usr/bin/python3 fuzz/make_seeds.py
+Small pictures are made with ImageMagick (convert-im6.q16) when present.
+"""
+import math
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CORPUS = os.path.join(HERE, "corpus")
+
+
+class Trailer:
+    """Bytes that FuzzedDataProvider consumes from the end of the input."""
+
+    def __init__(self):
+        self.consumed = bytearray()  # in the order the provider takes them
+
+    def integral(self, value, lowest, highest):
+        """ConsumeIntegralInRange(lowest, highest) returning value."""
+        span = highest - lowest
+        offset = value - lowest
+        assert 0 <= offset <= span
+        count = 0
+        while count < 8 and (span >> (8 * count)) > 0:
+            count += 1
+        # The provider builds the result most significant byte first, then
+        # takes it modulo span + 1 (unless the range covers the whole type).
+        self.consumed += offset.to_bytes(count, "big") if count else b""
+        return self
+
+    def boolean(self, value):
+        self.consumed.append(1 if value else 0)
+        return self
+
+    def u32(self, value):
+        self.consumed += (value & 0xFFFFFFFF).to_bytes(4, "big")
+        return self
+
+    def raw_double(self, value):
+        bits = struct.unpack("<Q", struct.pack("<d", value))[0]
+        self.consumed += bits.to_bytes(8, "big")
+        return self
+
+    def build(self):
+        return bytes(reversed(self.consumed))
+
+
+def write(target, name, data):
+    folder = os.path.join(CORPUS, target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def floats(values):
+    return struct.pack("<%df" % len(values), *values)
+
+
+# ---------------------------------------------------------------- pictures
+
+SVG = b"""<svg xmlns="http://www.w3.org/2000/svg" width="8" height="6">
+<rect width="8" height="6" fill="#36c"/><text x="1" y="5" font-size="4">a</text></svg>
+"""
+
+
+def small_pictures():
+    """Name -> bytes of tiny pictures in the formats the toolkit reads."""
+    pictures = {"p.svg": SVG}
+    convert = shutil.which("convert-im6.q16")
+    if not convert:
+        print("convert-im6.q16 not found: only the SVG picture seed is made", file=sys.stderr)
+        return pictures
+    recipes = {
+        "p.png": ["-size", "5x3", "gradient:red-blue"],
+        "p.bmp": ["-size", "4x4", "xc:orange"],
+        "p.gif": ["-size", "3x5", "gradient:white-black"],
+        "p.jpg": ["-size", "6x4", "gradient:green-yellow"],
+        "p.pgm": ["-size", "4x2", "gradient:"],
+        "p.ppm": ["-size", "3x3", "xc:purple"],
+        "p.pbm": ["-size", "8x2", "pattern:checkerboard"],
+        "p.ico": ["-size", "4x4", "xc:cyan"],
+        "p.xbm": ["-size", "4x3", "pattern:gray50"],
+        "p.xpm": ["-size", "3x2", "xc:red"],
+    }
+    with tempfile.TemporaryDirectory() as folder:
+        for name, arguments in recipes.items():
+            path = os.path.join(folder, name)
+            subprocess.run([convert] + arguments + [path], check=True)
+            with open(path, "rb") as f:
+                pictures[name] = f.read()
+    return pictures
+
+
+def request_trailer(trailer, width, height, depth, fmt, largest, divider=None, adder=None):
+    """consumeRequest(): sizes, depth, format, then the normalisation."""
+    trailer.integral(width, 0, largest).integral(height, 0, largest)
+    trailer.integral(depth, 0, 5).integral(fmt, 0, 7)
+    for value in divider or [None] * 3:
+        trailer.boolean(value is not None)
+        if value is not None:
+            trailer.raw_double(value)
+    for value in adder or [None] * 3:
+        trailer.boolean(value is not None)
+        if value is not None:
+            trailer.raw_double(value)
+    return trailer
+
+
+def picture_seed(payload, width, height, depth, fmt, planar, divider=None, adder=None):
+    trailer = Trailer().integral(0, 0, 2)
+    request_trailer(trailer, width, height, depth, fmt, 64, divider, adder)
+    trailer.boolean(planar)
+    return payload + trailer.build()
+
+
+def binary_image_seeds():
+    target = "fuzz_binary_image"
+    rgb, bgr, intensity = 0, 5, 6
+    for name, data in small_pictures().items():
+        base = name.replace(".", "_")
+        write(target, base + "_rgb4", picture_seed(data, 4, 4, 4, rgb, False))
+        write(target, base + "_planar", picture_seed(data, 5, 3, 3, bgr, True))
+    write(target, "picture_intensity", picture_seed(small_pictures().get("p.png", SVG), 3, 2, 2,
+                                                    intensity, False, [255.0, 1.0, 0.5], [-1.0, 0.0, 0.5]))
+    # Raw binary images through preparePicture: exact, short and odd sizes.
+    pixels = [i / 16.0 for i in range(2 * 2 * 4)]
+    write(target, "binary_2x2x4", picture_seed(floats(pixels), 2, 2, 4, rgb, False))
+    write(target, "binary_short", picture_seed(floats(pixels[:-1]), 2, 2, 4, rgb, False))
+    write(target, "binary_intensity_3x1x2",
+          picture_seed(floats([0.1, 0, 0.5, 0, 0.9, 0]), 3, 1, 2, intensity, False))
+    write(target, "binary_nan_inf",
+          picture_seed(floats([math.nan, math.inf, -math.inf, 1e30]), 1, 1, 4, bgr, False,
+                       [math.nan, 0.0, -255.0], [math.inf, 0.0, 0.0]))
+    # readBinaryImage with dimensions of any size.
+    write(target, "read_exact", floats(pixels) + Trailer().integral(1, 0, 2).u32(2).u32(2).u32(4).build())
+    write(target, "read_overflow", floats(pixels)
+          + Trailer().integral(1, 0, 2).u32(0xFFFFFFFF).u32(0xFFFFFFFF).u32(0x40000000).build())
+    write(target, "read_zero_depth", Trailer().integral(1, 0, 2).u32(70000).u32(70000).u32(0).build())
+    # tensorToImage with tensors shorter and longer than the picture.
+    trailer = Trailer().integral(2, 0, 2)
+    request_trailer(trailer, 3, 2, 4, rgb, 256)
+    write(target, "tensor_short", floats(pixels[:10]) + trailer.build())
+    trailer = Trailer().integral(2, 0, 2)
+    request_trailer(trailer, 2, 2, 1, intensity, 256, [1.0, 1.0, 1.0], [0.0, 0.0, 0.0])
+    write(target, "tensor_intensity", floats([0.0, 128.0, 255.0, 300.0, -1.0]) + trailer.build())
+
+
+# ------------------------------------------------------------ YOLO outputs
+
+KINDS = {"yolo2": 0, "yolo3": 2, "yolo5": 4, "classifier": 6}
+
+
+def description_trailer(trailer, kind, labels, anchors, confidence, iou):
+    trailer.integral(KINDS[kind], 0, 6)
+    if kind == "classifier":
+        trailer.boolean(True)
+    trailer.integral(labels, 0, 12).integral(len(anchors), 0, 40)
+    for anchor in anchors:
+        if math.isfinite(anchor) and float(anchor).is_integer() and 0 <= anchor <= 400:
+            trailer.boolean(False).integral(int(anchor), 0, 400)
+        else:
+            trailer.boolean(True).raw_double(anchor)
+    for threshold in (confidence, iou):
+        hundredths = round(threshold * 100) if math.isfinite(threshold) else None
+        if hundredths is not None and hundredths / 100 == threshold and -10 <= hundredths <= 110:
+            trailer.boolean(False).integral(hundredths, -10, 110)
+        else:
+            trailer.boolean(True).raw_double(threshold)
+    return trailer
+
+
+def decoding_seed(kind, labels, anchors, confidence, iou, input_size, picture, outputs, values,
+                  buffer_mode=2, lengths=None):
+    """outputs: (width, height, depth) per output; lengths: None (as claimed) or per buffer."""
+    trailer = Trailer().integral(1, 0, 7)
+    description_trailer(trailer, kind, labels, anchors, confidence, iou)
+    trailer.integral(input_size[0], 0, 1024).integral(input_size[1], 0, 1024)
+    trailer.integral(picture[0], -2, 1024).integral(picture[1], -2, 1024)
+    trailer.integral(len(outputs), 0, 8)
+    for width, height, depth in outputs:
+        if width <= 64 and height <= 64 and depth <= 512:
+            trailer.integral(1, 0, 15).integral(width, 0, 64).integral(height, 0, 64)
+            trailer.integral(depth, 0, 512)
+        else:
+            trailer.integral(0, 0, 15).u32(width).u32(height).u32(depth)
+    trailer.integral(buffer_mode, 0, 7)
+    count = len(outputs) + (1 if buffer_mode == 1 else -1 if buffer_mode == 0 and outputs else 0)
+    for o in range(count):
+        length = lengths[o] if lengths else None
+        trailer.boolean(length is None)
+        if length is not None:
+            trailer.integral(length, 0, 1 << 15)
+    return floats(values) + trailer.build()
+
+
+def cell(classes, objectness, scores, box=(0.2, -0.3, 0.1, 0.4)):
+    return list(box) + [objectness] + list(scores)[:classes] + [0.0] * (classes - len(scores))
+
+
+def yolo_seeds():
+    target = "fuzz_yolo_decoder"
+    tiny_yolo2 = [1.08, 1.19, 3.42, 4.41, 6.63, 11.38, 9.42, 5.11, 16.62, 10.52]
+    yolo3 = [10, 14, 23, 27, 37, 58, 81, 82, 135, 169, 344, 319]
+    yolo5 = [10, 13, 16, 30, 33, 23, 30, 61, 62, 45, 59, 119, 116, 90, 156, 198, 373, 326]
+    # Values repeat cyclically over each buffer: a few cells make whole grids.
+    two = cell(2, 3.0, [2.5, -1.0]) + cell(2, -9.0, [0.0, 0.0]) + cell(2, 1.5, [-0.5, 4.0])
+    write(target, "yolo2_one_output",
+          decoding_seed("yolo2", 2, tiny_yolo2, 0.5, 0.45, (416, 416), (416, 416), [(13, 13, 35)], two))
+    write(target, "yolo3_two_outputs",
+          decoding_seed("yolo3", 2, yolo3, 0.3, 0.45, (416, 416), (640, 480),
+                        [(13, 13, 21), (26, 26, 21)], two))
+    write(target, "yolo5_three_outputs",
+          decoding_seed("yolo5", 1, yolo5, 0.25, 0.5, (64, 64), (64, 64),
+                        [(8, 8, 18), (4, 4, 18), (2, 2, 18)], cell(1, 4.0, [3.0]) * 3))
+    odd = [math.nan, math.inf, -math.inf, 88.0, -88.0, 1e-45, 3.4e38, -0.0]
+    write(target, "nan_and_infinities",
+          decoding_seed("yolo3", 3, yolo3[:6] + [math.nan, math.inf, -1.0, 0.0], 0.1, math.nan, (32, 32),
+                        (32, 32), [(4, 4, 16), (2, 2, 8)], odd + cell(3, 5.0, [1.0, 1.0, 1.0])))
+    write(target, "short_buffers",
+          decoding_seed("yolo5", 2, yolo5, 0.0, 1.0, (128, 96), (100, 50),
+                        [(16, 12, 21), (8, 6, 21)], two, buffer_mode=0, lengths=[50]))
+    write(target, "huge_shapes_short_buffer",
+          decoding_seed("yolo3", 1, yolo3, 0.2, 0.4, (416, 416), (416, 416),
+                        [(0xFFFFFFFF, 0xFFFFFFFF, 6), (1, 0xFFFFFFFF, 12)], cell(1, 6.0, [6.0]),
+                        buffer_mode=2, lengths=[60, 7]))
+    write(target, "too_few_anchors",
+          decoding_seed("yolo3", 2, yolo3[:4], 0.5, 0.45, (416, 416), (416, 416),
+                        [(13, 13, 21), (26, 26, 21)], two))
+    write(target, "not_a_detector",
+          decoding_seed("classifier", 2, [], 0.5, 0.45, (224, 224), (224, 224), [(1, 1, 2)], [0.5, 0.5]))
+    write(target, "empty_picture_extra_buffer",
+          decoding_seed("yolo2", 1, tiny_yolo2, -0.1, 0.0, (0, 0), (0, -2), [(2, 2, 30)],
+                        cell(1, 2.0, [2.0]), buffer_mode=1))
+    # The anchor check alone, with shapes of any size.
+    trailer = Trailer().integral(0, 0, 7)
+    description_trailer(trailer, "yolo3", 12, yolo3, 0.5, 0.45)
+    trailer.integral(3, 0, 8)
+    for dims in [(13, 13, 51), (26, 26, 51), (0xFFFFFFFF, 1, 0xFFFFFFFF)]:
+        for value in dims:
+            trailer.u32(value)
+    write(target, "anchor_check", trailer.build())
+
+
+if __name__ == "__main__":
+    binary_image_seeds()
+    yolo_seeds()
