@@ -25,7 +25,7 @@ namespace {
 // Bounds that keep one run short: a decode walks at most this many values per output.
 constexpr std::uint32_t largestGrid = 64;
 constexpr std::uint32_t largestDepth = 512;
-constexpr std::size_t longestBuffer = 1 << 15;
+constexpr std::size_t longestBuffer = 1 << 12;
 constexpr std::size_t mostOutputs = 8;
 
 void check(bool condition)
