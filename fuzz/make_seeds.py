@@ -255,6 +255,240 @@ def yolo_seeds():
     write(target, "anchor_check", trailer.build())
 
 
+# ------------------------------------------------------ model front ends
+
+def onnx_models():
+    """Name -> serialised tiny ONNX models (python3-onnx), valid and not."""
+    try:
+        import numpy
+        import onnx
+        from onnx import TensorProto, helper, numpy_helper
+    except ImportError:
+        print("python3-onnx not found: no ONNX seeds are made", file=sys.stderr)
+        return {}
+
+    def weights(name, shape, seed):
+        values = numpy.random.RandomState(seed).uniform(0.05, 0.5, shape).astype(numpy.float32)
+        return numpy_helper.from_array(values, name)
+
+    def model(nodes, inputs, outputs, initializers=(), opset=13):
+        graph = helper.make_graph(nodes, "g", inputs, outputs, list(initializers))
+        result = helper.make_model(graph, producer_name="vrax-fuzz-seeds",
+                                   opset_imports=[helper.make_opsetid("", opset)])
+        result.ir_version = 7
+        return result.SerializeToString()
+
+    def tensor(name, shape, kind=TensorProto.FLOAT):
+        return helper.make_tensor_value_info(name, kind, shape)
+
+    models = {}
+    models["conv_relu.onnx"] = model(
+        [helper.make_node("Conv", ["x", "w", "b"], ["c"], kernel_shape=[3, 3], pads=[1, 1, 1, 1]),
+         helper.make_node("Relu", ["c"], ["y"]),
+         helper.make_node("MaxPool", ["x"], ["p"], kernel_shape=[2, 2], strides=[1, 1])],
+        [tensor("x", [1, 3, 5, 7])], [tensor("y", [1, 4, 5, 7]), tensor("p", [1, 3, 4, 6])],
+        [weights("w", [4, 3, 3, 3], 1), weights("b", [4], 2)])
+    models["classifier.onnx"] = model(
+        [helper.make_node("Flatten", ["x"], ["f"]),
+         helper.make_node("Gemm", ["f", "w"], ["g"], transB=1),
+         helper.make_node("Softmax", ["g"], ["prob"], axis=1)],
+        [tensor("x", [1, 3, 4, 4])], [tensor("prob", [1, 5])], [weights("w", [5, 48], 3)])
+    # A detector head: 1x1 convolution, upsampling, concatenation, sigmoid.
+    models["detector_head.onnx"] = model(
+        [helper.make_node("Conv", ["x", "w1"], ["c1"], kernel_shape=[1, 1]),
+         helper.make_node("Resize", ["c1", "", "scales"], ["up"], mode="nearest"),
+         helper.make_node("Conv", ["x", "w2"], ["c2"], kernel_shape=[3, 3], pads=[1, 1, 1, 1],
+                          strides=[1, 1]),
+         helper.make_node("Resize", ["c2", "", "scales"], ["up2"], mode="nearest"),
+         helper.make_node("Concat", ["up", "up2"], ["cat"], axis=1),
+         helper.make_node("Sigmoid", ["cat"], ["out"]),
+         helper.make_node("Transpose", ["c1"], ["t"], perm=[0, 2, 3, 1]),
+         helper.make_node("Reshape", ["t", "shape"], ["flat"])],
+        [tensor("x", [1, 3, 4, 4])], [tensor("out", [1, 12, 8, 8]), tensor("flat", [1, 16, 6])],
+        [weights("w1", [6, 3, 1, 1], 4), weights("w2", [6, 3, 3, 3], 5),
+         numpy_helper.from_array(numpy.array([1, 1, 2, 2], numpy.float32), "scales"),
+         numpy_helper.from_array(numpy.array([1, 16, 6], numpy.int64), "shape")])
+    # Declared without output shape or type (the compiler mends it), open batch axis.
+    no_shape = helper.make_tensor_value_info("y", TensorProto.UNDEFINED, None)
+    models["open_batch_no_output_shape.onnx"] = model(
+        [helper.make_node("Relu", ["x"], ["y"])], [tensor("x", ["N", 3, 4, 4])], [no_shape])
+    models["grey_vector.onnx"] = model(
+        [helper.make_node("Gemm", ["x", "w"], ["y"], transB=1)],
+        [tensor("x", [1, 5])], [tensor("y", [1, 3])], [weights("w", [3, 5], 6)])
+    # Refused ones.
+    models["dynamic_height.onnx"] = model(
+        [helper.make_node("Relu", ["x"], ["y"])], [tensor("x", [1, 3, "H", 4])], [tensor("y", None)])
+    models["two_inputs.onnx"] = model(
+        [helper.make_node("Add", ["a", "b"], ["y"])],
+        [tensor("a", [1, 2]), tensor("b", [1, 2])], [tensor("y", [1, 2])])
+    models["integer_input.onnx"] = model(
+        [helper.make_node("Relu", ["x"], ["y"])], [tensor("x", [1, 4], TensorProto.INT32)],
+        [tensor("y", [1, 4], TensorProto.INT32)])
+    models["unknown_operation.onnx"] = model(
+        [helper.make_node("NoSuchOperation", ["x"], ["y"], name="mystery")],
+        [tensor("x", [1, 3, 2, 2])], [tensor("y", [1, 3, 2, 2])])
+    models["no_output.onnx"] = model([helper.make_node("Relu", ["x"], ["y"])], [tensor("x", [1, 2])], [])
+    models["wrong_weight_shape.onnx"] = model(
+        [helper.make_node("Conv", ["x", "w"], ["y"], kernel_shape=[3, 3])],
+        [tensor("x", [1, 3, 5, 5])], [tensor("y", [1, 2, 3, 3])], [weights("w", [2, 5, 3, 3], 7)])
+    # Damaged copies of a valid model.
+    valid = models["conv_relu.onnx"]
+    models["conv_relu_truncated.onnx"] = valid[: len(valid) * 2 // 3]
+    flipped = bytearray(valid)
+    for at in range(7, len(flipped), 97):
+        flipped[at] ^= 0x10
+    models["conv_relu_bit_flips.onnx"] = bytes(flipped)
+    return models
+
+
+DETECTOR_CFG = """[net]
+width=16
+height=12
+channels=3
+
+[convolutional]
+batch_normalize=1
+filters=8
+size=3
+stride=1
+pad=1
+activation=leaky
+
+[maxpool]
+size=2
+stride=2
+
+[convolutional]
+batch_normalize=1
+filters=8
+groups=8
+size=3
+stride=1
+pad=1
+activation=leaky
+
+[route]
+layers=-1
+groups=2
+group_id=1
+
+[convolutional]
+filters=18
+size=1
+stride=1
+activation=linear
+
+[yolo]
+mask=0,1,2
+anchors=1,1, 2,2, 3,3, 4,4, 5,5, 6,6
+classes=1
+num=6
+
+[route]
+layers=2
+
+[upsample]
+stride=2
+
+[route]
+layers=-1,0
+
+[convolutional]
+filters=18
+size=1
+stride=1
+activation=linear
+
+[yolo]
+mask=3,4,5
+anchors=1,1, 2,2, 3,3, 4,4, 5,5, 6,6
+classes=1
+num=6
+"""
+DETECTOR_WEIGHTS = 748
+
+CLASSIFIER_CFG = """[net]
+width=6
+height=6
+channels=3
+
+[convolutional]
+filters=4
+size=3
+stride=2
+pad=1
+activation=relu
+
+[avgpool]
+
+[connected]
+output=5
+activation=linear
+
+[softmax]
+"""
+CLASSIFIER_WEIGHTS = 137
+
+REGION_CFG = """[net]
+width=8
+height=8
+channels=1
+
+[convolutional]
+filters=12
+size=1
+stride=1
+activation=linear
+
+[region]
+anchors=1,1, 2,2
+classes=1
+coords=4
+num=2
+"""
+REGION_WEIGHTS = 24
+
+
+def darknet_weights(count, major=0, minor=2):
+    header = struct.pack("<iii", major, minor, 0)
+    header += struct.pack("<Q" if major * 10 + minor >= 2 else "<I", 0)
+    state = 99
+    values = []
+    for _ in range(count):
+        state = (state * 1664525 + 1013904223) & 0xFFFFFFFF
+        values.append(0.05 + 0.45 * (state >> 8) / 16777216.0)  # positive: valid variances
+    return header + floats(values)
+
+
+def darknet_seed(cfg, weights, mend_weights=False):
+    """fuzz_darknet_front_end: a mode byte, the cfg, a NUL byte, the weights."""
+    return bytes([1 if mend_weights else 0]) + cfg.encode() + b"\0" + weights
+
+
+def front_end_seeds():
+    for name, data in onnx_models().items():
+        write("fuzz_onnx_front_end", name, data)
+
+    target = "fuzz_darknet_front_end"
+    write(target, "detector", darknet_seed(DETECTOR_CFG, darknet_weights(DETECTOR_WEIGHTS)))
+    write(target, "classifier", darknet_seed(CLASSIFIER_CFG, darknet_weights(CLASSIFIER_WEIGHTS)))
+    write(target, "classifier_old_header",
+          darknet_seed(CLASSIFIER_CFG, darknet_weights(CLASSIFIER_WEIGHTS, 0, 1)))
+    write(target, "region", darknet_seed(REGION_CFG, darknet_weights(REGION_WEIGHTS)))
+    write(target, "detector_weights_mended", darknet_seed(DETECTOR_CFG, darknet_weights(10), True))
+    write(target, "classifier_short_weights",
+          darknet_seed(CLASSIFIER_CFG, darknet_weights(CLASSIFIER_WEIGHTS)[:-5]))
+    write(target, "unsupported_layer",
+          darknet_seed("[net]\nwidth=4\nheight=4\n[lstm]\noutput=4\n", darknet_weights(0), True))
+    write(target, "bad_reference",
+          darknet_seed("[net]\n[route]\nlayers=-3\n", darknet_weights(0), True))
+    write(target, "reorg_shortcut",
+          darknet_seed(REGION_CFG.replace("[region]", "[reorg]\nstride=2\n[shortcut]\nfrom=-2\n[region]"),
+                       darknet_weights(REGION_WEIGHTS)))
+    write(target, "no_net", darknet_seed("[convolutional]\nfilters=2\n", darknet_weights(0)))
+
+
 if __name__ == "__main__":
     binary_image_seeds()
     yolo_seeds()
+    front_end_seeds()
