@@ -445,6 +445,7 @@ anchors=1,1, 2,2
 classes=1
 coords=4
 num=2
+softmax=1
 """
 REGION_WEIGHTS = 24
 
@@ -488,7 +489,51 @@ def front_end_seeds():
     write(target, "no_net", darknet_seed("[convolutional]\nfilters=2\n", darknet_weights(0)))
 
 
+def container_seed(flags, words):
+    """fuzz_model_container: a flags byte (1 mends, 2 loads), then the words."""
+    return bytes([flags]) + words
+
+
+def container_seeds(compiler):
+    """Binary models compiled from the front-end seeds by vrax-compile."""
+    target = "fuzz_model_container"
+    models = {name[:-5]: data for name, data in onnx_models().items()
+              if name in ("conv_relu.onnx", "classifier.onnx", "grey_vector.onnx",
+                          "open_batch_no_output_shape.onnx")}
+    with tempfile.TemporaryDirectory() as folder:
+        compiled = {}
+        for name, data in models.items():
+            with open(os.path.join(folder, name + ".onnx"), "wb") as f:
+                f.write(data)
+            compiled[name] = name + ".onnx"
+        for name, cfg, count in (("darknet_classifier", CLASSIFIER_CFG, CLASSIFIER_WEIGHTS),
+                                 ("darknet_region", REGION_CFG, REGION_WEIGHTS)):
+            with open(os.path.join(folder, name + ".cfg"), "w") as f:
+                f.write(cfg)
+            with open(os.path.join(folder, name + ".weights"), "wb") as f:
+                f.write(darknet_weights(count))
+            compiled[name] = name + ".cfg"
+        for name, source in compiled.items():
+            output = os.path.join(folder, name + ".vrax")
+            subprocess.run([compiler, "-o", output, os.path.join(folder, source)], check=True,
+                           stdout=subprocess.DEVNULL)
+            with open(output, "rb") as f:
+                words = f.read()
+            write(target, name + "_load", container_seed(2, words))
+            write(target, name, container_seed(0, words))
+            write(target, name + "_truncated_mended", container_seed(3, words[: len(words) // 2 // 4 * 4]))
+            flipped = bytearray(words)
+            for at in range(24, len(flipped), 61):
+                flipped[at] ^= 0x04
+            write(target, name + "_bit_flips_mended", container_seed(3, bytes(flipped)))
+    write(target, "empty", container_seed(0, b""))
+    write(target, "magic_only", container_seed(1, struct.pack("<4I", 0x58415256, 1, 4, 0)))
+
+
 if __name__ == "__main__":
     binary_image_seeds()
     yolo_seeds()
     front_end_seeds()
+    # Binary models need the compiler: make_seeds.py --compiler BUILD/simulator/vrax-compile
+    if len(sys.argv) == 3 and sys.argv[1] == "--compiler":
+        container_seeds(sys.argv[2])
