@@ -85,6 +85,9 @@ ModelContainer compileOnnx(bool multiFlag, const void *onnx, std::uint32_t onnxB
 {
     const OnnxGraphInfo graph = readOnnxGraph(onnx, onnxBytes);
     checkOutputCount(graph.outputs.size());
+    // The probe fills an input of this shape: one that no binary model can
+    // hold is refused before it is allocated.
+    checkTensorShape(graph.inputs[0].shape, "input \"" + graph.inputs[0].name + "\"");
 
     const auto *bytes = graph.mendedModel.empty()
                             ? static_cast<const std::uint8_t *>(onnx)
@@ -128,6 +131,8 @@ ModelContainer compileDarknet(bool multiFlag, const void *cfg, std::uint32_t cfg
                               const void *weights, std::uint32_t weightsBytes)
 {
     const DarknetConfig config = parseDarknetConfig(static_cast<const char *>(cfg), cfgBytes);
+    const std::vector<std::uint32_t> inputShape = {1, config.channels, config.height, config.width};
+    checkTensorShape(inputShape, "the input"); // before the probe allocates it
     const auto *weightBytes = static_cast<const std::uint8_t *>(weights);
     checkDarknetWeightsSize(config, weightBytes, weightsBytes);
     checkOutputCount(config.headLayers.size());
@@ -157,7 +162,7 @@ ModelContainer compileDarknet(bool multiFlag, const void *cfg, std::uint32_t cfg
     ModelContainer model;
     model.sourceFormat = ModelSourceFormat::DarkNet;
     model.singleSlot = !multiFlag;
-    model.inputs.push_back({"", {1, config.channels, config.height, config.width}});
+    model.inputs.push_back({"", inputShape});
     model.outputs = runProbe(net, model.inputs[0], outputNames, [](const std::string &layer) {
         return "layer \"" + layer + "\"";
     });

@@ -213,6 +213,48 @@ TEST(Compiler, BadModelsGiveTheFittingCodeAndANamingText)
          VRAX_COMPILER_RESULT_INVALID_MODEL, {"[net]"}},
         {"not a number", [] { return compileDarknet("[net]\nwidth=4\nheight=4\n[convolutional]\nfilters=two\n", darknetWeights(8)); },
          VRAX_COMPILER_RESULT_INVALID_MODEL, {"filters", "\"two\""}},
+        // Models the engine would read past their data, or through a null
+        // pointer, or allocate gigabytes for before the size check.
+        {"weights one value short of their shape",
+         [] { return compileOnnx(withOneValueMissing(convOnnxModel(), "w")); },
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"damaged", "\"w\"", "4x3x3x3", "107 values", "108"}},
+        {"weights that nothing provides",
+         [] {
+             return compileOnnx(onnxWith([](OnnxBuilder &b) {
+                 b.input("x", {1, 3, 4, 4})
+                     .node("Conv", {"x", "missing"}, {"y"},
+                           [](onnx::NodeProto &node) { setIntsAttribute(node, "kernel_shape", {1, 1}); }, "conv")
+                     .output("y", {1, 2, 4, 4});
+             }));
+         },
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"damaged", "\"conv\"", "\"missing\""}},
+        {"empty weights",
+         [] {
+             return compileOnnx(onnxWith([](OnnxBuilder &b) {
+                 b.input("x", {1, 5})
+                     .weights("w", {3, 0})
+                     .node("Gemm", {"x", "w"}, {"y"}, [](onnx::NodeProto &node) { setIntAttribute(node, "transB", 1); }, "fc")
+                     .output("y", {1, 3});
+             }));
+         },
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"\"fc\"", "\"w\"", "no values"}},
+        {"ONNX input too large for a binary model",
+         [] {
+             return compileOnnx(onnxWith([](OnnxBuilder &b) {
+                 b.input("x", {1, 65536, 65536, 65536}).node("Relu", {"x"}, {"y"}).output("y", {1, 65536, 65536, 65536});
+             }));
+         },
+         VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION, {"\"x\"", "too large"}},
+        {"DarkNet input too large for a binary model",
+         [] { return compileDarknet("[net]\nwidth=65536\nheight=65536\nchannels=65536\n[maxpool]\nsize=2\nstride=2\n", darknetWeights(0)); },
+         VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION, {"input", "too large"}},
+        {"[yolo] mask past the anchors",
+         [detectorCfg] {
+             std::string cfg = detectorCfg;
+             cfg.replace(cfg.find("mask=3,4,5"), 10, "mask=3,4,6");
+             return compileDarknet(cfg, darknetWeights(darknetDetectorWeights));
+         },
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"[yolo]", "mask=3,4,6", "anchor pair 6", "6"}},
         {"channels that do not split into groups",
          [] { return compileDarknet("[net]\nwidth=4\nheight=4\n[convolutional]\nfilters=2\ngroups=2\n", darknetWeights(8)); },
          VRAX_COMPILER_RESULT_INVALID_MODEL, {"3 input channels", "2 groups"}},
