@@ -22,6 +22,11 @@ namespace {
 // Weights longer than this are not made up: the layers asking for them would
 // take the run past the fuzzer's memory limit.
 constexpr std::uint64_t longestMendedWeights = std::uint64_t(1) << 22;
+// Nor are inputs of more values compiled, unless they are more than a binary
+// model allows (those the compiler refuses at once): the compiler runs the
+// network once on such an input, and a legitimately large network would pass
+// the fuzzer's memory limit without telling anything about the front end.
+constexpr std::uint64_t largestInput = std::uint64_t(1) << 22;
 
 void check(bool condition)
 {
@@ -29,14 +34,8 @@ void check(bool condition)
         std::abort();
 }
 
-void mendWeights(const char *cfg, std::size_t cfgBytes, std::vector<std::uint8_t> &weights)
+void mendWeights(const DarknetConfig &config, std::vector<std::uint8_t> &weights)
 {
-    DarknetConfig config;
-    try {
-        config = parseDarknetConfig(cfg, cfgBytes);
-    } catch (const std::runtime_error &) {
-        return; // the compiler refuses it before looking at the weights
-    }
     const std::size_t header = weights.size() >= 12
         ? darknetWeightsHeaderBytes(weights.data(), weights.size())
         : 20;
@@ -67,8 +66,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::uint8_t *nul = static_cast<const std::uint8_t *>(std::memchr(cfg, 0, size - 1));
     const std::size_t cfgBytes = nul ? std::size_t(nul - data - 1) : size - 1;
     std::vector<std::uint8_t> weights(nul ? nul + 1 : end, end);
-    if (mode & 1)
-        mendWeights(cfg, cfgBytes, weights);
+    try {
+        const DarknetConfig config = parseDarknetConfig(cfg, cfgBytes);
+        const std::uint64_t inputValues = std::uint64_t(config.width) * config.height * config.channels;
+        if (inputValues > largestInput && inputValues <= ModelFormat::maxTensorElements)
+            return 0;
+        if (mode & 1)
+            mendWeights(config, weights);
+    } catch (const std::runtime_error &) {
+        // the compiler refuses the cfg before looking at the weights
+    }
 
     std::uint32_t *model = nullptr;
     std::uint32_t words = 0;

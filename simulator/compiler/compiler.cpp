@@ -6,6 +6,7 @@
 #include "darknet_config.h"
 #include "engine_settings.h"
 #include "injection_table.h"
+#include "layer_size_check.h"
 #include "model_container.h"
 #include "network_probe.h"
 #include "onnx_graph_info.h"
@@ -49,6 +50,12 @@ std::vector<ModelTensor> runProbe(cv::dnn::Net &net, const ModelTensor &input,
                                   const std::function<std::string(const std::string &)> &describeLayer)
 {
     try {
+        const std::string oversized =
+            findOversizedLayer(net, std::vector<int>(input.shape.begin(), input.shape.end()));
+        if (!oversized.empty())
+            throw CompileError(VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION,
+                               "the network cannot be run on an input of shape " + shapeText(input.shape)
+                                   + ": " + oversized);
         std::vector<ModelTensor> outputs = probeOutputs(net, input, outputNames);
         if (outputs.size() != outputNames.size())
             throw CompileError(VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR,

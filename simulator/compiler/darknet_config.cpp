@@ -145,6 +145,16 @@ std::vector<DarknetLayer> readSections(const char *text, std::size_t size)
                    line.end());
         if (line.empty() || line[0] == '#' || line[0] == ';')
             continue;
+        // The engine drops control characters and bytes past ASCII from a
+        // line, so "m\xc4ask" would be a mask to it and an unknown key here:
+        // both readers must see the same options.
+        const auto unprintable = std::find_if(line.begin(), line.end(), [](unsigned char c) {
+            return c < 0x20 || c >= 0x7f;
+        });
+        if (unprintable != line.end())
+            invalid("cfg line " + std::to_string(lineNumber) + " holds the byte "
+                    + std::to_string(static_cast<unsigned char>(*unprintable))
+                    + ", which is not printable ASCII text");
         if (line[0] == '[') {
             if (line.back() != ']' || line.size() < 3)
                 invalid("cfg line " + std::to_string(lineNumber) + ": \"" + line

@@ -3,6 +3,7 @@
 #include "board_inventory.h"
 #include "board_tensor_dims.h"
 #include "engine_settings.h"
+#include "layer_size_check.h"
 #include "model_container.h"
 #include "onnx_model_check.h"
 #include "runtime_failure.h"
@@ -88,6 +89,9 @@ void checkNetwork(cv::dnn::Net &net, const UnitModel &unitModel)
     std::vector<cv::Mat> results;
     try {
         const std::vector<int> shape(unitModel.inputShape.begin(), unitModel.inputShape.end());
+        const std::string oversized = findOversizedLayer(net, shape);
+        if (!oversized.empty())
+            throw RuntimeFailure(VRAX_RESULT_NN_CREATION_ERROR, "the model's network cannot run: " + oversized);
         net.setInput(cv::Mat(static_cast<int>(shape.size()), shape.data(), CV_32F, cv::Scalar(0)));
         const std::vector<cv::String> names(unitModel.outputNames.begin(), unitModel.outputNames.end());
         net.forward(results, names);

@@ -248,6 +248,31 @@ TEST(Compiler, BadModelsGiveTheFittingCodeAndANamingText)
         {"DarkNet input too large for a binary model",
          [] { return compileDarknet("[net]\nwidth=65536\nheight=65536\nchannels=65536\n[maxpool]\nsize=2\nstride=2\n", darknetWeights(0)); },
          VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION, {"input", "too large"}},
+        {"layer output too large for the engine to allocate",
+         [] {
+             return compileOnnx(onnxWith([](OnnxBuilder &b) {
+                 b.input("x", {1, 3, 5, 7})
+                     .weights("w", {4, 3, 3, 3})
+                     .node("Conv", {"x", "w"}, {"y"},
+                           [](onnx::NodeProto &node) {
+                               setIntsAttribute(node, "kernel_shape", {3, 3});
+                               setIntsAttribute(node, "pads", {1000000, 1000000, 1000000, 1000000});
+                           },
+                           "wide")
+                     .output("y", {1, 4, 2000003, 2000005});
+             }));
+         },
+         VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION, {"wide", "1x4x2000003x2000005", "268435456"}},
+        {"DarkNet upsampling too large for the engine to allocate",
+         [] { return compileDarknet("[net]\nwidth=16\nheight=16\nchannels=3\n[upsample]\nstride=1024\n", darknetWeights(0)); },
+         VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION, {"1x3x16384x16384", "268435456"}},
+        {"cfg byte the engine would drop from a key",
+         [detectorCfg] {
+             std::string cfg = detectorCfg;
+             cfg.replace(cfg.find("mask=3,4,5"), 4, "m\xc4sk");
+             return compileDarknet(cfg, darknetWeights(darknetDetectorWeights));
+         },
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"line", "196", "printable"}},
         {"[yolo] mask past the anchors",
          [detectorCfg] {
              std::string cfg = detectorCfg;

@@ -272,6 +272,20 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
         .output("zeta", {1, 4, 5, 7});
     const std::string convOnMissing = unprovided.serialize();
     missingWeights.network.assign(convOnMissing.begin(), convOnMissing.end());
+    // A well-formed container whose network would make a layer output far
+    // too large to allocate.
+    ModelContainer wide = readModelContainer(good.data(), good.size());
+    OnnxBuilder widened;
+    widened.input("x", {1, 3, 5, 7})
+        .weights("w", {4, 3, 3, 3})
+        .node("Conv", {"x", "w"}, {"zeta"},
+              [](onnx::NodeProto &node) {
+                  setIntsAttribute(node, "kernel_shape", {3, 3});
+                  setIntsAttribute(node, "pads", {1000000, 1000000, 1000000, 1000000});
+              })
+        .output("zeta", {1, 4, 5, 7});
+    const std::string widenedText = widened.serialize();
+    wide.network.assign(widenedText.begin(), widenedText.end());
     // A well-formed container whose network bytes are not a network.
     ModelContainer broken = readModelContainer(good.data(), good.size());
     broken.network.assign(200, 0x55);
@@ -291,6 +305,7 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
         {"lying about outputs", writeModelContainer(lying), VRAX_RESULT_INVALID_MODEL, "1x4x5x8"},
         {"not a network", writeModelContainer(broken), VRAX_RESULT_NN_LOADING_ERROR, "cannot be built"},
         {"weights one value short", writeModelContainer(shortWeights), VRAX_RESULT_INVALID_MODEL, "damaged"},
+        {"layer output too large", writeModelContainer(wide), VRAX_RESULT_NN_CREATION_ERROR, "would make an output"},
         {"weights nothing provides", writeModelContainer(missingWeights), VRAX_RESULT_INVALID_MODEL, "\"missing\""},
         {"input the network cannot take", writeModelContainer(wrongInput), VRAX_RESULT_NN_CREATION_ERROR, "cannot run"},
     };
