@@ -116,7 +116,7 @@ RunAutoFigures runAutoFor(VRAXGUI &window, int frames, const std::function<void(
         if (shown == frames)
             QTest::keyClick(&window, Qt::Key_Space);
     });
-    watcher.start(0);
+    watcher.start(2);
     const double cpu0 = threadCpuSeconds();
     const double wall0 = wallSeconds();
     access.runAutoAct()->trigger();
