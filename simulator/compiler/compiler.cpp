@@ -1,21 +1,279 @@
-// Model compiler: no front end is available in this build yet.
+// Model compiler: checks an ONNX or DarkNet model by building and running it
+// with the engine, then wraps it with its tensor shapes into a binary model.
 #include "vrax_compiler.h"
+
+#include "compile_error.h"
+#include "darknet_config.h"
+#include "engine_settings.h"
+#include "injection_table.h"
+#include "model_container.h"
+#include "network_probe.h"
+#include "onnx_graph_info.h"
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <unordered_map>
+
+namespace {
+
+thread_local std::string lastError = "no compiler call has failed on this thread";
+
+InjectionTable &injections()
+{
+    static InjectionTable table("VRAX_COMPILER_FAULTS", "VRAX_COMPILER_DELAYS",
+                                {"VRAX_COMPILER_CompileONNX", "VRAX_COMPILER_CompileDarkNet",
+                                 "VRAX_COMPILER_FreeModel"});
+    return table;
+}
+
+// Compiled models handed out and not yet freed.
+struct IssuedModels
+{
+    std::mutex mutex;
+    std::unordered_map<std::uint32_t *, std::unique_ptr<std::uint32_t[]>> models;
+};
+
+IssuedModels &issuedModels()
+{
+    static IssuedModels issued;
+    return issued;
+}
+
+// Runs the network once to learn its output shapes. describeLayer turns the
+// engine's name of a failing layer into words for the user.
+std::vector<ModelTensor> runProbe(cv::dnn::Net &net, const ModelTensor &input,
+                                  const std::vector<std::string> &outputNames,
+                                  const std::function<std::string(const std::string &)> &describeLayer)
+{
+    try {
+        std::vector<ModelTensor> outputs = probeOutputs(net, input, outputNames);
+        if (outputs.size() != outputNames.size())
+            throw CompileError(VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR,
+                               "the engine gave " + std::to_string(outputs.size())
+                                   + " outputs where the model has "
+                                   + std::to_string(outputNames.size()));
+        for (const ModelTensor &output : outputs) {
+            if (output.shape.empty() || shapeElementCount(output.shape) == 0)
+                throw CompileError(VRAX_COMPILER_RESULT_INVALID_MODEL,
+                                   "output \"" + output.name + "\" is empty (shape "
+                                       + shapeText(output.shape) + ")");
+        }
+        return outputs;
+    } catch (const cv::Exception &error) {
+        const EngineFailure failure = explainEngineFailure(error);
+        throw CompileError(failure.unsupportedOperation ? VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION
+                                                        : VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR,
+                           "the network cannot be run on an input of shape " + shapeText(input.shape)
+                               + (failure.layerName.empty() ? std::string()
+                                                            : " (" + describeLayer(failure.layerName) + ")")
+                               + ": " + failure.reason);
+    }
+}
+
+void checkOutputCount(std::size_t count)
+{
+    if (count > ModelFormat::maxOutputs)
+        throw CompileError(VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION,
+                           "the model has " + std::to_string(count) + " outputs; boards deliver at most "
+                               + std::to_string(ModelFormat::maxOutputs));
+}
+
+ModelContainer compileOnnx(bool multiFlag, const void *onnx, std::uint32_t onnxBytes)
+{
+    const OnnxGraphInfo graph = readOnnxGraph(onnx, onnxBytes);
+    checkOutputCount(graph.outputs.size());
+
+    const auto *bytes = graph.mendedModel.empty()
+                            ? static_cast<const std::uint8_t *>(onnx)
+                            : reinterpret_cast<const std::uint8_t *>(graph.mendedModel.data());
+    const std::size_t byteCount = graph.mendedModel.empty() ? onnxBytes : graph.mendedModel.size();
+    cv::dnn::Net net;
+    try {
+        net = cv::dnn::readNetFromONNX(reinterpret_cast<const char *>(bytes), byteCount);
+    } catch (const cv::Exception &error) {
+        const EngineFailure failure = explainEngineFailure(error);
+        if (failure.unsupportedOperation) {
+            const std::string where = failure.layerName.empty()
+                                          ? std::string("a node")
+                                          : describeOnnxLayer(graph, failure.layerName);
+            throw CompileError(VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION,
+                               "unsupported operation: " + where + " cannot be run ("
+                                   + failure.reason + ")");
+        }
+        throw CompileError(VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR,
+                           "the ONNX model cannot be built"
+                               + (failure.layerName.empty()
+                                      ? std::string()
+                                      : " at " + describeOnnxLayer(graph, failure.layerName))
+                               + ": " + failure.reason);
+    }
+    if (net.empty())
+        throw CompileError(VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR, "the ONNX model builds no network");
+
+    ModelContainer model;
+    model.sourceFormat = ModelSourceFormat::Onnx;
+    model.singleSlot = !multiFlag;
+    model.inputs = graph.inputs;
+    model.outputs = runProbe(net, graph.inputs[0], graph.outputs, [&graph](const std::string &layer) {
+        return describeOnnxLayer(graph, layer);
+    });
+    model.network.assign(bytes, bytes + byteCount);
+    return model;
+}
+
+ModelContainer compileDarknet(bool multiFlag, const void *cfg, std::uint32_t cfgBytes,
+                              const void *weights, std::uint32_t weightsBytes)
+{
+    const DarknetConfig config = parseDarknetConfig(static_cast<const char *>(cfg), cfgBytes);
+    const auto *weightBytes = static_cast<const std::uint8_t *>(weights);
+    checkDarknetWeightsSize(config, weightBytes, weightsBytes);
+    checkOutputCount(config.headLayers.size());
+
+    cv::dnn::Net net;
+    try {
+        net = cv::dnn::readNetFromDarknet(static_cast<const char *>(cfg), cfgBytes,
+                                          static_cast<const char *>(weights), weightsBytes);
+    } catch (const cv::Exception &error) {
+        const EngineFailure failure = explainEngineFailure(error);
+        throw CompileError(failure.unsupportedOperation ? VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION
+                                                        : VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR,
+                           "the DarkNet model cannot be built: " + failure.reason);
+    }
+    if (net.empty())
+        throw CompileError(VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR, "the DarkNet model builds no network");
+
+    std::vector<std::string> outputNames = darknetHeadLayerNames(net);
+    if (outputNames.size() != config.headLayers.size())
+        throw CompileError(VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR,
+                           "the cfg has " + std::to_string(config.headLayers.size())
+                               + " [yolo] or [region] layers but the engine built "
+                               + std::to_string(outputNames.size()));
+    if (outputNames.empty())
+        outputNames.push_back(lastLayerName(net));
+
+    ModelContainer model;
+    model.sourceFormat = ModelSourceFormat::DarkNet;
+    model.singleSlot = !multiFlag;
+    model.inputs.push_back({"", {1, config.channels, config.height, config.width}});
+    model.outputs = runProbe(net, model.inputs[0], outputNames, [](const std::string &layer) {
+        return "layer \"" + layer + "\"";
+    });
+    const auto *cfgText = static_cast<const std::uint8_t *>(cfg);
+    model.network.assign(cfgText, cfgText + cfgBytes);
+    model.weights.assign(weightBytes, weightBytes + weightsBytes);
+    return model;
+}
+
+// Runs one compile call: argument checks, injected faults, error texts.
+template <typename Compile>
+std::int32_t runCompile(const char *function, std::uint32_t version, std::uint32_t **model,
+                        std::uint32_t *modelWords, Compile compile)
+{
+    try {
+        if (const std::int32_t injected = injections().enter(function)) {
+            lastError = std::string("fault injected into ") + function + " for testing";
+            return injected;
+        }
+        if (!model || !modelWords)
+            throw CompileError(VRAX_COMPILER_RESULT_INVALID_PARAMETER,
+                               "the model and modelWords result pointers must not be null");
+        *model = nullptr;
+        *modelWords = 0;
+        if (version != 1)
+            throw CompileError(VRAX_COMPILER_RESULT_INVALID_PARAMETER,
+                               "interface version " + std::to_string(version)
+                                   + " is not supported (only 1 is)");
+
+        applyEngineSettings();
+        const std::vector<std::uint32_t> words = writeModelContainer(compile());
+        auto buffer = std::make_unique<std::uint32_t[]>(words.size());
+        std::memcpy(buffer.get(), words.data(), words.size() * sizeof(std::uint32_t));
+        std::uint32_t *issued = buffer.get();
+        {
+            std::lock_guard<std::mutex> lock(issuedModels().mutex);
+            issuedModels().models.emplace(issued, std::move(buffer));
+        }
+        *model = issued;
+        *modelWords = static_cast<std::uint32_t>(words.size());
+        return VRAX_COMPILER_RESULT_OK;
+    } catch (const CompileError &error) {
+        lastError = error.what();
+        return error.code;
+    } catch (const ModelFormatError &error) {
+        lastError = std::string("the model cannot be stored: ") + error.what();
+        return VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION;
+    } catch (const std::bad_alloc &) {
+        lastError = "out of memory while compiling the model";
+        return VRAX_COMPILER_RESULT_MEMORY_ALLOCATION_ERROR;
+    } catch (const cv::Exception &error) {
+        lastError = "the engine failed: " + explainEngineFailure(error).reason;
+        return VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR;
+    } catch (const std::exception &error) {
+        lastError = std::string("the model cannot be compiled: ") + error.what();
+        return VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR;
+    } catch (...) {
+        lastError = "the model cannot be compiled (unknown failure)";
+        return VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR;
+    }
+}
+
+} // namespace
 
 extern "C" {
 
-int32_t VRAX_COMPILER_CompileONNX(uint32_t, bool, const void *, uint32_t, uint32_t **, uint32_t *)
+int32_t VRAX_COMPILER_CompileONNX(uint32_t version, bool multiFlag, const void *onnx,
+                                  uint32_t onnxBytes, uint32_t **model, uint32_t *modelWords)
 {
-    return VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION;
+    return runCompile("VRAX_COMPILER_CompileONNX", version, model, modelWords, [&] {
+        if (!onnx || onnxBytes == 0)
+            throw CompileError(VRAX_COMPILER_RESULT_INVALID_PARAMETER,
+                               "no ONNX data was given (null pointer or 0 bytes)");
+        return compileOnnx(multiFlag, onnx, onnxBytes);
+    });
 }
 
-int32_t VRAX_COMPILER_CompileDarkNet(uint32_t, bool, const void *, uint32_t, const void *, uint32_t,
-                                     uint32_t **, uint32_t *)
+int32_t VRAX_COMPILER_CompileDarkNet(uint32_t version, bool multiFlag, const void *cfg,
+                                     uint32_t cfgBytes, const void *weights, uint32_t weightsBytes,
+                                     uint32_t **model, uint32_t *modelWords)
 {
-    return VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION;
+    return runCompile("VRAX_COMPILER_CompileDarkNet", version, model, modelWords, [&] {
+        if (!cfg || cfgBytes == 0)
+            throw CompileError(VRAX_COMPILER_RESULT_INVALID_PARAMETER,
+                               "no DarkNet cfg was given (null pointer or 0 bytes)");
+        if (!weights || weightsBytes == 0)
+            throw CompileError(VRAX_COMPILER_RESULT_INVALID_PARAMETER,
+                               "no DarkNet weights were given (null pointer or 0 bytes)");
+        return compileDarknet(multiFlag, cfg, cfgBytes, weights, weightsBytes);
+    });
 }
 
-int32_t VRAX_COMPILER_FreeModel(uint32_t, uint32_t *) { return VRAX_COMPILER_RESULT_OK; }
+int32_t VRAX_COMPILER_FreeModel(uint32_t, uint32_t *model)
+{
+    if (const std::int32_t injected = injections().enter("VRAX_COMPILER_FreeModel")) {
+        lastError = "fault injected into VRAX_COMPILER_FreeModel for testing";
+        return injected;
+    }
+    std::unique_ptr<std::uint32_t[]> released;
+    {
+        std::lock_guard<std::mutex> lock(issuedModels().mutex);
+        const auto entry = issuedModels().models.find(model);
+        if (entry == issuedModels().models.end()) {
+            lastError = model ? "the model was not made by this compiler or was already freed"
+                              : "the model pointer is null";
+            return VRAX_COMPILER_RESULT_INVALID_PARAMETER;
+        }
+        released = std::move(entry->second);
+        issuedModels().models.erase(entry);
+    }
+    return VRAX_COMPILER_RESULT_OK;
+}
 
-const char *VRAX_COMPILER_GetLastError(void) { return "no model compiler front end in this build"; }
+const char *VRAX_COMPILER_GetLastError(void)
+{
+    return lastError.c_str();
+}
 
 } // extern "C"

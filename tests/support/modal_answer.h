@@ -12,8 +12,10 @@ class QWidget;
 // Polls every few milliseconds from a timer, for at most timeoutMs.
 void answerNextModal(std::function<void(QWidget *)> answer, int timeoutMs = 10000);
 
-// Answers the next file dialog with the given paths (one or several).
+// Answers the next file dialog with the given paths (one or several; none
+// cancels). Other modal widgets are left alone.
 void answerNextFileDialog(const QStringList &paths);
 
-// Presses the default button of the next message box and keeps its text.
+// Accepts the next message box and keeps its title and text. Other modal
+// widgets are left alone.
 void acceptNextMessageBox(QString *title = nullptr, QString *text = nullptr);

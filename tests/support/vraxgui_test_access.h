@@ -38,5 +38,8 @@ struct VRAXGUITestAccess
     std::uint64_t &nextPicture() { return window.nextPicture; }
 
     void updateStatus() { window.updateStatus(); }
+    void openDescriptionFile(const QString &fileName) { window.openDescriptionFile(fileName); }
+    void openPictureFiles(const QStringList &fileNames) { window.openPictureFiles(fileNames); }
+    void loadPicture(const QString &path) { window.loadPicture(path); }
     void runInBackground(BackgroundTask task) { window.runInBackground(std::move(task)); }
 };

@@ -1,0 +1,261 @@
+// The main loop as the user runs it, on a real detector through the simulator:
+// Run Auto's throughput against the engine's own forward loop with the same
+// number of units, Run Auto against Run, the GUI thread's share of a core,
+// and resident memory over a long Run Auto.
+#include "app/vraxgui.h"
+#include "bench_clocks.h"
+#include "support/vraxgui_test_access.h"
+
+#include <benchmark/benchmark.h>
+
+#include <opencv2/core.hpp>
+#include <opencv2/dnn.hpp>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+QString sharedDir()
+{
+    const QByteArray fromEnvironment = qgetenv("VRAX_SHARED_DIR");
+    return fromEnvironment.isEmpty() ? QStringLiteral(VRAX_SOURCE_DIR "/../shared") : QString(fromEnvironment);
+}
+
+QString modelPath(const QString &name)
+{
+    return QDir::cleanPath(sharedDir() + "/models/" + name);
+}
+
+QStringList detectorPictures()
+{
+    QStringList pictures;
+    for (const char *name : {"dog.jpg", "person.jpg", "horses.jpg"})
+        pictures << QDir::cleanPath(sharedDir() + "/pictures/" + name);
+    return pictures;
+}
+
+double residentMegabytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// The yolo-fastest COCO detector as a "yolo3" description.
+QString writeDetectorDescription(const QTemporaryDir &dir)
+{
+    QFile names(modelPath("yolo-fastest-1.1.names"));
+    names.open(QIODevice::ReadOnly);
+    const QString labels = QString::fromUtf8(names.readAll()).trimmed();
+    const QString xml = QStringLiteral("<vrax_nn_description><input><model>%1</model><format>rgb</format>"
+                                       "<divider>255</divider><adder>0</adder></input><output>"
+                                       "<neural_network>yolo3</neural_network><labels>%2</labels>"
+                                       "<yolo_anchors>12\n18\n37\n49\n52\n132\n115\n73\n119\n199\n242\n238"
+                                       "</yolo_anchors><yolo_confidence_threshold>0.25"
+                                       "</yolo_confidence_threshold><yolo_iou_threshold>0.45"
+                                       "</yolo_iou_threshold></output></vrax_nn_description>")
+                            .arg(modelPath("yolo-fastest-1.1.cfg"), labels);
+    const QString path = dir.filePath("detector.xml");
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(xml.toUtf8());
+    return path;
+}
+
+// Runs Run Auto until `frames` pictures were shown; returns the frames per
+// second the window measured and the GUI thread's share of a core.
+struct RunAutoFigures
+{
+    double framesPerSecond = 0;
+    double guiCoreShare = 0;
+};
+
+RunAutoFigures runAutoFor(VRAXGUI &window, int frames, const std::function<void(int)> &onFrame = nullptr)
+{
+    VRAXGUITestAccess access(window);
+    int shown = 0;
+    qint64 lastKey = 0;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        const QPixmap pixmap = access.pictureLabel()->pixmap(Qt::ReturnByValue);
+        if (pixmap.isNull() || pixmap.cacheKey() == lastKey)
+            return;
+        lastKey = pixmap.cacheKey();
+        ++shown;
+        if (onFrame)
+            onFrame(shown);
+        if (shown == frames)
+            QTest::keyClick(&window, Qt::Key_Space);
+    });
+    watcher.start(2);
+    const double cpu0 = threadCpuSeconds();
+    const double wall0 = wallSeconds();
+    access.runAutoAct()->trigger();
+    RunAutoFigures figures;
+    figures.guiCoreShare = (threadCpuSeconds() - cpu0) / (wallSeconds() - wall0);
+    figures.framesPerSecond = 1.0 / access.frameTime();
+    return figures;
+}
+
+bool openDetector(VRAXGUI &window, const QTemporaryDir &dir, std::uint32_t parallelCount)
+{
+    VRAXGUITestAccess access(window);
+    access.parallelCount() = parallelCount;
+    access.openDescriptionFile(writeDetectorDescription(dir));
+    access.openPictureFiles(detectorPictures());
+    return !access.descriptionPath().isEmpty() && !access.pictureList().isEmpty();
+}
+
+void BM_RunAutoFourUnits(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    VRAXGUI window;
+    window.show();
+    if (!openDetector(window, dir, 1)) {
+        state.SkipWithError("the detector or its pictures are missing");
+        return;
+    }
+    for (auto _ : state) {
+        const RunAutoFigures figures = runAutoFor(window, 300);
+        state.counters["fps"] = figures.framesPerSecond;
+        state.counters["gui_core_share"] = figures.guiCoreShare;
+    }
+}
+
+void BM_RunOneUnit(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    VRAXGUI window;
+    window.show();
+    if (!openDetector(window, dir, 0)) {
+        state.SkipWithError("the detector or its pictures are missing");
+        return;
+    }
+    VRAXGUITestAccess access(window);
+    const int frames = 100;
+    for (auto _ : state) {
+        const double start = wallSeconds();
+        for (int i = 0; i < frames; ++i)
+            access.runAct()->trigger();
+        state.counters["fps"] = frames / (wallSeconds() - start);
+    }
+}
+
+// The engine's own forward loop: one network per thread, as many threads as units.
+void BM_EngineForwardLoop(benchmark::State &state)
+{
+    const int units = int(state.range(0));
+    if (!QFileInfo::exists(modelPath("yolo-fastest-1.1.cfg"))) {
+        state.SkipWithError("the detector is missing");
+        return;
+    }
+    const int framesPerUnit = 300 / units;
+    for (auto _ : state) {
+        std::atomic<int> ready{0};
+        std::vector<std::thread> threads;
+        const double start = wallSeconds();
+        for (int u = 0; u < units; ++u) {
+            threads.emplace_back([&] {
+                cv::dnn::Net net = cv::dnn::readNetFromDarknet(modelPath("yolo-fastest-1.1.cfg").toStdString(),
+                                                               modelPath("yolo-fastest-1.1.weights").toStdString());
+                cv::Mat blob(std::vector<int>{1, 3, 320, 320}, CV_32F);
+                cv::randu(blob, 0.0f, 1.0f);
+                std::vector<cv::Mat> outputs;
+                net.setInput(blob);
+                net.forward(outputs, std::vector<cv::String>{"conv_120", "conv_129"});
+                ++ready;
+                for (int f = 0; f < framesPerUnit; ++f) {
+                    net.setInput(blob);
+                    net.forward(outputs, std::vector<cv::String>{"conv_120", "conv_129"});
+                }
+            });
+        }
+        for (std::thread &thread : threads)
+            thread.join();
+        // Network loading is left out by timing from the first warm frame on
+        // would need a barrier; the load is a few milliseconds of 300 frames.
+        state.counters["fps"] = framesPerUnit * units / (wallSeconds() - start);
+    }
+}
+
+// Resident memory of a long Run Auto of the small colour classifier, measured
+// after a warm-up and at the end.
+void BM_RunAutoResidentMemory(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString model = QStringLiteral(VRAX_SOURCE_DIR "/tests/data/mean_colour.onnx");
+    QFile description(dir.filePath("colours.xml"));
+    description.open(QIODevice::WriteOnly);
+    description.write(QStringLiteral("<vrax_nn_description><input><model>%1</model><format>rgb</format>"
+                                     "<divider>255</divider><adder>0</adder></input><output><neural_network>"
+                                     "classifier</neural_network><labels>red\ngreen\nblue</labels></output>"
+                                     "</vrax_nn_description>")
+                          .arg(model)
+                          .toUtf8());
+    description.close();
+    QStringList pictures;
+    for (const auto &[name, colour] : {std::pair<const char *, QColor>{"r.png", Qt::red}, {"g.png", Qt::green}}) {
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(colour);
+        image.save(dir.filePath(name));
+        pictures << dir.filePath(name);
+    }
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    access.parallelCount() = 1;
+    access.openDescriptionFile(description.fileName());
+    access.openPictureFiles(pictures);
+
+    const int frames = int(state.range(0));
+    for (auto _ : state) {
+        double warm = 0;
+        double peak = 0;
+        runAutoFor(window, frames, [&](int shown) {
+            const double now = residentMegabytes();
+            if (shown == 200)
+                warm = now;
+            if (shown > 200 && now > peak)
+                peak = now;
+        });
+        state.counters["rss_after_warmup_mb"] = warm;
+        state.counters["rss_growth_mb"] = peak - warm;
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_EngineForwardLoop)->Arg(1)->Arg(4)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_RunOneUnit)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_RunAutoFourUnits)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_RunAutoResidentMemory)->Arg(2000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    // The runtime runs its units with one engine thread each; the engine's
+    // own loop gets the same setting.
+    cv::setNumThreads(1);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

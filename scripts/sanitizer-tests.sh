@@ -1,0 +1,42 @@
+#!/bin/sh
+# Builds and runs the test suites under a sanitizer:
+#   address  AddressSanitizer + UndefinedBehaviorSanitizer over every suite
+#   thread   ThreadSanitizer over the suites that run threads: the background
+#            runner, the runtime's units, the frame pipeline and the window's
+#            Run Auto and closing
+set -eu
+cd "$(dirname "$0")/.."
+kind=${1:?usage: sanitizer-tests.sh address|thread}
+suppressions="$PWD/tests/sanitizers"
+export QT_QPA_PLATFORM=offscreen
+
+case "$kind" in
+address)
+  dir=build-asan
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRAX_WERROR=ON \
+    -DVRAX_SANITIZE="address;undefined" >/dev/null
+  cmake --build "$dir" --parallel
+  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+  export LSAN_OPTIONS="suppressions=$suppressions/lsan.supp:print_suppressions=0"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  ctest --test-dir "$dir" --output-on-failure --timeout 900 -j2
+  ;;
+thread)
+  dir=build-tsan
+  suites="background_runner_test frame_processing_test runtime_stress_test runtime_calls_test window_commands_test fault_injection_test"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRAX_WERROR=ON \
+    -DVRAX_SANITIZE=thread >/dev/null
+  # shellcheck disable=SC2086
+  cmake --build "$dir" --parallel --target $suites
+  export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$suppressions/tsan.supp"
+  for suite in $suites; do
+    echo "== $suite (ThreadSanitizer)"
+    "$(find "$dir/tests" -type f -name "$suite" | head -n 1)" >"$dir/$suite.log" 2>&1 ||
+      { cat "$dir/$suite.log"; echo "$suite failed under ThreadSanitizer" >&2; exit 1; }
+  done
+  ;;
+*)
+  echo "unknown sanitizer kind: $kind" >&2
+  exit 2
+  ;;
+esac

@@ -1,0 +1,127 @@
+#include "processing_unit.h"
+
+#include "runtime_failure.h"
+#include "tensor_layout.h"
+#include "vrax.h"
+
+#include <algorithm>
+#include <cstring>
+
+ProcessingUnit::ProcessingUnit(cv::dnn::Net net, std::shared_ptr<const UnitModel> model,
+                               std::shared_ptr<FrameRateMeter> meter, FrameDelay frameDelay)
+    : net(std::move(net)), model(std::move(model)), meter(std::move(meter)),
+      frameDelay(std::move(frameDelay))
+{
+    const std::vector<int> shape(this->model->inputShape.begin(), this->model->inputShape.end());
+    inputBlob.create(static_cast<int>(shape.size()), shape.data(), CV_32F);
+    for (std::size_t values : this->model->outputValues)
+        outputs.emplace_back(values, 0.0f);
+    outputNames.assign(this->model->outputNames.begin(), this->model->outputNames.end());
+    worker = std::thread(&ProcessingUnit::work, this);
+}
+
+ProcessingUnit::~ProcessingUnit()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+    }
+    wake.notify_all();
+    worker.join();
+}
+
+void ProcessingUnit::submit(const float *input)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (state == State::Busy)
+            throw RuntimeFailure(VRAX_RESULT_INCOMPLETE,
+                                 "the unit is still busy with its previous frame");
+        boardInputToBlob(input, model->inputShape, model->planarInput, inputBlob.ptr<float>());
+        busyAtStart = meter->frameStarted();
+        state = State::Busy;
+        framePending = true;
+    }
+    wake.notify_one();
+}
+
+bool ProcessingUnit::isBusy()
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    if (state == State::Busy)
+        finished.wait_for(lock, std::chrono::milliseconds(1), [this] { return state != State::Busy; });
+    return state == State::Busy;
+}
+
+void ProcessingUnit::fetch(float *const outputBuffers[])
+{
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (!outputBuffers[i])
+            throw RuntimeFailure(VRAX_RESULT_INVALID_FUNC_PARAMETER,
+                                 "output pointer " + std::to_string(i) + " is null");
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    switch (state) {
+    case State::Busy:
+        throw RuntimeFailure(VRAX_RESULT_INCOMPLETE, "the unit's frame is still running");
+    case State::Empty:
+        throw RuntimeFailure(VRAX_RESULT_NOT_INITIALIZED, "no frame has been processed on this unit");
+    case State::Failed:
+        throw RuntimeFailure(VRAX_RESULT_UNKNOWN_ERROR, "the frame failed: " + failure);
+    case State::Done:
+        break;
+    }
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+        std::memcpy(outputBuffers[i], outputs[i].data(), outputs[i].size() * sizeof(float));
+}
+
+void ProcessingUnit::work()
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    while (true) {
+        wake.wait(lock, [this] { return framePending || stopping; });
+        if (!framePending)
+            return;
+        framePending = false;
+        lock.unlock();
+        runFrame();
+        lock.lock();
+        finished.notify_all();
+    }
+}
+
+void ProcessingUnit::runFrame()
+{
+    std::string error;
+    try {
+        net.setInput(inputBlob);
+        // Kept from frame to frame: the engine refills buffers of the right
+        // size instead of allocating (and page-faulting) new ones.
+        net.forward(results, outputNames);
+        if (results.size() != outputs.size())
+            throw std::runtime_error("the network gave " + std::to_string(results.size())
+                                     + " outputs instead of " + std::to_string(outputs.size()));
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            const cv::Mat result = results[i].isContinuous() ? results[i] : results[i].clone();
+            if (result.type() != CV_32F || result.total() != outputs[i].size())
+                throw std::runtime_error("output " + std::to_string(i) + " has "
+                                         + std::to_string(result.total())
+                                         + " values instead of " + std::to_string(outputs[i].size()));
+            blobToBoardOutput(result.ptr<float>(), model->outputShapes[i], outputs[i].data());
+        }
+    } catch (const std::exception &exception) {
+        error = exception.what();
+        if (error.empty())
+            error = "unknown engine failure";
+    } catch (...) {
+        error = "unknown engine failure";
+    }
+    const std::chrono::microseconds delay = frameDelay ? frameDelay() : std::chrono::microseconds(0);
+    if (delay.count() > 0)
+        std::this_thread::sleep_for(delay);
+    meter->frameFinished(busyAtStart);
+
+    std::lock_guard<std::mutex> lock(mutex);
+    failure = error;
+    state = error.empty() ? State::Done : State::Failed;
+}

@@ -1,0 +1,84 @@
+// One processing unit of a board: its own network instance and its own
+// worker thread, running one frame at a time while the caller goes on.
+#pragma once
+
+#include "frame_rate_meter.h"
+
+#include <opencv2/dnn.hpp>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// What the units of one session share: the model's tensors and the layout
+// in which the caller hands over its input.
+struct UnitModel
+{
+    std::vector<std::uint32_t> inputShape;
+    bool planarInput = false;
+    std::size_t inputValues = 0;
+    std::vector<std::string> outputNames;
+    std::vector<std::vector<std::uint32_t>> outputShapes;
+    std::vector<std::size_t> outputValues;
+};
+
+class ProcessingUnit
+{
+public:
+    using FrameDelay = std::function<std::chrono::microseconds()>;
+
+    ProcessingUnit(cv::dnn::Net net, std::shared_ptr<const UnitModel> model,
+                   std::shared_ptr<FrameRateMeter> meter, FrameDelay frameDelay);
+    // Lets a running frame finish, then stops the worker.
+    ~ProcessingUnit();
+
+    ProcessingUnit(const ProcessingUnit &) = delete;
+    ProcessingUnit &operator=(const ProcessingUnit &) = delete;
+
+    // Copies the input and starts the frame; throws RuntimeFailure when the
+    // unit is still busy with the previous one.
+    void submit(const float *input);
+
+    // True while a frame runs; when one does, waits up to a millisecond for
+    // it to finish before answering.
+    bool isBusy();
+
+    // Copies the finished frame's outputs; throws RuntimeFailure when there
+    // is no finished frame.
+    void fetch(float *const outputs[]);
+
+private:
+    enum class State { Empty, Busy, Done, Failed };
+
+    void work();
+    void runFrame();
+
+    cv::dnn::Net net;
+    std::shared_ptr<const UnitModel> model;
+    std::shared_ptr<FrameRateMeter> meter;
+    FrameDelay frameDelay;
+
+    std::mutex mutex;
+    std::condition_variable wake;     // the worker waits here for a frame or the end
+    std::condition_variable finished; // callers wait here for the frame to finish
+    State state = State::Empty;
+    bool framePending = false;
+    bool stopping = false;
+    FrameRateMeter::Clock::duration busyAtStart{0};
+
+    // Written by submit while no frame runs, read by the worker while one does.
+    cv::Mat inputBlob;
+    std::vector<std::vector<float>> outputs;
+    // Used by the worker alone.
+    std::vector<cv::String> outputNames;
+    std::vector<cv::Mat> results;
+    std::string failure;
+
+    std::thread worker; // last: starts once everything above exists
+};

@@ -1,0 +1,213 @@
+// vrax-compile: compiles an ONNX or DarkNet model into a binary model file
+// for the boards, or shows the tensor dimensions of an existing one.
+#include "board_tensor_dims.h"
+#include "model_container.h"
+#include "vrax_compiler.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char *const usageText =
+    "Usage: vrax-compile [OPTIONS] MODEL\n"
+    "       vrax-compile --info BINARY_MODEL\n"
+    "\n"
+    "Compiles an ONNX model (MODEL.onnx or MODEL.pb) or a DarkNet model (MODEL.cfg\n"
+    "with its MODEL.weights) into a binary model that the boards and the simulator\n"
+    "load as it is, and prints the model's input and output dimensions.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output FILE    write the binary model to FILE (default: MODEL with its\n"
+    "                       suffix replaced by .vrax)\n"
+    "  -b, --board TYPE     board type 0-7 the model is for (default 0, the simulator);\n"
+    "                       types 1 and 3 get single-slot models, as the application\n"
+    "                       makes them\n"
+    "      --single         make a single-slot model (one processing unit)\n"
+    "      --multi          make a model that runs on four processing units\n"
+    "  -w, --weights FILE   DarkNet weights (default: the cfg path with \"cfg\"\n"
+    "                       replaced by \"weights\")\n"
+    "  -i, --info           print the dimensions of the binary model BINARY_MODEL\n"
+    "  -h, --help           show this text\n"
+    "\n"
+    "Dimensions are printed as width x height x depth, the way the runtime reports\n"
+    "them, followed by the network's own shape.\n";
+
+struct UsageError : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+std::vector<char> readFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw std::runtime_error("cannot open " + path);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad())
+        throw std::runtime_error("cannot read " + path);
+    if (bytes.size() > UINT32_MAX)
+        throw std::runtime_error(path + " is larger than 4 GiB");
+    return bytes;
+}
+
+std::string suffixOf(const std::string &path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::string();
+    return path.substr(dot + 1);
+}
+
+std::string withSuffix(const std::string &path, const std::string &suffix)
+{
+    const std::string old = suffixOf(path);
+    return (old.empty() ? path : path.substr(0, path.size() - old.size() - 1)) + "." + suffix;
+}
+
+void printTensor(const char *kind, std::size_t index, const ModelTensor &tensor)
+{
+    const BoardTensorDims dims = boardTensorDims(tensor.shape);
+    std::printf("%-6s %zu %-20s %u x %u x %u  (shape %s)\n", kind, index,
+                ("\"" + tensor.name + "\"").c_str(), dims.width, dims.height, dims.depth,
+                shapeText(tensor.shape).c_str());
+}
+
+void printModel(const ModelContainer &model, std::size_t words)
+{
+    std::printf("source:  %s, %zu words\n",
+                model.sourceFormat == ModelSourceFormat::Onnx ? "ONNX" : "DarkNet", words);
+    std::printf("units:   %s\n", model.singleSlot ? "single slot (1 processing unit)"
+                                                  : "4 processing units");
+    for (std::size_t i = 0; i < model.inputs.size(); ++i)
+        printTensor("input", i, model.inputs[i]);
+    for (std::size_t i = 0; i < model.outputs.size(); ++i)
+        printTensor("output", i, model.outputs[i]);
+}
+
+int showInfo(const std::string &path)
+{
+    const std::vector<char> bytes = readFile(path);
+    if (bytes.size() % 4 != 0)
+        throw std::runtime_error(path + " is not a binary model: its size (" + std::to_string(bytes.size())
+                                 + " bytes) is not a whole number of 32-bit words");
+    std::vector<std::uint32_t> words(bytes.size() / 4);
+    std::memcpy(words.data(), bytes.data(), bytes.size());
+    try {
+        printModel(readModelContainer(words.data(), words.size()), words.size());
+    } catch (const ModelFormatError &error) {
+        throw std::runtime_error(path + " is not a valid binary model: " + error.what());
+    }
+    return 0;
+}
+
+int compile(const std::string &modelPath, std::string outputPath, std::string weightsPath,
+            bool multiFlag, std::uint32_t boardType)
+{
+    const std::string suffix = suffixOf(modelPath);
+    std::uint32_t *model = nullptr;
+    std::uint32_t modelWords = 0;
+    std::int32_t result = 0;
+    const char *call = "";
+    if (suffix == "onnx" || suffix == "pb") {
+        const std::vector<char> onnx = readFile(modelPath);
+        call = "VRAX_COMPILER_CompileONNX";
+        result = VRAX_COMPILER_CompileONNX(1, multiFlag, onnx.data(), static_cast<std::uint32_t>(onnx.size()),
+                                           &model, &modelWords);
+    } else if (suffix == "cfg") {
+        if (weightsPath.empty())
+            weightsPath = modelPath.substr(0, modelPath.size() - 3) + "weights";
+        const std::vector<char> cfg = readFile(modelPath);
+        const std::vector<char> weights = readFile(weightsPath);
+        call = "VRAX_COMPILER_CompileDarkNet";
+        result = VRAX_COMPILER_CompileDarkNet(1, multiFlag, cfg.data(), static_cast<std::uint32_t>(cfg.size()),
+                                              weights.data(), static_cast<std::uint32_t>(weights.size()),
+                                              &model, &modelWords);
+    } else {
+        throw UsageError(modelPath + ": the model must be an .onnx, .pb or .cfg file");
+    }
+    if (result != VRAX_COMPILER_RESULT_OK)
+        throw std::runtime_error(std::string(call) + " failed with code " + std::to_string(result) + ": "
+                                 + VRAX_COMPILER_GetLastError());
+
+    const std::vector<std::uint32_t> words(model, model + modelWords);
+    VRAX_COMPILER_FreeModel(boardType, model);
+    if (outputPath.empty())
+        outputPath = withSuffix(modelPath, "vrax");
+    std::ofstream file(outputPath, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char *>(words.data()),
+               static_cast<std::streamsize>(words.size() * sizeof(std::uint32_t)));
+    file.close();
+    if (!file)
+        throw std::runtime_error("cannot write " + outputPath);
+    std::printf("wrote %s\n", outputPath.c_str());
+    printModel(readModelContainer(words.data(), words.size()), words.size());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::string modelPath;
+    std::string outputPath;
+    std::string weightsPath;
+    std::uint32_t boardType = 0;
+    int multiChoice = -1; // -1: from the board type
+    bool info = false;
+    try {
+        for (int i = 1; i < argc; ++i) {
+            const std::string arg = argv[i];
+            const auto value = [&]() -> std::string {
+                if (i + 1 >= argc)
+                    throw UsageError(arg + " needs a value");
+                return argv[++i];
+            };
+            if (arg == "-h" || arg == "--help") {
+                std::fputs(usageText, stdout);
+                return 0;
+            } else if (arg == "-o" || arg == "--output") {
+                outputPath = value();
+            } else if (arg == "-w" || arg == "--weights") {
+                weightsPath = value();
+            } else if (arg == "-b" || arg == "--board") {
+                const std::string type = value();
+                if (type.size() != 1 || type[0] < '0' || type[0] > '7')
+                    throw UsageError("board type \"" + type + "\" is not a number from 0 to 7");
+                boardType = static_cast<std::uint32_t>(type[0] - '0');
+            } else if (arg == "--single") {
+                multiChoice = 0;
+            } else if (arg == "--multi") {
+                multiChoice = 1;
+            } else if (arg == "-i" || arg == "--info") {
+                info = true;
+            } else if (!arg.empty() && arg[0] == '-') {
+                throw UsageError("unknown option " + arg);
+            } else if (modelPath.empty()) {
+                modelPath = arg;
+            } else {
+                throw UsageError("more than one model given (" + modelPath + ", " + arg + ")");
+            }
+        }
+        if (modelPath.empty())
+            throw UsageError("no model given");
+        if (info)
+            return showInfo(modelPath);
+        // As the application does: single-slot models for board types 1 and 3.
+        const bool multiFlag = multiChoice >= 0 ? multiChoice == 1 : ((boardType - 1) & ~2u) != 0;
+        return compile(modelPath, outputPath, weightsPath, multiFlag, boardType);
+    } catch (const UsageError &error) {
+        std::fprintf(stderr, "vrax-compile: %s\nTry 'vrax-compile --help'.\n", error.what());
+        return 2;
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "vrax-compile: %s\n", error.what());
+        return 1;
+    }
+}

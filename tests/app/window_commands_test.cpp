@@ -1,0 +1,526 @@
+// The window's commands end to end on the simulator: open a description, open
+// pictures, Run and Run Auto, with a tiny classifier whose answer names the
+// picture's dominant colour, so every result shown can be checked against
+// the picture shown.
+#include "app/vraxgui.h"
+#include "results/classification_results.h"
+#include "support/modal_answer.h"
+#include "support/vraxgui_test_access.h"
+#include "run_auto_watcher.h"
+#include "window_fixture.h"
+
+#include <vrax_sim.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+QString statusOf(VRAXGUITestAccess &access)
+{
+    return access.statusLabel()->text();
+}
+
+// The name of the dominant colour of the shown picture's centre.
+QString shownColour(VRAXGUITestAccess &access)
+{
+    const QPixmap pixmap = access.pictureLabel()->pixmap(Qt::ReturnByValue);
+    if (pixmap.isNull())
+        return QString();
+    const QColor colour = pixmap.toImage().pixelColor(pixmap.width() / 2, pixmap.height() / 2);
+    if (colour.red() > 200 && colour.green() < 50 && colour.blue() < 50)
+        return "red";
+    if (colour.green() > 200 && colour.red() < 50 && colour.blue() < 50)
+        return "green";
+    if (colour.blue() > 200 && colour.red() < 50 && colour.green() < 50)
+        return "blue";
+    return "other";
+}
+
+QTableWidget *resultTable(VRAXGUITestAccess &access)
+{
+    auto *view = dynamic_cast<ClassificationResults *>(access.resultView().get());
+    return view ? view->findChild<QTableWidget *>("result_table") : nullptr;
+}
+
+QString topLabel(VRAXGUITestAccess &access)
+{
+    QTableWidget *table = resultTable(access);
+    return table && table->rowCount() > 0 ? table->item(0, 0)->text() : QString();
+}
+
+} // namespace
+
+class WindowCommandsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void openDescriptionThroughTheMenu();
+    void openingTheSameDescriptionAgainChangesNothing();
+    void failingDescriptionsLeaveNothingOpen_data();
+    void failingDescriptionsLeaveNothingOpen();
+    void openPicturesThroughTheMenu();
+    void runTakesThePicturesInTurn();
+    void runReportsAPictureThatCannotBeLoaded();
+    void runAutoShowsEachPictureWithItsOwnResult_data();
+    void runAutoShowsEachPictureWithItsOwnResult();
+    void runAutoStopsOnEscapeAndOnClose();
+    void runAutoKeepsTheMenusThatWouldChangeItDisabled();
+    void failingBoardCallsReachTheUser_data();
+    void failingBoardCallsReachTheUser();
+    void runWithoutASessionIsRefused();
+    void startupFilesOpenAsIfChosen();
+
+private:
+    // A window with the colour classifier open on the current board choice and
+    // the three colour pictures chosen.
+    void openColourClassifier(VRAXGUI &window);
+
+    std::unique_ptr<WindowFixture> files;
+};
+
+void WindowCommandsTest::init()
+{
+    files = std::make_unique<WindowFixture>();
+    qunsetenv("VRAX_BOARDS");
+    VRAX_SIM_ClearInjections();
+}
+
+void WindowCommandsTest::cleanup()
+{
+    VRAX_SIM_ClearInjections();
+    qunsetenv("VRAX_BOARDS");
+    files.reset();
+}
+
+void WindowCommandsTest::openColourClassifier(VRAXGUI &window)
+{
+    VRAXGUITestAccess access(window);
+    access.openDescriptionFile(files->writeDescription("colours.xml"));
+    QVERIFY2(!access.descriptionPath().isEmpty(), "the description did not open");
+    access.openPictureFiles(files->colourPictures());
+    access.updateStatus();
+    QCOMPARE(access.pictureList().size(), 3);
+}
+
+void WindowCommandsTest::openDescriptionThroughTheMenu()
+{
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    const QString description = files->writeDescription("colours.xml");
+
+    answerNextFileDialog({description});
+    access.openDescriptionAct()->trigger();
+
+    QCOMPARE(access.descriptionPath(), description);
+    QCOMPARE(statusOf(access),
+             QString("Board 0 (simulator), description: %1, no picture. 0.00 (0.00) fps.").arg(description));
+    QVERIFY(access.openDescriptionAct()->isChecked());
+    QVERIFY(access.openPictureAct()->isEnabled());
+    QVERIFY(!access.runAct()->isEnabled());
+    QCOMPARE(access.sessions().size(), std::size_t(1));
+    QCOMPARE(access.modelDims().inputs.size(), std::size_t(1));
+    QCOMPARE(access.modelDims().inputs[0].width, 32u);
+    QCOMPARE(access.modelDims().inputs[0].depth, 3u);
+    QCOMPARE(access.modelDims().outputs.size(), std::size_t(1));
+    QCOMPARE(access.modelDims().outputs[0].depth, 3u);
+    QVERIFY(dynamic_cast<ClassificationResults *>(access.resultView().get()));
+    QVERIFY(!access.progressBar()->isVisible());
+
+    // Cancelling the dialog only refreshes the status line.
+    answerNextFileDialog({});
+    access.openDescriptionAct()->trigger();
+    QCOMPARE(access.descriptionPath(), description);
+}
+
+void WindowCommandsTest::openingTheSameDescriptionAgainChangesNothing()
+{
+    VRAXGUI window;
+    VRAXGUITestAccess access(window);
+    openColourClassifier(window);
+    const std::vector<RuntimeHandle> sessions = access.sessions();
+    NnResults *view = access.resultView().get();
+
+    access.openDescriptionFile(access.descriptionPath());
+    QCOMPARE(access.sessions(), sessions);
+    QCOMPARE(access.resultView().get(), view);
+    QCOMPARE(access.pictureList().size(), 3);
+
+    // Another description with the same kind replaces the view and the sessions.
+    access.openDescriptionFile(files->writeDescription("again.xml"));
+    QVERIFY(access.resultView().get() != view);
+    QVERIFY(access.pictureList().isEmpty());
+    QCOMPARE(access.sessions().size(), std::size_t(1));
+}
+
+void WindowCommandsTest::failingDescriptionsLeaveNothingOpen_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("exactMessage");
+
+    const QByteArray fourLabels = "<vrax_nn_description><input><model>MODEL</model><format>rgb</format>"
+                                  "<divider>255</divider><adder>0</adder></input><output>"
+                                  "<neural_network>classifier</neural_network><labels>a\nb\nc\nd</labels>"
+                                  "</output></vrax_nn_description>";
+    QTest::newRow("not XML") << "broken.xml" << QByteArray("<vrax_nn") << "Failed to open VRAX NN descriptions file"
+                             << true;
+    QTest::newRow("wrong label count") << "four.xml" << fourLabels
+                                       << "Incorrect number of labels for classification" << true;
+    QTest::newRow("missing model file") << "missing.xml" << QByteArray(fourLabels).replace("MODEL", "nets/none.bin")
+                                        << "Unable to open input file: " << false;
+    QTest::newRow("model that does not compile")
+        << "garbage.xml" << QByteArray(fourLabels).replace("MODEL", "garbage.onnx")
+        << "VRAX_COMPILER_RESULT_" << false;
+    QTest::newRow("intensity for a colour model")
+        << "grey.xml" << QByteArray(fourLabels).replace("a\nb\nc\nd", "r\ng\nb").replace(">rgb<", ">intensity<")
+        << "The input format \"intensity\" does not fit the input depth" << false;
+}
+
+void WindowCommandsTest::failingDescriptionsLeaveNothingOpen()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, message);
+    QFETCH(bool, exactMessage);
+
+    files->writeFile("garbage.onnx", QByteArray(300, '\x5a'));
+    contents.replace("MODEL", files->meanColourModel().toUtf8());
+    const QString path = files->writeFile(fileName, contents);
+
+    VRAXGUI window;
+    VRAXGUITestAccess access(window);
+    openColourClassifier(window);
+    NnResults *previousView = access.resultView().get();
+
+    QString title, text;
+    acceptNextMessageBox(&title, &text);
+    answerNextFileDialog({path});
+    access.openDescriptionAct()->trigger();
+
+    QCOMPARE(title, QString("Description Opening Error"));
+    if (exactMessage)
+        QCOMPARE(text, message);
+    else
+        QVERIFY2(text.startsWith(message), qPrintable(text));
+    QVERIFY(access.descriptionPath().isEmpty());
+    QVERIFY(access.pictureList().isEmpty());
+    QVERIFY(!access.runAct()->isEnabled());
+    QVERIFY(!access.openPictureAct()->isEnabled());
+    QVERIFY(statusOf(access).contains("no description, no picture."));
+    QCOMPARE(access.resultView().get(), previousView);
+}
+
+void WindowCommandsTest::openPicturesThroughTheMenu()
+{
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    access.openDescriptionFile(files->writeDescription("colours.xml"));
+    const QStringList pictures = files->colourPictures();
+
+    answerNextFileDialog(pictures);
+    access.openPictureAct()->trigger();
+
+    QCOMPARE(access.pictureList(), pictures);
+    QCOMPARE(access.picturePath(), pictures[0]);
+    QCOMPARE(access.nextPicture(), 0u);
+    QVERIFY(access.scrollArea()->isVisible());
+    QCOMPARE(window.windowFilePath(), pictures[0]);
+    QCOMPARE(shownColour(access), QString("red"));
+    QCOMPARE(access.picture().size(), QSize(32, 32));
+    QVERIFY(access.runAct()->isEnabled());
+    QVERIFY(access.runAutoAct()->isEnabled());
+    QVERIFY(access.openPictureAct()->isChecked());
+    QVERIFY(statusOf(access).contains("picture: " + pictures[0] + ". 0.00 (0.00) fps."));
+    // The simulator takes four values per pixel: red, green, blue and a pad.
+    QCOMPARE(access.modelDims().inputs[0].depth, 4u);
+    QCOMPARE(access.inputTensor().size(), std::size_t(32 * 32 * 4));
+
+    // A file that is no picture: the list is emptied, the picture stays.
+    QString title, text;
+    acceptNextMessageBox(&title, &text);
+    answerNextFileDialog({files->writeBadPicture("bad.png")});
+    access.openPictureAct()->trigger();
+    QCOMPARE(title, QString("Open Picture"));
+    QCOMPARE(text, QString("Wrong binary image size"));
+    QVERIFY(access.pictureList().isEmpty());
+    QCOMPARE(access.picturePath(), pictures[0]);
+    QVERIFY(!access.runAct()->isEnabled());
+}
+
+void WindowCommandsTest::runTakesThePicturesInTurn()
+{
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    openColourClassifier(window);
+    const QStringList pictures = access.pictureList();
+    const QStringList expected = {"red", "green", "blue", "red"};
+
+    for (int i = 0; i < 4; ++i) {
+        access.runAct()->trigger();
+        QCOMPARE(access.picturePath(), pictures[i % 3]);
+        QCOMPARE(shownColour(access), expected[i]);
+        QCOMPARE(topLabel(access), expected[i]);
+        QVERIFY(statusOf(access).contains("picture: " + pictures[i % 3] + ". "));
+        QVERIFY(access.frameTime() > 0.0);
+        QVERIFY(access.boardFps() > 0.0);
+    }
+    QVERIFY(!statusOf(access).endsWith("0.00 (0.00) fps."));
+    QVERIFY(resultTable(access)->isVisible());
+    QCOMPARE(resultTable(access)->rowCount(), 3);
+}
+
+void WindowCommandsTest::runReportsAPictureThatCannotBeLoaded()
+{
+    VRAXGUI window;
+    VRAXGUITestAccess access(window);
+    access.openDescriptionFile(files->writeDescription("colours.xml"));
+    const QString red = files->writePicture("red.png", Qt::red);
+    const QString bad = files->writeBadPicture("bad.png");
+    const QString blue = files->writePicture("blue.png", Qt::blue);
+    access.openPictureFiles({red, bad, blue});
+
+    access.runAct()->trigger();
+    const QString statusAfterFirst = statusOf(access);
+    const double frameTime = access.frameTime();
+
+    QString title, text;
+    acceptNextMessageBox(&title, &text);
+    access.runAct()->trigger();
+    QCOMPARE(title, QString("Frame Processing Error"));
+    QCOMPARE(text, QString("Wrong binary image size"));
+    QCOMPARE(statusOf(access), statusAfterFirst);
+    QCOMPARE(access.frameTime(), frameTime);
+
+    access.runAct()->trigger();
+    QCOMPARE(access.picturePath(), blue);
+    QCOMPARE(topLabel(access), QString("blue"));
+}
+
+void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult_data()
+{
+    QTest::addColumn<QByteArray>("boards");
+    QTest::addColumn<int>("boardType");
+    QTest::addColumn<uint>("parallelCount");
+    QTest::addColumn<std::size_t>("sessionCount");
+    QTest::addColumn<int>("pipelineLength");
+
+    QTest::newRow("simulator") << QByteArray() << 0 << 0u << std::size_t(1) << 1;
+    QTest::newRow("simulator, parallel") << QByteArray() << 0 << 1u << std::size_t(1) << 4;
+    QTest::newRow("two boards in parallel") << QByteArray("2:2") << 2 << 2u << std::size_t(2) << 8;
+    QTest::newRow("planar board, one slot") << QByteArray("1:2") << 1 << 2u << std::size_t(2) << 2;
+}
+
+void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
+{
+    QFETCH(QByteArray, boards);
+    QFETCH(int, boardType);
+    QFETCH(uint, parallelCount);
+    QFETCH(std::size_t, sessionCount);
+    QFETCH(int, pipelineLength);
+
+    if (!boards.isEmpty())
+        qputenv("VRAX_BOARDS", boards);
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    access.boardType() = BoardType(boardType);
+    access.parallelCount() = parallelCount;
+    openColourClassifier(window);
+    QCOMPARE(access.sessions().size(), sessionCount);
+
+    const int frames = 30;
+    int resultsChecked = 0;
+    int mismatches = 0;
+    RunAutoWatcher watcher(
+        access, frames, [&window] { QTest::keyClick(&window, Qt::Key_Space); },
+        [&](int) {
+            const QString label = topLabel(access);
+            if (label.isEmpty())
+                return;
+            ++resultsChecked;
+            if (label != shownColour(access))
+                ++mismatches;
+        });
+    access.runAutoAct()->trigger();
+
+    QVERIFY(!access.autoRunning());
+    QVERIFY2(watcher.framesShown >= frames, qPrintable(QString::number(watcher.framesShown)));
+    // The first pipelineLength - 1 pictures come before any result.
+    QVERIFY(resultsChecked >= watcher.framesShown - pipelineLength);
+    QCOMPARE(mismatches, 0);
+    QVERIFY(access.frameTime() > 0.0);
+    QVERIFY(access.boardFps() > 0.0);
+    // Run Auto starts at the first picture whatever Run did, and leaves
+    // Run's place in the list alone.
+    QCOMPARE(access.nextPicture(), 0u);
+    QVERIFY(access.runAct()->isEnabled());
+    QVERIFY(access.openDescriptionAct()->isEnabled());
+}
+
+void WindowCommandsTest::runAutoStopsOnEscapeAndOnClose()
+{
+    {
+        VRAXGUI window;
+        window.show();
+        VRAXGUITestAccess access(window);
+        openColourClassifier(window);
+        RunAutoWatcher watcher(access, 5, [&window] { QTest::keyClick(&window, Qt::Key_Escape); });
+        access.runAutoAct()->trigger();
+        QVERIFY(!access.autoRunning());
+        QVERIFY(window.isVisible());
+    }
+    {
+        qputenv("VRAX_BOARDS", "2:2");
+        auto window = std::make_unique<VRAXGUI>();
+        window->show();
+        VRAXGUITestAccess access(*window);
+        access.boardType() = BoardType::TK307_04;
+        access.parallelCount() = 2;
+        openColourClassifier(*window);
+        RunAutoWatcher watcher(access, 12, [&window] { window->close(); });
+        access.runAutoAct()->trigger();
+        QVERIFY(!access.autoRunning());
+        QVERIFY(!window->isVisible());
+        QVERIFY(!access.resultView());
+        window.reset();
+        QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
+    }
+}
+
+void WindowCommandsTest::runAutoKeepsTheMenusThatWouldChangeItDisabled()
+{
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    openColourClassifier(window);
+    QAction *exitAct = nullptr;
+    for (QAction *action : access.openBoardAct()->associatedWidgets().first()->actions())
+        if (action->text() == "E&xit")
+            exitAct = action;
+    QVERIFY(exitAct);
+
+    bool changersEnabled = false;
+    bool keptEnabled = true;
+    RunAutoWatcher watcher(access, 6, [&] {
+        changersEnabled = access.openBoardAct()->isEnabled() || access.openDescriptionAct()->isEnabled()
+                          || access.openPictureAct()->isEnabled() || access.runAct()->isEnabled()
+                          || access.runAutoAct()->isEnabled();
+        keptEnabled = exitAct->isEnabled() && access.aboutAct()->isEnabled();
+        QTest::keyClick(&window, Qt::Key_Space);
+    });
+    access.runAutoAct()->trigger();
+
+    QVERIFY(!changersEnabled);
+    QVERIFY(keptEnabled);
+    QVERIFY(access.openBoardAct()->isEnabled());
+    QVERIFY(access.runAutoAct()->isEnabled());
+}
+
+void WindowCommandsTest::failingBoardCallsReachTheUser_data()
+{
+    QTest::addColumn<QString>("function");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("autoRun");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("Run: process") << "VRAX_Process" << 13 << false << "VRAX_RESULT_BOARD_SYNC_ERROR";
+    QTest::newRow("Run: status") << "VRAX_GetStatus" << 21 << false << "VRAX_RESULT_UNKNOWN_ERROR";
+    QTest::newRow("Run: output") << "VRAX_GetOutput" << 9 << false << "VRAX_RESULT_MEMORY_READ_ERROR";
+    QTest::newRow("Run Auto: process") << "VRAX_Process" << 13 << true << "VRAX_RESULT_BOARD_SYNC_ERROR";
+    QTest::newRow("Run Auto: output") << "VRAX_GetOutput" << 20 << true << "VRAX_RESULT_INCOMPLETE";
+}
+
+void WindowCommandsTest::failingBoardCallsReachTheUser()
+{
+    QFETCH(QString, function);
+    QFETCH(int, code);
+    QFETCH(bool, autoRun);
+    QFETCH(QString, message);
+
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    openColourClassifier(window);
+
+    VRAX_SIM_InjectFault(function.toUtf8().constData(), code, 3);
+    QString title, text;
+    acceptNextMessageBox(&title, &text);
+    if (autoRun) {
+        access.runAutoAct()->trigger();
+    } else {
+        for (int i = 0; i < 4 && title.isEmpty(); ++i)
+            access.runAct()->trigger();
+    }
+    QCOMPARE(title, QString("Frame Processing Error"));
+    QCOMPARE(text, message);
+    QVERIFY(access.runAct()->isEnabled());
+
+    // The window stays usable: once the board works again, so does Run.
+    VRAX_SIM_ClearInjections();
+    access.autoRunning() = false;
+    access.runAct()->trigger();
+    QVERIFY(!topLabel(access).isEmpty());
+}
+
+void WindowCommandsTest::runWithoutASessionIsRefused()
+{
+    VRAXGUI window;
+    VRAXGUITestAccess access(window);
+    openColourClassifier(window);
+    for (RuntimeHandle session : access.sessions())
+        VRAX_Destroy(session);
+    access.sessions().clear();
+
+    QString title, text;
+    acceptNextMessageBox(&title, &text);
+    access.runAct()->trigger();
+    QCOMPARE(title, QString("Frame Processing Error"));
+    QVERIFY2(text.contains("No board session is open"), qPrintable(text));
+
+    acceptNextMessageBox(&title, &text);
+    access.runAutoAct()->trigger();
+    QCOMPARE(title, QString("Frame Processing Error"));
+    QVERIFY(!access.autoRunning());
+}
+
+void WindowCommandsTest::startupFilesOpenAsIfChosen()
+{
+    const QString description = files->writeDescription("colours.xml");
+    const QStringList pictures = files->colourPictures();
+
+    VRAXGUI window;
+    VRAXGUITestAccess access(window);
+    window.openStartupFiles(description, pictures);
+    QCOMPARE(access.descriptionPath(), description);
+    QCOMPARE(access.pictureList(), pictures);
+    QVERIFY(access.runAct()->isEnabled());
+
+    // A description that fails shows its box and opens no pictures.
+    VRAXGUI other;
+    VRAXGUITestAccess otherAccess(other);
+    QString title;
+    acceptNextMessageBox(&title);
+    other.openStartupFiles(files->writeFile("broken.xml", "<nothing"), pictures);
+    QCOMPARE(title, QString("Description Opening Error"));
+    QVERIFY(otherAccess.pictureList().isEmpty());
+}
+
+QTEST_MAIN(WindowCommandsTest)
+#include "window_commands_test.moc"

@@ -1,0 +1,55 @@
+#include "window_fixture.h"
+
+#include "support/shared_data.h"
+
+#include <QFile>
+#include <QImage>
+
+WindowFixture::WindowFixture() = default;
+
+QString WindowFixture::meanColourModel() const
+{
+    return QString::fromStdString(sourceDir()) + "/tests/data/mean_colour.onnx";
+}
+
+QString WindowFixture::writeFile(const QString &name, const QByteArray &contents)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(contents);
+    return path;
+}
+
+QString WindowFixture::writeDescription(const QString &name, const QString &labels, const QString &format,
+                                        const QString &model)
+{
+    const QString xml = QStringLiteral("<vrax_nn_description>\n"
+                                       "  <input><model>%1</model><format>%2</format>"
+                                       "<divider>255</divider><adder>0</adder></input>\n"
+                                       "  <output><neural_network>classifier</neural_network>"
+                                       "<labels>%3</labels></output>\n"
+                                       "</vrax_nn_description>\n")
+                            .arg(model.isEmpty() ? meanColourModel() : model, format, labels);
+    return writeFile(name, xml.toUtf8());
+}
+
+QString WindowFixture::writePicture(const QString &name, const QColor &colour)
+{
+    QImage image(40, 32, QImage::Format_RGB32);
+    image.fill(colour);
+    const QString path = dir.filePath(name);
+    image.save(path);
+    return path;
+}
+
+QString WindowFixture::writeBadPicture(const QString &name)
+{
+    return writeFile(name, "not a picture");
+}
+
+QStringList WindowFixture::colourPictures()
+{
+    return {writePicture("red.png", Qt::red), writePicture("green.png", Qt::green),
+            writePicture("blue.png", Qt::blue)};
+}

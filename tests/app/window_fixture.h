@@ -1,0 +1,32 @@
+// Files for driving the main window end to end on the simulator: a tiny
+// classifier whose answer names the picture's dominant colour, its
+// descriptions, and solid-colour pictures.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+class WindowFixture
+{
+public:
+    WindowFixture();
+
+    // A classifier description for the mean-colour model with the given
+    // labels (one per line) and input format.
+    QString writeDescription(const QString &name, const QString &labels = "red\ngreen\nblue",
+                             const QString &format = "rgb", const QString &model = QString());
+    // A 40 x 32 picture of one colour.
+    QString writePicture(const QString &name, const QColor &colour);
+    // A file that is neither a picture nor a binary image of the right size.
+    QString writeBadPicture(const QString &name);
+    QString writeFile(const QString &name, const QByteArray &contents);
+
+    QString meanColourModel() const;
+    // Red, green and blue pictures, in that order.
+    QStringList colourPictures();
+
+private:
+    QTemporaryDir dir;
+};

@@ -1,0 +1,124 @@
+#include "onnx_builder.h"
+
+#include <onnx/onnx_pb.h>
+
+namespace {
+
+void setShape(onnx::ValueInfoProto &value, const std::string &name, const std::vector<std::int64_t> &shape,
+              int elementType)
+{
+    value.set_name(name);
+    onnx::TypeProto_Tensor *tensor = value.mutable_type()->mutable_tensor_type();
+    tensor->set_elem_type(elementType);
+    onnx::TensorShapeProto *tensorShape = tensor->mutable_shape();
+    for (std::int64_t dim : shape) {
+        onnx::TensorShapeProto_Dimension *entry = tensorShape->add_dim();
+        if (dim == symbolicDim)
+            entry->set_dim_param("N");
+        else if (dim != unknownDim)
+            entry->set_dim_value(dim);
+    }
+}
+
+} // namespace
+
+OnnxBuilder::OnnxBuilder() : model(new onnx::ModelProto)
+{
+    model->set_ir_version(6);
+    model->set_producer_name("vrax simulator tests");
+    onnx::OperatorSetIdProto *opset = model->add_opset_import();
+    opset->set_domain("");
+    opset->set_version(11);
+    model->mutable_graph()->set_name("test");
+}
+
+OnnxBuilder::~OnnxBuilder()
+{
+    delete model;
+}
+
+OnnxBuilder &OnnxBuilder::input(const std::string &name, const std::vector<std::int64_t> &shape,
+                                int elementType)
+{
+    setShape(*model->mutable_graph()->add_input(), name, shape, elementType);
+    return *this;
+}
+
+OnnxBuilder &OnnxBuilder::weights(const std::string &name, const std::vector<std::int64_t> &shape,
+                                  bool alsoGraphInput, float scale)
+{
+    onnx::TensorProto *tensor = model->mutable_graph()->add_initializer();
+    tensor->set_name(name);
+    tensor->set_data_type(onnx::TensorProto_DataType_FLOAT);
+    std::int64_t count = 1;
+    for (std::int64_t dim : shape) {
+        tensor->add_dims(dim);
+        count *= dim;
+    }
+    for (std::int64_t i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        tensor->add_float_data(scale * (static_cast<float>((seed >> 8) % 2001) / 1000.0f - 1.0f));
+    }
+    if (alsoGraphInput)
+        setShape(*model->mutable_graph()->add_input(), name, shape, onnx::TensorProto_DataType_FLOAT);
+    return *this;
+}
+
+OnnxBuilder &OnnxBuilder::node(const std::string &opType, const std::vector<std::string> &inputs,
+                               const std::vector<std::string> &outputs,
+                               const std::function<void(onnx::NodeProto &)> &attributes,
+                               const std::string &name)
+{
+    onnx::NodeProto *node = model->mutable_graph()->add_node();
+    node->set_op_type(opType);
+    node->set_name(name);
+    for (const std::string &input : inputs)
+        node->add_input(input);
+    for (const std::string &output : outputs)
+        node->add_output(output);
+    if (attributes)
+        attributes(*node);
+    return *this;
+}
+
+OnnxBuilder &OnnxBuilder::output(const std::string &name, const std::vector<std::int64_t> &shape)
+{
+    setShape(*model->mutable_graph()->add_output(), name, shape, onnx::TensorProto_DataType_FLOAT);
+    return *this;
+}
+
+OnnxBuilder &OnnxBuilder::untypedOutput(const std::string &name)
+{
+    model->mutable_graph()->add_output()->set_name(name);
+    return *this;
+}
+
+std::string OnnxBuilder::serialize() const
+{
+    return model->SerializeAsString();
+}
+
+void setIntsAttribute(onnx::NodeProto &node, const std::string &name, std::initializer_list<std::int64_t> values)
+{
+    onnx::AttributeProto *attribute = node.add_attribute();
+    attribute->set_name(name);
+    attribute->set_type(onnx::AttributeProto_AttributeType_INTS);
+    for (std::int64_t value : values)
+        attribute->add_ints(value);
+}
+
+void setIntAttribute(onnx::NodeProto &node, const std::string &name, std::int64_t value)
+{
+    onnx::AttributeProto *attribute = node.add_attribute();
+    attribute->set_name(name);
+    attribute->set_type(onnx::AttributeProto_AttributeType_INT);
+    attribute->set_i(value);
+}
+
+void setFloatAttribute(onnx::NodeProto &node, const std::string &name, float value)
+{
+    onnx::AttributeProto *attribute = node.add_attribute();
+    attribute->set_name(name);
+    attribute->set_type(onnx::AttributeProto_AttributeType_FLOAT);
+    attribute->set_f(value);
+}

@@ -1,0 +1,188 @@
+// The binary model container and the width/height/depth rule shared by the
+// compiler and the runtime.
+#include "board_tensor_dims.h"
+#include "injection_table.h"
+#include "model_container.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+ModelContainer sampleModel()
+{
+    ModelContainer model;
+    model.sourceFormat = ModelSourceFormat::DarkNet;
+    model.singleSlot = true;
+    model.inputs.push_back({"", {1, 3, 320, 320}});
+    model.outputs.push_back({"conv_120", {1, 255, 10, 10}});
+    model.outputs.push_back({"conv_129", {1, 255, 20, 20}});
+    model.network = {'[', 'n', 'e', 't', ']', '\n', 'x'}; // 7 bytes: padding in the last word
+    model.weights = {1, 2, 3, 4, 5};
+    return model;
+}
+
+TEST(ModelContainer, RoundTripKeepsEverything)
+{
+    const ModelContainer model = sampleModel();
+    const std::vector<std::uint32_t> words = writeModelContainer(model);
+    const ModelContainer read = readModelContainer(words.data(), words.size());
+    EXPECT_EQ(read.sourceFormat, model.sourceFormat);
+    EXPECT_EQ(read.singleSlot, model.singleSlot);
+    ASSERT_EQ(read.inputs.size(), 1u);
+    EXPECT_EQ(read.inputs[0].shape, model.inputs[0].shape);
+    ASSERT_EQ(read.outputs.size(), 2u);
+    EXPECT_EQ(read.outputs[0].name, "conv_120");
+    EXPECT_EQ(read.outputs[1].name, "conv_129");
+    EXPECT_EQ(read.outputs[1].shape, model.outputs[1].shape);
+    EXPECT_EQ(read.network, model.network);
+    EXPECT_EQ(read.weights, model.weights);
+}
+
+TEST(ModelContainer, EveryTruncationIsRefused)
+{
+    const std::vector<std::uint32_t> words = writeModelContainer(sampleModel());
+    for (std::size_t length = 0; length < words.size(); ++length)
+        EXPECT_THROW(readModelContainer(words.data(), length), ModelFormatError) << "length " << length;
+    std::vector<std::uint32_t> longer = words;
+    longer.push_back(0);
+    EXPECT_THROW(readModelContainer(longer.data(), longer.size()), ModelFormatError);
+}
+
+TEST(ModelContainer, EveryFlippedBitIsRefused)
+{
+    const std::vector<std::uint32_t> words = writeModelContainer(sampleModel());
+    for (std::size_t word = 0; word < words.size(); ++word) {
+        for (int bit : {0, 7, 31}) {
+            std::vector<std::uint32_t> damaged = words;
+            damaged[word] ^= 1u << bit;
+            EXPECT_THROW(readModelContainer(damaged.data(), damaged.size()), ModelFormatError)
+                << "word " << word << " bit " << bit;
+        }
+    }
+}
+
+TEST(ModelContainer, ErrorsNameTheProblem)
+{
+    const std::vector<std::uint32_t> words = writeModelContainer(sampleModel());
+    struct Case
+    {
+        std::size_t word;
+        std::uint32_t value;
+        const char *text;
+    };
+    const Case cases[] = {
+        {0, 0x12345678, "magic"},        {1, 7, "version 7"},      {2, 3, "says it has 3 words"},
+        {3, 9, "source format 9"},       {4, 6, "flags"},          {5, 2, "exactly one input"},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::uint32_t> damaged = words;
+        damaged[c.word] = c.value;
+        try {
+            readModelContainer(damaged.data(), damaged.size());
+            ADD_FAILURE() << "word " << c.word << " accepted";
+        } catch (const ModelFormatError &error) {
+            EXPECT_NE(std::string(error.what()).find(c.text), std::string::npos) << error.what();
+        }
+    }
+}
+
+TEST(ModelContainer, GarbageIsRefusedSafely)
+{
+    std::mt19937 random(7);
+    const std::vector<std::uint32_t> valid = writeModelContainer(sampleModel());
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<std::uint32_t> words(random() % 64);
+        for (std::uint32_t &word : words)
+            word = (random() % 4 == 0) ? random() % 8 : random();
+        // Half of the cases pass the header so that the deeper checks run.
+        if (round % 2 == 0 && words.size() > 6) {
+            words[0] = ModelFormat::magic;
+            words[1] = ModelFormat::version;
+            words[2] = static_cast<std::uint32_t>(words.size());
+            words[3] = 1 + random() % 2;
+            words[4] = random() % 2;
+            words[5] = 1;
+        }
+        EXPECT_THROW(readModelContainer(words.data(), words.size()), ModelFormatError);
+    }
+    EXPECT_THROW(readModelContainer(nullptr, 10), ModelFormatError);
+}
+
+TEST(ModelContainer, WriterRefusesWhatTheReaderWouldRefuse)
+{
+    ModelContainer twoInputs = sampleModel();
+    twoInputs.inputs.push_back(twoInputs.inputs[0]);
+    ModelContainer nineOutputs = sampleModel();
+    nineOutputs.outputs.resize(9, nineOutputs.outputs[0]);
+    ModelContainer zeroDim = sampleModel();
+    zeroDim.outputs[0].shape[2] = 0;
+    ModelContainer huge = sampleModel();
+    huge.inputs[0].shape = {1, 65536, 65536, 4};
+    ModelContainer noNetwork = sampleModel();
+    noNetwork.network.clear();
+    ModelContainer onnxWithWeights = sampleModel();
+    onnxWithWeights.sourceFormat = ModelSourceFormat::Onnx;
+    for (const ModelContainer *model : {&twoInputs, &nineOutputs, &zeroDim, &huge, &noNetwork, &onnxWithWeights})
+        EXPECT_THROW(writeModelContainer(*model), ModelFormatError);
+}
+
+TEST(BoardTensorDims, AxisOneIsTheDepthAndTheLastTheWidth)
+{
+    struct Case
+    {
+        std::vector<std::uint32_t> shape;
+        std::uint32_t width, height, depth;
+    };
+    const Case cases[] = {
+        {{1, 3, 416, 320}, 320, 416, 3}, {{1, 7}, 1, 1, 7},          {{7}, 1, 1, 7},
+        {{300, 85}, 1, 300, 85},         {{1, 4, 9}, 9, 1, 4},       {{2, 4, 9}, 9, 2, 4},
+        {{1, 2, 3, 4, 5}, 5, 12, 2},     {{}, 1, 1, 1},
+    };
+    for (const Case &c : cases) {
+        const BoardTensorDims dims = boardTensorDims(c.shape);
+        EXPECT_EQ(dims.width, c.width) << shapeText(c.shape);
+        EXPECT_EQ(dims.height, c.height) << shapeText(c.shape);
+        EXPECT_EQ(dims.depth, c.depth) << shapeText(c.shape);
+    }
+}
+
+TEST(InjectionSyntax, ParsesFaultsAndDelays)
+{
+    const std::vector<InjectedFault> faults = parseFaultList(" VRAX_Process=13@5 , VRAX_GetStatus=21,");
+    ASSERT_EQ(faults.size(), 2u);
+    EXPECT_EQ(faults[0].target, "VRAX_Process");
+    EXPECT_EQ(faults[0].code, 13);
+    EXPECT_EQ(faults[0].afterCalls, 5u);
+    EXPECT_EQ(faults[1].afterCalls, 0u);
+
+    const std::vector<InjectedDelay> delays = parseDelayList("VRAX_Process=20ms,frame=2s,VRAX_Blink=500us,x=7");
+    ASSERT_EQ(delays.size(), 4u);
+    EXPECT_EQ(delays[0].duration, std::chrono::milliseconds(20));
+    EXPECT_EQ(delays[1].duration, std::chrono::seconds(2));
+    EXPECT_EQ(delays[2].duration, std::chrono::microseconds(500));
+    EXPECT_EQ(delays[3].duration, std::chrono::milliseconds(7));
+
+    for (const char *bad : {"VRAX_Process", "=13", "VRAX_Process=x", "VRAX_Process=0", "VRAX_Process=13@",
+                            "VRAX_Process=-3"})
+        EXPECT_THROW(parseFaultList(bad), std::invalid_argument) << bad;
+    for (const char *bad : {"frame=10h", "frame=", "frame=-5ms", "frame"})
+        EXPECT_THROW(parseDelayList(bad), std::invalid_argument) << bad;
+}
+
+TEST(InjectionTable, FaultLetsCallsThroughThenFailsUntilCleared)
+{
+    InjectionTable table("VRAX_TEST_UNSET_FAULTS", "VRAX_TEST_UNSET_DELAYS", {"call", "other"});
+    EXPECT_FALSE(table.injectFault("unknown", 3, 0));
+    ASSERT_TRUE(table.injectFault("call", 13, 2));
+    EXPECT_EQ(table.enter("call"), 0);
+    EXPECT_EQ(table.enter("other"), 0);
+    EXPECT_EQ(table.enter("call"), 0);
+    EXPECT_EQ(table.enter("call"), 13);
+    EXPECT_EQ(table.enter("call"), 13);
+    table.clear();
+    EXPECT_EQ(table.enter("call"), 0);
+}
+
+} // namespace

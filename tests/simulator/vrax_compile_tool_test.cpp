@@ -1,0 +1,112 @@
+// The vrax-compile tool: compiles a model to a file that reads back with the
+// same dimensions, and says clearly why it cannot.
+#include "model_container.h"
+#include "simulator_test_support.h"
+#include "test_models.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sys/wait.h>
+
+namespace {
+
+struct ToolRun
+{
+    int status = -1;
+    std::string output; // standard output and standard error
+};
+
+ToolRun runTool(const std::string &arguments)
+{
+    ToolRun run;
+    const std::string command = std::string(VRAX_COMPILE_TOOL) + " " + arguments + " 2>&1";
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    std::array<char, 256> buffer{};
+    while (fgets(buffer.data(), static_cast<int>(buffer.size()), pipe))
+        run.output += buffer.data();
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class VraxCompileTool : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/vrax-compile-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+    std::string write(const std::string &name, const std::string &bytes)
+    {
+        const std::string path = dir + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+    std::string dir;
+};
+
+TEST_F(VraxCompileTool, CompilesAndReadsBackOnnxAndDarknet)
+{
+    const std::string onnx = write("conv.onnx", convOnnxModel());
+    ToolRun run = runTool("'" + onnx + "'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("7 x 5 x 4"), std::string::npos) << run.output;
+    const std::string words = readWholeFile(dir + "/conv.vrax");
+    ASSERT_EQ(words.size() % 4, 0u);
+    const ModelContainer model =
+        readModelContainer(reinterpret_cast<const std::uint32_t *>(words.data()), words.size() / 4);
+    EXPECT_FALSE(model.singleSlot);
+    ASSERT_EQ(model.outputs.size(), 2u);
+    EXPECT_EQ(model.outputs[0].name, "zeta");
+
+    run = runTool("--info '" + dir + "/conv.vrax'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("\"alpha\""), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("6 x 4 x 3"), std::string::npos) << run.output;
+
+    const std::string cfg = write("net.cfg", darknetDetectorCfg());
+    write("net.weights", darknetWeights(darknetDetectorWeights));
+    run = runTool("-b 3 -o '" + dir + "/net.bin' '" + cfg + "'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("single slot"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("16 x 12 x 18"), std::string::npos) << run.output;
+}
+
+TEST_F(VraxCompileTool, FailuresSayWhy)
+{
+    const std::string onnx = write("conv.onnx", convOnnxModel());
+    const std::string garbage = write("garbage.vrax", std::string(64, 'x'));
+    const std::string cfg = write("net.cfg", darknetDetectorCfg());
+    write("net.weights", darknetWeights(darknetDetectorWeights - 1));
+    struct Case
+    {
+        std::string arguments;
+        int status;
+        const char *text;
+    };
+    const Case cases[] = {
+        {"--info '" + garbage + "'", 1, "not a valid binary model"},
+        {"'" + dir + "/missing.onnx'", 1, "cannot open"},
+        {"'" + cfg + "'", 1, "VRAX_COMPILER_CompileDarkNet failed with code 4"},
+        {"'" + garbage + "'", 2, "must be an .onnx, .pb or .cfg file"},
+        {"-b 9 '" + onnx + "'", 2, "board type"},
+        {"", 2, "no model given"},
+    };
+    for (const Case &c : cases) {
+        const ToolRun run = runTool(c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.text), std::string::npos) << c.arguments << "\n" << run.output;
+    }
+}
+
+} // namespace
