@@ -30,7 +30,7 @@ import darknet_export  # noqa: E402
 import nets  # noqa: E402
 import onnx_export  # noqa: E402
 import synth  # noqa: E402
-from examples_spec import EXAMPLES, PICTURES, anchor_groups_px  # noqa: E402
+from example_settings import EXAMPLES, PICTURES, anchor_groups_px  # noqa: E402
 
 LABELS = synth.CLASSES
 EXAMPLES_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -447,15 +447,15 @@ def description_xml(cfg, model_file):
     return "\n".join(lines)
 
 
-def render_example_picture(spec, cfg):
-    rng = np.random.default_rng(spec["seed"])
-    pw, ph = spec["size"]
+def render_example_picture(picture, cfg):
+    rng = np.random.default_rng(picture["seed"])
+    pw, ph = picture["size"]
     left, top, cw, ch = synth.app_crop_rect(pw, ph, cfg["width"], cfg["height"])
-    shapes = synth.place_shapes(rng, pw, ph, len(spec["shapes"]), spec["size_range"],
-                                (left, top, left + cw, top + ch), kinds=spec["shapes"])
-    if len(shapes) != len(spec["shapes"]):
-        raise RuntimeError(f"{spec['file']}: could not place every shape")
-    pic, labels = synth.render_scene(rng, pw, ph, shapes, background=spec["background"], noise=0)
+    shapes = synth.place_shapes(rng, pw, ph, len(picture["shapes"]), picture["size_range"],
+                                (left, top, left + cw, top + ch), kinds=picture["shapes"])
+    if len(shapes) != len(picture["shapes"]):
+        raise RuntimeError(f"{picture['file']}: could not place every shape")
+    pic, labels = synth.render_scene(rng, pw, ph, shapes, background=picture["background"], noise=0)
     return pic, labels, shapes
 
 
@@ -479,12 +479,12 @@ def write_example(name, cfg, model, outputs_fn):
                         iou_threshold=cfg["iou"])
     model.eval()
     problems = []
-    for spec in PICTURES[name]:
-        pic, labels, shapes = render_example_picture(spec, cfg)
-        path = os.path.join(folder, spec["file"])
+    for picture in PICTURES[name]:
+        pic, labels, shapes = render_example_picture(picture, cfg)
+        path = os.path.join(folder, picture["file"])
         synth.write_png(path, pic)
-        pw, ph = spec["size"]
-        entry = dict(file=spec["file"], size=[pw, ph], crop=list(synth.app_crop_rect(pw, ph, w, h)))
+        pw, ph = picture["size"]
+        entry = dict(file=picture["file"], size=[pw, ph], crop=list(synth.app_crop_rect(pw, ph, w, h)))
         x = torch.from_numpy(synth.app_tensor(pic, w, h, cfg["format"], cfg["divider"], cfg["adder"]))
         with torch.no_grad():
             outs = outputs_fn(x)
@@ -496,12 +496,12 @@ def write_example(name, cfg, model, outputs_fn):
             entry["top_label"] = shapes[0]["kind"]
             entry["reference"] = [dict(label=lab, probability=round(p, 4)) for lab, p in ranking]
             if ranking[0][0] != shapes[0]["kind"]:
-                problems.append(f"{spec['file']}: top label {ranking[0][0]}")
-            if spec.get("binary"):
-                bin_path = os.path.join(folder, spec["binary"])
+                problems.append(f"{picture['file']}: top label {ranking[0][0]}")
+            if picture.get("binary"):
+                bin_path = os.path.join(folder, picture["binary"])
                 with open(bin_path, "wb") as f:
                     f.write(synth.binary_image(pic, w, h, cfg["format"], cfg["divider"], cfg["adder"]))
-                expected["binary_image"] = dict(file=spec["binary"], shows=spec["file"], width=w, height=h,
+                expected["binary_image"] = dict(file=picture["binary"], shows=picture["file"], width=w, height=h,
                                                 depth=4, top_label=shapes[0]["kind"])
         elif cfg["network"].startswith("yolo"):
             dets = detections_of(cfg, [o.numpy() for o in outs])
@@ -516,11 +516,11 @@ def write_example(name, cfg, model, outputs_fn):
                                   for d in dets]
             tp, fp, fn, ious = match_detections(dets, gts)
             if fp or fn:
-                problems.append(f"{spec['file']}: {fp} spurious, {fn} missed")
+                problems.append(f"{picture['file']}: {fp} spurious, {fn} missed")
             entry["reference_ious"] = [round(v, 3) for v in ious]
         else:
             gt = synth.app_scale(labels, w, h)
-            mask_file = "masks/" + os.path.basename(spec["file"])
+            mask_file = "masks/" + os.path.basename(picture["file"])
             os.makedirs(os.path.join(folder, "masks"), exist_ok=True)
             synth.write_png(os.path.join(folder, mask_file), gt)
             painted = app_decode.segment(app_decode.to_depth_last(outs[0].numpy()))
@@ -536,11 +536,11 @@ def write_example(name, cfg, model, outputs_fn):
                                                    int(xs.max() - xs.min() + 1), int(ys.max() - ys.min() + 1)],
                                              reference_iou=round(float(iou), 3)))
                 if iou < entry["min_iou"]:
-                    problems.append(f"{spec['file']}: {LABELS[c - 1]} IoU {iou:.2f}")
+                    problems.append(f"{picture['file']}: {LABELS[c - 1]} IoU {iou:.2f}")
             bg_painted = float(np.mean(painted[gt == 0] != 0))
             entry["reference_background_painted"] = round(bg_painted, 4)
             if bg_painted > entry["max_background_painted"]:
-                problems.append(f"{spec['file']}: background painted {bg_painted:.3f}")
+                problems.append(f"{picture['file']}: background painted {bg_painted:.3f}")
         expected["pictures"].append(entry)
     with open(os.path.join(folder, "expected.json"), "w") as f:
         f.write(json_text(expected))
