@@ -16,6 +16,7 @@ import math
 import os
 import re
 import sys
+import tempfile
 import time
 
 import numpy as np
@@ -34,6 +35,7 @@ from example_settings import EXAMPLES, PICTURES, anchor_groups_px  # noqa: E402
 
 LABELS = synth.CLASSES
 EXAMPLES_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+OUTPUT_DIR = EXAMPLES_DIR
 
 
 def log(*args):
@@ -461,7 +463,7 @@ def render_example_picture(picture, cfg):
 
 def write_example(name, cfg, model, outputs_fn):
     """Writes description, pictures and expected answers of one example folder."""
-    folder = os.path.join(EXAMPLES_DIR, cfg["folder"])
+    folder = os.path.join(OUTPUT_DIR, cfg["folder"])
     os.makedirs(os.path.join(folder, "pictures"), exist_ok=True)
     w, h = cfg["width"], cfg["height"]
     with open(os.path.join(folder, cfg["stem"] + ".xml"), "w") as f:
@@ -556,7 +558,7 @@ def json_text(obj):
 
 
 def export_model(name, cfg, model):
-    folder = os.path.join(EXAMPLES_DIR, cfg["folder"])
+    folder = os.path.join(OUTPUT_DIR, cfg["folder"])
     os.makedirs(folder, exist_ok=True)
     path = os.path.join(folder, cfg["model_file"])
     if cfg["model_file"].endswith(".cfg"):
@@ -574,7 +576,9 @@ TRAINERS = {"classifier": train_classifier, "yolo2": train_detector, "yolo3": tr
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("examples", nargs="*", help="any of " + ", ".join(TRAINERS) + " (default: all)")
-    parser.add_argument("--quick", action="store_true", help="few steps, to try the script out")
+    parser.add_argument("--quick", action="store_true",
+                        help="few steps, to try the script out (writes to a temporary folder)")
+    parser.add_argument("--out", help="folder for the example folders (default: examples/)")
     parser.add_argument("--threads", type=int, default=0,
                         help="PyTorch threads (default: 2, or 1 while the machine is busy)")
     parser.add_argument("--steps", type=int, default=0, help="training steps instead of the defaults")
@@ -584,6 +588,9 @@ def main():
     if unknown:
         parser.error("unknown example " + ", ".join(unknown))
     args.examples = args.examples or list(TRAINERS)
+    global OUTPUT_DIR
+    OUTPUT_DIR = args.out or (tempfile.mkdtemp(prefix="vrax-examples-") if args.quick else EXAMPLES_DIR)
+    log(f"writing to {OUTPUT_DIR}")
     try:
         os.nice(10)
     except OSError:
