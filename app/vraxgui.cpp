@@ -370,11 +370,17 @@ void VRAXGUI::runAuto()
         const std::uint32_t pipelineLength = std::uint32_t(sessions.size()) * unitsPerSession;
         const std::uint64_t pictureCount = std::uint64_t(pictureList.size());
 
+        // The pictures of the frames on the boards, by frame number modulo the
+        // pipeline length: the picture of an earlier frame is made current
+        // again from here instead of being decoded a second time.
+        std::vector<QImage> picturesInFlight(pipelineLength);
         // On the worker: makes the picture of an earlier frame current again,
         // so that the picture shown belongs to the outputs fetched.
-        auto makeFrameCurrent = [this, pictureCount](std::uint64_t frame) {
+        auto makeFrameCurrent = [&, pictureCount](std::uint64_t frame) {
             picturePath = pictureList.at(int(frame % pictureCount));
-            loadPicture(picturePath);
+            picture = picturesInFlight[frame % pipelineLength];
+            QMetaObject::invokeMethod(this, [this, path = picturePath] { setWindowFilePath(path); },
+                                      Qt::QueuedConnection);
         };
 
         std::uint64_t frame = 0;
@@ -383,6 +389,7 @@ void VRAXGUI::runAuto()
         while (autoRunning && isVisible()) {
             picturePath = pictureList.at(int(frame % pictureCount));
             loadPicture(picturePath);
+            picturesInFlight[frame % pipelineLength] = picture;
             runInBackground([&, frame] {
                 processFramePipelined(sessions, inputTensor, outputs, boardFps, unitsPerSession, pipelineLength,
                                       frame, makeFrameCurrent);

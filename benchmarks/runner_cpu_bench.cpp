@@ -1,5 +1,6 @@
 // How much of a core the GUI thread uses while a background task waits on the
 // board: the event-driven runner against a pump that spins on processEvents.
+#include "bench_clocks.h"
 #include "app/background_runner.h"
 
 #include <benchmark/benchmark.h>
@@ -11,21 +12,8 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
-#include <time.h>
 
 namespace {
-
-double threadCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-double wallSeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // The board's work, as far as the GUI thread can tell: a wait.
 void boardWork()

@@ -181,6 +181,9 @@ void setRectangle(Detection &detection, const Edges &edges, const QSize &picture
 void decodeOutput(const std::vector<float> &values, const TensorDims &dims, const OutputLayout &layout,
                   const QSize &pictureSize, std::vector<Detection> &candidates)
 {
+    // Without columns no row holds a cell, however many rows are claimed.
+    if (dims.width == 0)
+        return;
     clearUpperVectorState();
     const std::uint64_t fields = layout.classCount + boxFields;
     const bool useSoftmax = layout.kind == NetworkKind::Yolo2;

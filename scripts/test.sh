@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds VRAX GUI with warnings as errors and runs every test suite headless:
-# the normal suite, the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the threaded suites under ThreadSanitizer.
+# the normal suite (the end-to-end tests under Xvfb included), the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded suites
+# under ThreadSanitizer, and a short run of each fuzz target.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/build.sh -DVRAX_WERROR=ON -DVRAX_BUILD_TESTS=ON
@@ -9,3 +10,4 @@ export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --timeout 600 -j2
 ./scripts/sanitizer-tests.sh address
 ./scripts/sanitizer-tests.sh thread
+VRAX_FUZZ_SECONDS=${VRAX_FUZZ_SECONDS:-10} ./scripts/fuzz-smoke.sh

@@ -317,6 +317,10 @@ void registerAll()
 
 int main(int argc, char **argv)
 {
+    // The runtime gives each unit one engine thread; the raw loops get the
+    // same from the start (a fresh process would otherwise use the engine's
+    // pool until the runtime's first session sets it).
+    cv::setNumThreads(1);
     registerAll();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -11,11 +11,11 @@ import torch.nn as nn
 DARKNET_BN_EPS = 1e-6
 
 
-def _cfg_text(spec, in_w, in_h, anchors_px, classes):
+def _cfg_text(layers, in_w, in_h, anchors_px, classes):
     lines = ["[net]", "batch=1", "subdivisions=1", f"width={in_w}", f"height={in_h}",
              "channels=3", ""]
     anchors = ",  ".join(f"{w:g},{h:g}" for w, h in anchors_px)
-    for index, (kind, p) in enumerate(spec):
+    for index, (kind, p) in enumerate(layers):
         if kind == "conv":
             lines.append("[convolutional]")
             if p["bn"]:
@@ -55,11 +55,11 @@ def _conv_blobs(mod, with_bn):
 
 def write_darknet(model, cfg_path, weights_path, in_w, in_h, anchors_px, classes):
     with open(cfg_path, "w") as f:
-        f.write(_cfg_text(model.spec, in_w, in_h, anchors_px, classes))
+        f.write(_cfg_text(model.layers, in_w, in_h, anchors_px, classes))
     with open(weights_path, "wb") as f:
         f.write(struct.pack("<iii", 0, 2, 0))   # major, minor, revision
         f.write(struct.pack("<Q", 0))           # images seen (64-bit from version 0.2)
-        for (kind, p), mod in zip(model.spec, model.mods):
+        for (kind, p), mod in zip(model.layers, model.mods):
             if kind != "conv":
                 continue
             assert isinstance(mod, nn.Sequential) == p["bn"]

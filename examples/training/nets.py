@@ -89,9 +89,9 @@ class Yolo3Net(nn.Module):
 
     def __init__(self, head_channels):
         super().__init__()
-        self.spec = yolo3_layers(head_channels)
+        self.layers = yolo3_layers(head_channels)
         self.mods = nn.ModuleList()
-        for kind, p in self.spec:
+        for kind, p in self.layers:
             if kind == "conv":
                 if p["bn"]:
                     self.mods.append(ConvBnAct(p["cin"], p["cout"], p["k"], p.get("stride", 1)))
@@ -106,7 +106,7 @@ class Yolo3Net(nn.Module):
 
     def forward(self, x):
         results, outputs = [], []
-        for (kind, p), mod in zip(self.spec, self.mods):
+        for (kind, p), mod in zip(self.layers, self.mods):
             if kind == "route":
                 x = torch.cat([results[i] for i in p["layers"]], 1) if len(p["layers"]) > 1 \
                     else results[p["layers"][0]]

@@ -16,6 +16,7 @@ import math
 import os
 import re
 import sys
+import tempfile
 import time
 
 import numpy as np
@@ -30,10 +31,11 @@ import darknet_export  # noqa: E402
 import nets  # noqa: E402
 import onnx_export  # noqa: E402
 import synth  # noqa: E402
-from examples_spec import EXAMPLES, PICTURES, anchor_groups_px  # noqa: E402
+from example_settings import EXAMPLES, PICTURES, anchor_groups_px  # noqa: E402
 
 LABELS = synth.CLASSES
 EXAMPLES_DIR = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+OUTPUT_DIR = EXAMPLES_DIR
 
 
 def log(*args):
@@ -447,21 +449,21 @@ def description_xml(cfg, model_file):
     return "\n".join(lines)
 
 
-def render_example_picture(spec, cfg):
-    rng = np.random.default_rng(spec["seed"])
-    pw, ph = spec["size"]
+def render_example_picture(picture, cfg):
+    rng = np.random.default_rng(picture["seed"])
+    pw, ph = picture["size"]
     left, top, cw, ch = synth.app_crop_rect(pw, ph, cfg["width"], cfg["height"])
-    shapes = synth.place_shapes(rng, pw, ph, len(spec["shapes"]), spec["size_range"],
-                                (left, top, left + cw, top + ch), kinds=spec["shapes"])
-    if len(shapes) != len(spec["shapes"]):
-        raise RuntimeError(f"{spec['file']}: could not place every shape")
-    pic, labels = synth.render_scene(rng, pw, ph, shapes, background=spec["background"], noise=0)
+    shapes = synth.place_shapes(rng, pw, ph, len(picture["shapes"]), picture["size_range"],
+                                (left, top, left + cw, top + ch), kinds=picture["shapes"])
+    if len(shapes) != len(picture["shapes"]):
+        raise RuntimeError(f"{picture['file']}: could not place every shape")
+    pic, labels = synth.render_scene(rng, pw, ph, shapes, background=picture["background"], noise=0)
     return pic, labels, shapes
 
 
 def write_example(name, cfg, model, outputs_fn):
     """Writes description, pictures and expected answers of one example folder."""
-    folder = os.path.join(EXAMPLES_DIR, cfg["folder"])
+    folder = os.path.join(OUTPUT_DIR, cfg["folder"])
     os.makedirs(os.path.join(folder, "pictures"), exist_ok=True)
     w, h = cfg["width"], cfg["height"]
     with open(os.path.join(folder, cfg["stem"] + ".xml"), "w") as f:
@@ -479,12 +481,12 @@ def write_example(name, cfg, model, outputs_fn):
                         iou_threshold=cfg["iou"])
     model.eval()
     problems = []
-    for spec in PICTURES[name]:
-        pic, labels, shapes = render_example_picture(spec, cfg)
-        path = os.path.join(folder, spec["file"])
+    for picture in PICTURES[name]:
+        pic, labels, shapes = render_example_picture(picture, cfg)
+        path = os.path.join(folder, picture["file"])
         synth.write_png(path, pic)
-        pw, ph = spec["size"]
-        entry = dict(file=spec["file"], size=[pw, ph], crop=list(synth.app_crop_rect(pw, ph, w, h)))
+        pw, ph = picture["size"]
+        entry = dict(file=picture["file"], size=[pw, ph], crop=list(synth.app_crop_rect(pw, ph, w, h)))
         x = torch.from_numpy(synth.app_tensor(pic, w, h, cfg["format"], cfg["divider"], cfg["adder"]))
         with torch.no_grad():
             outs = outputs_fn(x)
@@ -496,12 +498,12 @@ def write_example(name, cfg, model, outputs_fn):
             entry["top_label"] = shapes[0]["kind"]
             entry["reference"] = [dict(label=lab, probability=round(p, 4)) for lab, p in ranking]
             if ranking[0][0] != shapes[0]["kind"]:
-                problems.append(f"{spec['file']}: top label {ranking[0][0]}")
-            if spec.get("binary"):
-                bin_path = os.path.join(folder, spec["binary"])
+                problems.append(f"{picture['file']}: top label {ranking[0][0]}")
+            if picture.get("binary"):
+                bin_path = os.path.join(folder, picture["binary"])
                 with open(bin_path, "wb") as f:
                     f.write(synth.binary_image(pic, w, h, cfg["format"], cfg["divider"], cfg["adder"]))
-                expected["binary_image"] = dict(file=spec["binary"], shows=spec["file"], width=w, height=h,
+                expected["binary_image"] = dict(file=picture["binary"], shows=picture["file"], width=w, height=h,
                                                 depth=4, top_label=shapes[0]["kind"])
         elif cfg["network"].startswith("yolo"):
             dets = detections_of(cfg, [o.numpy() for o in outs])
@@ -516,11 +518,11 @@ def write_example(name, cfg, model, outputs_fn):
                                   for d in dets]
             tp, fp, fn, ious = match_detections(dets, gts)
             if fp or fn:
-                problems.append(f"{spec['file']}: {fp} spurious, {fn} missed")
+                problems.append(f"{picture['file']}: {fp} spurious, {fn} missed")
             entry["reference_ious"] = [round(v, 3) for v in ious]
         else:
             gt = synth.app_scale(labels, w, h)
-            mask_file = "masks/" + os.path.basename(spec["file"])
+            mask_file = "masks/" + os.path.basename(picture["file"])
             os.makedirs(os.path.join(folder, "masks"), exist_ok=True)
             synth.write_png(os.path.join(folder, mask_file), gt)
             painted = app_decode.segment(app_decode.to_depth_last(outs[0].numpy()))
@@ -536,11 +538,11 @@ def write_example(name, cfg, model, outputs_fn):
                                                    int(xs.max() - xs.min() + 1), int(ys.max() - ys.min() + 1)],
                                              reference_iou=round(float(iou), 3)))
                 if iou < entry["min_iou"]:
-                    problems.append(f"{spec['file']}: {LABELS[c - 1]} IoU {iou:.2f}")
+                    problems.append(f"{picture['file']}: {LABELS[c - 1]} IoU {iou:.2f}")
             bg_painted = float(np.mean(painted[gt == 0] != 0))
             entry["reference_background_painted"] = round(bg_painted, 4)
             if bg_painted > entry["max_background_painted"]:
-                problems.append(f"{spec['file']}: background painted {bg_painted:.3f}")
+                problems.append(f"{picture['file']}: background painted {bg_painted:.3f}")
         expected["pictures"].append(entry)
     with open(os.path.join(folder, "expected.json"), "w") as f:
         f.write(json_text(expected))
@@ -556,7 +558,7 @@ def json_text(obj):
 
 
 def export_model(name, cfg, model):
-    folder = os.path.join(EXAMPLES_DIR, cfg["folder"])
+    folder = os.path.join(OUTPUT_DIR, cfg["folder"])
     os.makedirs(folder, exist_ok=True)
     path = os.path.join(folder, cfg["model_file"])
     if cfg["model_file"].endswith(".cfg"):
@@ -574,7 +576,9 @@ TRAINERS = {"classifier": train_classifier, "yolo2": train_detector, "yolo3": tr
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("examples", nargs="*", help="any of " + ", ".join(TRAINERS) + " (default: all)")
-    parser.add_argument("--quick", action="store_true", help="few steps, to try the script out")
+    parser.add_argument("--quick", action="store_true",
+                        help="few steps, to try the script out (writes to a temporary folder)")
+    parser.add_argument("--out", help="folder for the example folders (default: examples/)")
     parser.add_argument("--threads", type=int, default=0,
                         help="PyTorch threads (default: 2, or 1 while the machine is busy)")
     parser.add_argument("--steps", type=int, default=0, help="training steps instead of the defaults")
@@ -584,6 +588,9 @@ def main():
     if unknown:
         parser.error("unknown example " + ", ".join(unknown))
     args.examples = args.examples or list(TRAINERS)
+    global OUTPUT_DIR
+    OUTPUT_DIR = args.out or (tempfile.mkdtemp(prefix="vrax-examples-") if args.quick else EXAMPLES_DIR)
+    log(f"writing to {OUTPUT_DIR}")
     try:
         os.nice(10)
     except OSError:

@@ -185,6 +185,17 @@ def check_folder(folder):
     return lines, failures
 
 
+def compare_yolo3_formats():
+    """The DarkNet files hold the same network as the ONNX model: same raw outputs."""
+    onnx_net, onnx_names = load_network(os.path.join(EXAMPLES_DIR, "yolo3", "shapes_yolo3.onnx"))
+    dn_net, dn_names = load_network(os.path.join(EXAMPLES_DIR, "yolo3-darknet", "shapes_yolo3.cfg"))
+    tensor = np.random.default_rng(0).random((1, 3, 160, 160), dtype=np.float32)
+    a = run(onnx_net, onnx_names, tensor)
+    b = run(dn_net, dn_names, tensor)
+    diff = max(float(np.abs(x - y).max()) for x, y in zip(a, b))
+    return diff, [x.shape for x in a] == [y.shape for y in b] and diff < 1e-3
+
+
 def main():
     folders = sys.argv[1:] or FOLDERS
     failures = []
@@ -194,6 +205,11 @@ def main():
         for line in lines:
             print(line)
         failures += fails
+    if "yolo3" in folders and "yolo3-darknet" in folders:
+        diff, ok = compare_yolo3_formats()
+        print(f"yolo3 ONNX and DarkNet files: largest output difference {diff:.2e}")
+        if not ok:
+            failures.append("yolo3-darknet: outputs differ from the ONNX model")
     for f in failures:
         print("FAILED", f)
     checked = len(folders)

@@ -20,24 +20,6 @@ std::size_t wordsForBytes(std::uint64_t bytes)
     return static_cast<std::size_t>((bytes + 3) / 4);
 }
 
-void checkShape(const std::vector<std::uint32_t> &shape, const std::string &what)
-{
-    if (shape.empty() || shape.size() > ModelFormat::maxRank)
-        throw ModelFormatError(what + " has rank " + std::to_string(shape.size())
-                               + "; ranks 1 to " + std::to_string(ModelFormat::maxRank)
-                               + " are allowed");
-    std::uint64_t elements = 1;
-    for (std::uint32_t dim : shape) {
-        if (dim == 0)
-            throw ModelFormatError(what + " has a dimension of 0");
-        elements *= dim;
-        if (elements > ModelFormat::maxTensorElements)
-            throw ModelFormatError(what + " is too large (more than "
-                                   + std::to_string(ModelFormat::maxTensorElements)
-                                   + " values)");
-    }
-}
-
 void checkName(const std::string &name, const std::string &what)
 {
     if (name.size() > ModelFormat::maxNameBytes)
@@ -126,7 +108,7 @@ public:
                                    + std::to_string(ModelFormat::maxRank) + " are allowed");
         for (std::uint32_t axis = 0; axis < rank; ++axis)
             tensor.shape.push_back(take((what + " shape").c_str()));
-        checkShape(tensor.shape, what);
+        checkTensorShape(tensor.shape, what);
         return tensor;
     }
 
@@ -142,6 +124,24 @@ std::string tensorLabel(const char *kind, std::size_t index)
 }
 
 } // namespace
+
+void checkTensorShape(const std::vector<std::uint32_t> &shape, const std::string &what)
+{
+    if (shape.empty() || shape.size() > ModelFormat::maxRank)
+        throw ModelFormatError(what + " has rank " + std::to_string(shape.size())
+                               + "; ranks 1 to " + std::to_string(ModelFormat::maxRank)
+                               + " are allowed");
+    std::uint64_t elements = 1;
+    for (std::uint32_t dim : shape) {
+        if (dim == 0)
+            throw ModelFormatError(what + " has a dimension of 0");
+        elements *= dim;
+        if (elements > ModelFormat::maxTensorElements)
+            throw ModelFormatError(what + " is too large (more than "
+                                   + std::to_string(ModelFormat::maxTensorElements)
+                                   + " values)");
+    }
+}
 
 std::uint64_t shapeElementCount(const std::vector<std::uint32_t> &shape)
 {
@@ -173,11 +173,11 @@ std::vector<std::uint32_t> writeModelContainer(const ModelContainer &model)
                                + std::to_string(model.outputs.size()));
     for (std::size_t i = 0; i < model.inputs.size(); ++i) {
         checkName(model.inputs[i].name, tensorLabel("input", i));
-        checkShape(model.inputs[i].shape, tensorLabel("input", i));
+        checkTensorShape(model.inputs[i].shape, tensorLabel("input", i));
     }
     for (std::size_t i = 0; i < model.outputs.size(); ++i) {
         checkName(model.outputs[i].name, tensorLabel("output", i));
-        checkShape(model.outputs[i].shape, tensorLabel("output", i));
+        checkTensorShape(model.outputs[i].shape, tensorLabel("output", i));
     }
     if (model.network.empty() || model.network.size() > UINT32_MAX
         || model.weights.size() > UINT32_MAX)

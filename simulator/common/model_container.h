@@ -59,6 +59,11 @@ std::vector<std::uint32_t> writeModelContainer(const ModelContainer &model);
 // ModelFormatError naming the first problem found.
 ModelContainer readModelContainer(const std::uint32_t *words, std::size_t wordCount);
 
+// Throws ModelFormatError, naming the tensor by what, unless the shape fits
+// the format: rank 1 to maxRank, no dimension of 0, at most
+// maxTensorElements values.
+void checkTensorShape(const std::vector<std::uint32_t> &shape, const std::string &what);
+
 // Number of values in a tensor of the given shape.
 std::uint64_t shapeElementCount(const std::vector<std::uint32_t> &shape);
 

@@ -6,6 +6,7 @@
 #include "darknet_config.h"
 #include "engine_settings.h"
 #include "injection_table.h"
+#include "layer_size_check.h"
 #include "model_container.h"
 #include "network_probe.h"
 #include "onnx_graph_info.h"
@@ -49,6 +50,12 @@ std::vector<ModelTensor> runProbe(cv::dnn::Net &net, const ModelTensor &input,
                                   const std::function<std::string(const std::string &)> &describeLayer)
 {
     try {
+        const std::string oversized =
+            findOversizedLayer(net, std::vector<int>(input.shape.begin(), input.shape.end()));
+        if (!oversized.empty())
+            throw CompileError(VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION,
+                               "the network cannot be run on an input of shape " + shapeText(input.shape)
+                                   + ": " + oversized);
         std::vector<ModelTensor> outputs = probeOutputs(net, input, outputNames);
         if (outputs.size() != outputNames.size())
             throw CompileError(VRAX_COMPILER_RESULT_MODEL_LOADING_ERROR,
@@ -85,6 +92,9 @@ ModelContainer compileOnnx(bool multiFlag, const void *onnx, std::uint32_t onnxB
 {
     const OnnxGraphInfo graph = readOnnxGraph(onnx, onnxBytes);
     checkOutputCount(graph.outputs.size());
+    // The probe fills an input of this shape: one that no binary model can
+    // hold is refused before it is allocated.
+    checkTensorShape(graph.inputs[0].shape, "input \"" + graph.inputs[0].name + "\"");
 
     const auto *bytes = graph.mendedModel.empty()
                             ? static_cast<const std::uint8_t *>(onnx)
@@ -128,6 +138,8 @@ ModelContainer compileDarknet(bool multiFlag, const void *cfg, std::uint32_t cfg
                               const void *weights, std::uint32_t weightsBytes)
 {
     const DarknetConfig config = parseDarknetConfig(static_cast<const char *>(cfg), cfgBytes);
+    const std::vector<std::uint32_t> inputShape = {1, config.channels, config.height, config.width};
+    checkTensorShape(inputShape, "the input"); // before the probe allocates it
     const auto *weightBytes = static_cast<const std::uint8_t *>(weights);
     checkDarknetWeightsSize(config, weightBytes, weightsBytes);
     checkOutputCount(config.headLayers.size());
@@ -157,7 +169,7 @@ ModelContainer compileDarknet(bool multiFlag, const void *cfg, std::uint32_t cfg
     ModelContainer model;
     model.sourceFormat = ModelSourceFormat::DarkNet;
     model.singleSlot = !multiFlag;
-    model.inputs.push_back({"", {1, config.channels, config.height, config.width}});
+    model.inputs.push_back({"", inputShape});
     model.outputs = runProbe(net, model.inputs[0], outputNames, [](const std::string &layer) {
         return "layer \"" + layer + "\"";
     });

@@ -105,6 +105,28 @@ std::vector<std::string> splitList(const std::string &text)
     return items;
 }
 
+// The engine picks each [yolo] layer's anchor pairs by the mask's indices
+// without checking them: every index must name one of the anchor pairs.
+void checkAnchorMask(const DarknetLayer &layer, std::size_t index)
+{
+    const auto mask = layer.options.find("mask");
+    const auto anchors = layer.options.find("anchors");
+    if (mask == layer.options.end() || anchors == layer.options.end())
+        return; // the engine refuses a [yolo] layer without them
+    std::int64_t values = 0;
+    for (const std::string &item : splitList(anchors->second))
+        values += item.empty() ? 0 : 1;
+    const std::int64_t pairs = values / 2;
+    for (const std::string &item : splitList(mask->second)) {
+        if (item.empty())
+            continue;
+        const std::int64_t anchor = parseInteger(item, layerLabel(index, layer) + " mask");
+        if (anchor < 0 || anchor >= pairs)
+            invalid(layerLabel(index, layer) + ": mask=" + mask->second + " names anchor pair "
+                    + std::to_string(anchor) + ", but anchors= gives " + std::to_string(pairs));
+    }
+}
+
 std::vector<DarknetLayer> readSections(const char *text, std::size_t size)
 {
     std::vector<DarknetLayer> sections;
@@ -123,6 +145,16 @@ std::vector<DarknetLayer> readSections(const char *text, std::size_t size)
                    line.end());
         if (line.empty() || line[0] == '#' || line[0] == ';')
             continue;
+        // The engine drops control characters and bytes past ASCII from a
+        // line, so "m\xc4ask" would be a mask to it and an unknown key here:
+        // both readers must see the same options.
+        const auto unprintable = std::find_if(line.begin(), line.end(), [](unsigned char c) {
+            return c < 0x20 || c >= 0x7f;
+        });
+        if (unprintable != line.end())
+            invalid("cfg line " + std::to_string(lineNumber) + " holds the byte "
+                    + std::to_string(static_cast<unsigned char>(*unprintable))
+                    + ", which is not printable ASCII text");
         if (line[0] == '[') {
             if (line.back() != ']' || line.size() < 3)
                 invalid("cfg line " + std::to_string(lineNumber) + ": \"" + line
@@ -255,6 +287,8 @@ DarknetConfig parseDarknetConfig(const char *text, std::size_t size)
         } else if (layer.type == "yolo" || layer.type == "region") {
             if (index == 0)
                 invalid(layerLabel(index, layer) + " has no layer before it to read");
+            if (layer.type == "yolo")
+                checkAnchorMask(layer, index);
             config.headLayers.push_back(index - 1);
         }
         if (output.channels <= 0 || output.channels > (std::int64_t(1) << 24))

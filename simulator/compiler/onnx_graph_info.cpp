@@ -1,6 +1,7 @@
 #include "onnx_graph_info.h"
 
 #include "compile_error.h"
+#include "onnx_model_check.h"
 #include "vrax_compiler.h"
 
 #include <onnx/onnx_pb.h>
@@ -73,6 +74,9 @@ OnnxGraphInfo readOnnxGraph(const void *data, std::size_t size)
                                + std::to_string(size) + " bytes)");
     if (!model.has_graph())
         throw CompileError(VRAX_COMPILER_RESULT_INVALID_MODEL, "the ONNX model has no graph");
+    const std::string fault = findOnnxModelFault(model);
+    if (!fault.empty())
+        throw CompileError(VRAX_COMPILER_RESULT_INVALID_MODEL, "the ONNX model is damaged: " + fault);
     const onnx::GraphProto &graph = model.graph();
 
     std::set<std::string> initializers;

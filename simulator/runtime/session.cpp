@@ -3,12 +3,17 @@
 #include "board_inventory.h"
 #include "board_tensor_dims.h"
 #include "engine_settings.h"
+#include "layer_size_check.h"
 #include "model_container.h"
+#include "onnx_model_check.h"
 #include "runtime_failure.h"
 #include "runtime_injections.h"
 #include "tensor_layout.h"
 
+#include <onnx/onnx_pb.h>
+
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -42,6 +47,19 @@ void checkSlots(const std::uint32_t *const models[VRAX_MODEL_SLOTS],
     }
 }
 
+// The engine trusts an ONNX network's stored tensors and node inputs, so a
+// binary model carrying a damaged one is refused before it is built. Bytes
+// that are no ONNX model at all are left to the engine, which refuses them.
+void checkOnnxNetwork(const std::vector<std::uint8_t> &network)
+{
+    onnx::ModelProto model;
+    if (network.size() > std::size_t(INT_MAX) || !model.ParseFromArray(network.data(), int(network.size())))
+        return;
+    const std::string fault = findOnnxModelFault(model);
+    if (!fault.empty())
+        throw RuntimeFailure(VRAX_RESULT_INVALID_MODEL, "the model's network is damaged: " + fault);
+}
+
 cv::dnn::Net buildNet(const ModelContainer &model)
 {
     try {
@@ -71,6 +89,9 @@ void checkNetwork(cv::dnn::Net &net, const UnitModel &unitModel)
     std::vector<cv::Mat> results;
     try {
         const std::vector<int> shape(unitModel.inputShape.begin(), unitModel.inputShape.end());
+        const std::string oversized = findOversizedLayer(net, shape);
+        if (!oversized.empty())
+            throw RuntimeFailure(VRAX_RESULT_NN_CREATION_ERROR, "the model's network cannot run: " + oversized);
         net.setInput(cv::Mat(static_cast<int>(shape.size()), shape.data(), CV_32F, cv::Scalar(0)));
         const std::vector<cv::String> names(unitModel.outputNames.begin(), unitModel.outputNames.end());
         net.forward(results, names);
@@ -117,6 +138,9 @@ void Session::initialize(std::uint32_t boardType, std::uint32_t boardIndex,
     } catch (const ModelFormatError &error) {
         throw RuntimeFailure(VRAX_RESULT_INVALID_MODEL, std::string("invalid binary model: ") + error.what());
     }
+
+    if (model.sourceFormat == ModelSourceFormat::Onnx)
+        checkOnnxNetwork(model.network);
 
     auto unitModel = std::make_shared<UnitModel>();
     unitModel->inputShape = model.inputs[0].shape;

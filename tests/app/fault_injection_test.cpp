@@ -276,17 +276,22 @@ void FaultInjectionTest::busyBoardKeepsTheWindowAlive()
     VRAXGUITestAccess access(window);
     openColourClassifier(window);
 
-    // Every frame keeps its unit busy for a second.
-    VRAX_SIM_InjectDelay("frame", 1000);
+    // Every frame keeps its unit busy for two seconds.
+    VRAX_SIM_InjectDelay("frame", 2000);
     PaintCounter counter;
     access.statusLabel()->installEventFilter(&counter);
     bool indicatorShown = false;
     bool closed = false;
-    QTimer::singleShot(400, [&] {
-        indicatorShown = access.progressBar()->isVisible();
-        access.statusLabel()->update();
+    // Once the busy indicator shows, the window must still repaint and close.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (indicatorShown || !access.progressBar()->isVisible())
+            return;
+        indicatorShown = true;
+        access.statusLabel()->repaint();
+        closed = window.close();
     });
-    QTimer::singleShot(600, [&] { closed = window.close(); });
+    poll.start(5);
     access.runAct()->trigger();
 
     QVERIFY(indicatorShown);

@@ -213,6 +213,73 @@ TEST(Compiler, BadModelsGiveTheFittingCodeAndANamingText)
          VRAX_COMPILER_RESULT_INVALID_MODEL, {"[net]"}},
         {"not a number", [] { return compileDarknet("[net]\nwidth=4\nheight=4\n[convolutional]\nfilters=two\n", darknetWeights(8)); },
          VRAX_COMPILER_RESULT_INVALID_MODEL, {"filters", "\"two\""}},
+        // Models the engine would read past their data, or through a null
+        // pointer, or allocate gigabytes for before the size check.
+        {"weights one value short of their shape",
+         [] { return compileOnnx(withOneValueMissing(convOnnxModel(), "w")); },
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"damaged", "\"w\"", "4x3x3x3", "107 values", "108"}},
+        {"weights that nothing provides",
+         [] {
+             return compileOnnx(onnxWith([](OnnxBuilder &b) {
+                 b.input("x", {1, 3, 4, 4})
+                     .node("Conv", {"x", "missing"}, {"y"},
+                           [](onnx::NodeProto &node) { setIntsAttribute(node, "kernel_shape", {1, 1}); }, "conv")
+                     .output("y", {1, 2, 4, 4});
+             }));
+         },
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"damaged", "\"conv\"", "\"missing\""}},
+        {"empty weights",
+         [] {
+             return compileOnnx(onnxWith([](OnnxBuilder &b) {
+                 b.input("x", {1, 5})
+                     .weights("w", {3, 0})
+                     .node("Gemm", {"x", "w"}, {"y"}, [](onnx::NodeProto &node) { setIntAttribute(node, "transB", 1); }, "fc")
+                     .output("y", {1, 3});
+             }));
+         },
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"\"fc\"", "\"w\"", "no values"}},
+        {"ONNX input too large for a binary model",
+         [] {
+             return compileOnnx(onnxWith([](OnnxBuilder &b) {
+                 b.input("x", {1, 65536, 65536, 65536}).node("Relu", {"x"}, {"y"}).output("y", {1, 65536, 65536, 65536});
+             }));
+         },
+         VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION, {"\"x\"", "too large"}},
+        {"DarkNet input too large for a binary model",
+         [] { return compileDarknet("[net]\nwidth=65536\nheight=65536\nchannels=65536\n[maxpool]\nsize=2\nstride=2\n", darknetWeights(0)); },
+         VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION, {"input", "too large"}},
+        {"layer output too large for the engine to allocate",
+         [] {
+             return compileOnnx(onnxWith([](OnnxBuilder &b) {
+                 b.input("x", {1, 3, 5, 7})
+                     .weights("w", {4, 3, 3, 3})
+                     .node("Conv", {"x", "w"}, {"y"},
+                           [](onnx::NodeProto &node) {
+                               setIntsAttribute(node, "kernel_shape", {3, 3});
+                               setIntsAttribute(node, "pads", {1000000, 1000000, 1000000, 1000000});
+                           },
+                           "wide")
+                     .output("y", {1, 4, 2000003, 2000005});
+             }));
+         },
+         VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION, {"wide", "1x4x2000003x2000005", "268435456"}},
+        {"DarkNet upsampling too large for the engine to allocate",
+         [] { return compileDarknet("[net]\nwidth=16\nheight=16\nchannels=3\n[upsample]\nstride=1024\n", darknetWeights(0)); },
+         VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION, {"1x3x16384x16384", "268435456"}},
+        {"cfg byte the engine would drop from a key",
+         [detectorCfg] {
+             std::string cfg = detectorCfg;
+             cfg.replace(cfg.find("mask=3,4,5"), 4, "m\xc4sk");
+             return compileDarknet(cfg, darknetWeights(darknetDetectorWeights));
+         },
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"line", "196", "printable"}},
+        {"[yolo] mask past the anchors",
+         [detectorCfg] {
+             std::string cfg = detectorCfg;
+             cfg.replace(cfg.find("mask=3,4,5"), 10, "mask=3,4,6");
+             return compileDarknet(cfg, darknetWeights(darknetDetectorWeights));
+         },
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"[yolo]", "mask=3,4,6", "anchor pair 6", "6"}},
         {"channels that do not split into groups",
          [] { return compileDarknet("[net]\nwidth=4\nheight=4\n[convolutional]\nfilters=2\ngroups=2\n", darknetWeights(8)); },
          VRAX_COMPILER_RESULT_INVALID_MODEL, {"3 input channels", "2 groups"}},

@@ -122,3 +122,14 @@ void setFloatAttribute(onnx::NodeProto &node, const std::string &name, float val
     attribute->set_type(onnx::AttributeProto_AttributeType_FLOAT);
     attribute->set_f(value);
 }
+
+std::string withOneValueMissing(const std::string &onnx, const std::string &initializer)
+{
+    onnx::ModelProto model;
+    model.ParseFromString(onnx);
+    for (onnx::TensorProto &tensor : *model.mutable_graph()->mutable_initializer()) {
+        if (tensor.name() == initializer && tensor.float_data_size() > 0)
+            tensor.mutable_float_data()->RemoveLast();
+    }
+    return model.SerializeAsString();
+}

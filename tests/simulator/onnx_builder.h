@@ -46,6 +46,10 @@ private:
     std::uint32_t seed = 12345;
 };
 
+// The serialised model with the last value of the named initializer removed:
+// its data one value short of its shape.
+std::string withOneValueMissing(const std::string &onnx, const std::string &initializer);
+
 // Attribute setters for OnnxBuilder::node.
 void setIntsAttribute(onnx::NodeProto &node, const std::string &name, std::initializer_list<std::int64_t> values);
 void setIntAttribute(onnx::NodeProto &node, const std::string &name, std::int64_t value);

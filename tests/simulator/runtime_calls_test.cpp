@@ -2,6 +2,7 @@
 // crashing: boards, handles, units, pointers, models, busy units; and the
 // test interface: injected faults and delays, handle counts.
 #include "model_container.h"
+#include "onnx_builder.h"
 #include "simulator_test_support.h"
 #include "test_models.h"
 
@@ -257,6 +258,34 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
     // A well-formed container with an input the network cannot take.
     ModelContainer wrongInput = readModelContainer(good.data(), good.size());
     wrongInput.inputs[0].shape = {1, 5, 5, 7};
+    // Well-formed containers whose networks the engine would read past their
+    // data (weights one value short) or through a null pointer (weights that
+    // nothing provides).
+    ModelContainer shortWeights = readModelContainer(good.data(), good.size());
+    const std::string damaged = withOneValueMissing(convOnnxModel(), "w");
+    shortWeights.network.assign(damaged.begin(), damaged.end());
+    ModelContainer missingWeights = readModelContainer(good.data(), good.size());
+    OnnxBuilder unprovided;
+    unprovided.input("x", {1, 3, 5, 7})
+        .node("Conv", {"x", "missing"}, {"zeta"},
+              [](onnx::NodeProto &node) { setIntsAttribute(node, "kernel_shape", {1, 1}); })
+        .output("zeta", {1, 4, 5, 7});
+    const std::string convOnMissing = unprovided.serialize();
+    missingWeights.network.assign(convOnMissing.begin(), convOnMissing.end());
+    // A well-formed container whose network would make a layer output far
+    // too large to allocate.
+    ModelContainer wide = readModelContainer(good.data(), good.size());
+    OnnxBuilder widened;
+    widened.input("x", {1, 3, 5, 7})
+        .weights("w", {4, 3, 3, 3})
+        .node("Conv", {"x", "w"}, {"zeta"},
+              [](onnx::NodeProto &node) {
+                  setIntsAttribute(node, "kernel_shape", {3, 3});
+                  setIntsAttribute(node, "pads", {1000000, 1000000, 1000000, 1000000});
+              })
+        .output("zeta", {1, 4, 5, 7});
+    const std::string widenedText = widened.serialize();
+    wide.network.assign(widenedText.begin(), widenedText.end());
     // A well-formed container whose network bytes are not a network.
     ModelContainer broken = readModelContainer(good.data(), good.size());
     broken.network.assign(200, 0x55);
@@ -275,6 +304,9 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
         {"one word", {ModelFormat::magic}, VRAX_RESULT_INVALID_MODEL, "ends before"},
         {"lying about outputs", writeModelContainer(lying), VRAX_RESULT_INVALID_MODEL, "1x4x5x8"},
         {"not a network", writeModelContainer(broken), VRAX_RESULT_NN_LOADING_ERROR, "cannot be built"},
+        {"weights one value short", writeModelContainer(shortWeights), VRAX_RESULT_INVALID_MODEL, "damaged"},
+        {"layer output too large", writeModelContainer(wide), VRAX_RESULT_NN_CREATION_ERROR, "would make an output"},
+        {"weights nothing provides", writeModelContainer(missingWeights), VRAX_RESULT_INVALID_MODEL, "\"missing\""},
         {"input the network cannot take", writeModelContainer(wrongInput), VRAX_RESULT_NN_CREATION_ERROR, "cannot run"},
     };
     for (const Case &c : cases) {

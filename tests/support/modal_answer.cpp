@@ -8,21 +8,33 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <QtTest>
 
 #include <memory>
 
 namespace {
 
+// The test function and data row running now; an answer belongs to the one
+// that asked for it (its captures point into that function's frame).
+QString currentTest()
+{
+    const char *function = QTest::currentTestFunction();
+    const char *tag = QTest::currentDataTag();
+    return QString::fromUtf8(function ? function : "") + QLatin1Char('/') + QString::fromUtf8(tag ? tag : "");
+}
+
 // Polls for an active modal widget that answer accepts (returns true for);
-// gives up after timeoutMs.
+// gives up after timeoutMs, or when the test that asked has ended.
 void answerModalWhen(std::function<bool(QWidget *)> answer, int timeoutMs)
 {
     auto *timer = new QTimer;
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, answer = std::move(answer), timeoutMs] {
+    const QString askedBy = currentTest();
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, answer = std::move(answer), timeoutMs, askedBy] {
+        const bool expired = clock->elapsed() >= timeoutMs || currentTest() != askedBy;
         QWidget *modal = QApplication::activeModalWidget();
-        if ((modal && answer(modal)) || clock->elapsed() >= timeoutMs) {
+        if (expired || (modal && answer(modal))) {
             timer->stop();
             timer->deleteLater();
         }
@@ -62,7 +74,7 @@ void answerNextFileDialog(const QStringList &paths)
             QMetaObject::invokeMethod(dialog, "accept");
             return true;
         },
-        10000);
+        60000);
 }
 
 void acceptNextMessageBox(QString *title, QString *text)
@@ -79,5 +91,5 @@ void acceptNextMessageBox(QString *title, QString *text)
             box->accept();
             return true;
         },
-        10000);
+        60000);
 }

@@ -10,7 +10,7 @@ class QWidget;
 
 // Once a modal widget is active, calls answer with it (on the GUI thread).
 // Polls every few milliseconds from a timer, for at most timeoutMs.
-void answerNextModal(std::function<void(QWidget *)> answer, int timeoutMs = 10000);
+void answerNextModal(std::function<void(QWidget *)> answer, int timeoutMs = 60000);
 
 // Answers the next file dialog with the given paths (one or several; none
 // cancels). Other modal widgets are left alone.

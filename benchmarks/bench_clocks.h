@@ -1,0 +1,19 @@
+// Clocks for the benchmarks that measure a thread's share of a core.
+#pragma once
+
+#include <chrono>
+#include <time.h>
+
+// CPU time the calling thread has used, in seconds.
+inline double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+// Wall-clock time from a steady clock, in seconds.
+inline double wallSeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
