@@ -60,11 +60,11 @@ def find_picture(screen, client, width, height):
     scroll area: the first pixels of the scroll area's dark background along a
     row and a column that the picture does not reach. None while the scroll
     area is not shown or the picture is not where it should be."""
-    background = screen.pixel(client.x + client.width // 2, client.y + client.height // 2)
-    probe_row = client.y + client.height // 2
-    probe_column = client.x + client.width // 2
-    if height >= client.height // 2 - 40 or width >= client.width // 2:
+    probe_row = client.y + min(client.height - 40, height + 60)
+    probe_column = client.x + width + 40
+    if probe_row < client.y + height + 30 or probe_column >= client.x + client.width:
         return None
+    background = screen.pixel(probe_column, probe_row)
     left = next((x for x in range(client.x, client.x + 40) if screen.pixel(x, probe_row) == background), None)
     top = next((y for y in range(client.y, client.y + 80) if screen.pixel(probe_column, y) == background), None)
     if left is None or top is None:
@@ -103,6 +103,9 @@ class OutlineMap:
             values[i] = 2 if pixel == target else 1 if is_overdrawn(pixel) else 0
         self.values = values
 
+    def at(self, x, y):
+        return self.values[y * self.width + x] if 0 <= x < self.width and 0 <= y < self.height else 0
+
     def line(self, points):
         """(share in the colour, share in the colour or hidden) along points."""
         inside = [(x, y) for x, y in points if 0 <= x < self.width and 0 <= y < self.height]
@@ -110,6 +113,14 @@ class OutlineMap:
             return 0.0, 0.0
         values = [self.values[y * self.width + x] for x, y in inside]
         return values.count(2) / len(values), (len(values) - values.count(0)) / len(values)
+
+    def thin_pixels(self, points, across):
+        """Pixels of the line in the colour with other colours on both sides
+        across it: a one-pixel outline has them, a filled label has not, not
+        even along its border."""
+        dx, dy = across
+        return sum(1 for x, y in points if self.at(x, y) == 2
+                   and self.at(x - dx, y - dy) != 2 and self.at(x + dx, y + dy) != 2)
 
 
 def iou(a, b):
@@ -128,47 +139,50 @@ def find_box(outline, expected):
 
     Labels of other boxes may hide parts of an edge, and a box's own filled
     label lies on or above its top edge. So each edge is looked for near its
-    expected place, away from the corners: a line is a candidate when all of
-    it is in the colour or hidden under something drawn, and at least 30% of
-    it shows the colour; of the candidates, the most visible one nearest to
-    the expected place counts. An edge hidden all along stays where expected.
+    expected place, away from the corners: a line is a candidate when nearly
+    all of it is in the colour or hidden under something drawn, and at least
+    a fifth of it shows the colour; the candidate nearest to the expected place
+    counts. Three edges must be found; a fourth that is not stays where
+    expected. Returns the box and how many of its pixels look like an
+    outline rather than the inside of a label.
     """
     ex, ey, ew, eh = expected
     reach_x = max(6, int(ew * 0.4))
     reach_y = max(6, int(eh * 0.4))
-    rows = range(int(ey + eh * 0.25), int(ey + eh * 0.75) + 1)
-    columns = range(int(ex + ew * 0.25), int(ex + ew * 0.75) + 1)
+    rows = range(int(ey + eh * 0.1), int(ey + eh * 0.9) + 1)
+    columns = range(int(ex + ew * 0.1), int(ex + ew * 0.9) + 1)
     edges = (
-        ('left', ex, reach_x, lambda x: [(x, y) for y in rows]),
-        ('right', ex + ew, reach_x, lambda x: [(x, y) for y in rows]),
-        ('top', ey, reach_y, lambda y: [(x, y) for x in columns]),
-        ('bottom', ey + eh, reach_y, lambda y: [(x, y) for x in columns]),
+        ('left', ex, reach_x, lambda x: [(x, y) for y in rows], (1, 0)),
+        ('right', ex + ew, reach_x, lambda x: [(x, y) for y in rows], (1, 0)),
+        ('top', ey, reach_y, lambda y: [(x, y) for x in columns], (0, 1)),
+        ('bottom', ey + eh, reach_y, lambda y: [(x, y) for x in columns], (0, 1)),
     )
     found = {}
     visible = 0
-    for name, place, reach, points in edges:
+    thin = 0
+    for name, place, reach, points, across in edges:
         best = None
         for position in range(int(round(place)) - reach, int(round(place)) + reach + 1):
             shown, explained = outline.line(points(position))
-            if explained < 0.9 or shown < 0.3:
+            if explained < 0.85 or shown < 0.2:
                 continue
-            score = (round(shown, 1), -abs(position - place))
+            score = -abs(position - place)
             if best is None or score > best[0]:
                 best = (score, position)
         if best is not None:
             found[name] = best[1]
             visible += 1
-            continue
-        shown, explained = outline.line(points(int(round(place))))
-        if explained < 0.9:
-            return None
-        found[name] = place
-    if visible == 0:
+            if name != 'top':  # the top edge may border its own label
+                thin += outline.thin_pixels(points(best[1]), across)
+        else:
+            found[name] = place
+    # Labels drawn later can hide one edge almost wholly; not two.
+    if visible < 3:
         return None
     box = (found['left'], found['top'], found['right'] - found['left'], found['bottom'] - found['top'])
     if box[2] <= 0 or box[3] <= 0:
         return None
-    return box, visible
+    return box, thin
 
 
 def palette_assignments(labels):
@@ -190,25 +204,33 @@ def detection_problems(picture, expected_picture, labels):
     candidates = []  # per detection: the colours whose outline is there
     for detection in expected_picture['detections']:
         wanted = detection['box']
-        found = {}
+        outlined = {}
+        hidden = False
         closest = None
         for name, outline in outlines.items():
             box = find_box(outline, wanted)
             if not box:
                 continue
             overlap = iou(box[0], wanted)
-            if overlap >= detection.get('min_iou', 0.5):
-                found[name] = box[0]
-            elif closest is None or overlap > closest[0]:
-                closest = (overlap, box[0])
-        if not found:
+            if overlap < detection.get('min_iou', 0.5):
+                if closest is None or overlap > closest[0]:
+                    closest = (overlap, box[0])
+            elif box[1] >= 4:
+                outlined[name] = box[0]
+            else:
+                hidden = True
+        if not outlined and hidden:
+            # Only label fills where the box should be: later labels cover
+            # it, and its colour cannot be seen.
+            outlined = dict.fromkeys(PALETTE_ORDER)
+        if not outlined:
             if closest:
                 problems.append('the %s box drawn at %s overlaps the expected %s by only %.2f'
                                 % (detection['label'], list(closest[1]), wanted, closest[0]))
             else:
                 problems.append('no box outline in yellow, green or red around the %s at %s'
                                 % (detection['label'], wanted))
-        candidates.append((detection['label'], set(found)))
+        candidates.append((detection['label'], set(outlined)))
     if problems:
         return problems
 

@@ -125,10 +125,14 @@ class Desktop:
             run(['xdotool', 'windowsize', '--sync', str(window), str(width), str(height)], check=False)
 
     def reveal(self, window, x, y):
-        """Moves a dialog to (x, y), clear of the main window. Under Xvfb with
-        openbox, a dialog that opens over the main window can stay black
-        until it is moved so that it no longer lies wholly over it."""
+        """Moves a dialog to (x, y), clear of the main window: under Xvfb with
+        openbox a dialog that lies wholly over the main window can stay black
+        until it is moved so that part of it lies beside it."""
         run(['xdotool', 'windowmove', str(window), str(x), str(y)], check=False)
+
+    def pointer_away(self):
+        """The pointer to a corner, where it highlights nothing."""
+        run(['xdotool', 'mousemove', '0', '0'], check=False)
 
     def activate(self, window):
         # --sync can wait forever when the window manager refuses; poll instead.

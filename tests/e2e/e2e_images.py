@@ -236,7 +236,7 @@ def crop_and_scale(image, crop, width, height):
     return out
 
 
-def differs_from_neighbourhood(image, reference, tolerance=12):
+def differs_from_neighbourhood(image, reference, tolerance=3):
     """Per pixel, 1 when it differs by more than tolerance from every pixel
     of the reference within one pixel: a one-pixel shift of the scaling is
     no difference."""

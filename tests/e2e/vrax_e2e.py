@@ -59,7 +59,7 @@ class Example:
             self.pictures.append({'file': binary['file'], 'top_label': binary['top_label'], 'binary': True})
 
     def path(self, picture):
-        return os.path.join(self.folder, picture['file'])
+        return os.path.normpath(os.path.join(self.folder, picture['file']))
 
     def reference(self, picture):
         """The picture file's expected crop at network input size, or None."""
@@ -207,6 +207,8 @@ class Session:
         shown = self.shown_picture(screen)
         if shown is None:
             return ['no picture is shown at the top-left of the picture area']
+        # The last picture area checked, for a look after a failure.
+        self.desktop.save(shown, 'shown-%s.png' % os.path.splitext(os.path.basename(picture['file']))[0])
         kind = self.example.kind
         if kind == 'classifier':
             return self.table_problems(picture, screen)
@@ -343,17 +345,36 @@ class Session:
         self.expected_dialogs = []
 
     def screenshot(self, path):
-        """The main window with its frame (and the results window over it),
-        made compact, as a small PNG."""
-        self.desktop.place(self.main, 0, 0, self.args.screenshot_width, self.args.screenshot_height)
+        """The main window with its frame, made compact, as a small PNG; for
+        the classifier with the results window beside it, on white."""
+        width, height = self.args.screenshot_size
+        # As narrow as the status line allows.
+        while True:
+            self.desktop.place(self.main, 40, 60, width, height)
+            time.sleep(0.5)
+            if self.status_text().rstrip().endswith('fps.') or width >= 2200:
+                break
+            width += 50
+        frames = [self.desktop.frame(self.main)]
         if self.results:
+            # Over the main window's empty part, reaching past its edge: a
+            # window that lies wholly over another one may stay black here.
             g = self.desktop.geometry(self.main)
-            self.desktop.place(self.results, g.x + g.width - 260, g.y + 40)
+            self.desktop.place(self.results, g.x + g.width - 260, g.y + 40, 340, 150)
+            self.run_picture(1)
             self.desktop.activate(self.results)
-        time.sleep(1.5)
-        frame = self.desktop.frame(self.main)
+            frames.append(self.desktop.frame(self.results))
+        self.desktop.pointer_away()
+        time.sleep(2.0)
         screen = self.desktop.capture()
-        e2e_images.write_png(screen.crop(frame.x, frame.y, frame.width, frame.height), path, small=True)
+        left = min(f.x for f in frames)
+        top = min(f.y for f in frames)
+        right = max(f.x + f.width for f in frames)
+        bottom = max(f.y + f.height for f in frames)
+        shot = e2e_images.Image(right - left, bottom - top, b'\xff' * ((right - left) * (bottom - top) * 3))
+        for f in frames:
+            shot.paste(screen.crop(f.x, f.y, f.width, f.height), f.x - left, f.y - top)
+        e2e_images.write_png(shot, path, small=True)
         self.log('screenshot %s (%d bytes)' % (path, os.path.getsize(path)))
 
 
@@ -395,8 +416,8 @@ def main():
     parser.add_argument('--work', required=True)
     parser.add_argument('--timeout', type=int, default=300, help='seconds for the whole case')
     parser.add_argument('--screenshot', help='save a screenshot after the first Run and stop there')
-    parser.add_argument('--screenshot-width', type=int, default=960)
-    parser.add_argument('--screenshot-height', type=int, default=330)
+    parser.add_argument('--screenshot-size', type=int, nargs=2, default=(1000, 300), metavar=('W', 'H'),
+                        help='size of the main window in the screenshot')
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
 
