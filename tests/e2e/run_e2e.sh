@@ -19,6 +19,18 @@ fi
 
 rm -rf "$work" && mkdir -p "$work" || exit 1
 # xvfb-run ends the X server when the driver returns; the driver ends the
-# application and the window manager itself, even when a check fails.
-xvfb-run -a -e "$work/xvfb.log" -s "-screen 0 2400x1400x24 -nolisten tcp" \
+# application and the window manager itself, even when a check fails, and
+# notes the server's process so that it is ended here should xvfb-run leave
+# it behind. Display numbers are looked for from a number of this process's
+# own, so that runs started together (by other users too) rarely meet.
+first_display=$((100 + $$ % 800))
+xvfb-run -a -n "$first_display" -e "$work/xvfb.log" -s "-screen 0 2400x1400x24 -nolisten tcp" \
   python3 -B "$here/vrax_e2e.py" "$case_name" --app "$app" --examples "$examples" --work "$work" "$@"
+status=$?
+if [ -f "$work/xvfb.pid" ]; then
+  server=$(cat "$work/xvfb.pid")
+  if kill -0 "$server" 2>/dev/null && grep -q Xvfb "/proc/$server/cmdline" 2>/dev/null; then
+    kill "$server"
+  fi
+fi
+exit $status

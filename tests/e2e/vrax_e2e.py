@@ -408,6 +408,18 @@ def run_case(args, desktop):
     session.close()
 
 
+def note_x_server(work):
+    """Writes the X server's process id (from its lock file) to xvfb.pid."""
+    display = os.environ.get('DISPLAY', '').lstrip(':').split('.')[0]
+    try:
+        with open('/tmp/.X%s-lock' % display) as f:
+            pid = f.read().strip()
+        with open(os.path.join(work, 'xvfb.pid'), 'w') as f:
+            f.write(pid + '\n')
+    except OSError:
+        pass
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
     parser.add_argument('case')
@@ -427,6 +439,7 @@ def main():
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     signal.alarm(args.timeout)
 
+    note_x_server(args.work)
     desktop = Desktop(args.work)
     started = time.monotonic()
     try:
