@@ -15,6 +15,10 @@ class TestFailure(Exception):
     """What the user would see go wrong."""
 
 
+class DesktopUnavailable(Exception):
+    """The X server or the window manager did not come up."""
+
+
 def run(command, timeout=30, check=True):
     result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                             text=True, timeout=timeout)
@@ -66,12 +70,29 @@ class Desktop:
         return process
 
     def start_window_manager(self):
-        self.start(['openbox', '--sm-disable'], 'openbox.log')
+        """Starts openbox once the X server answers; DesktopUnavailable when
+        either does not come up (a fault of the test machine, not of the
+        application)."""
+        try:
+            poll('the X server', lambda: subprocess.run(
+                ['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL, timeout=10).returncode == 0, 20)
+        except TestFailure as failure:
+            raise DesktopUnavailable(str(failure))
+        for attempt in range(2):
+            openbox = self.start(['openbox', '--sm-disable'], 'openbox.log')
 
-        def managed():
-            out = run(['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], check=False)
-            return 'window id' in out
-        poll('the window manager', managed, 30)
+            def managed():
+                if openbox.poll() is not None:
+                    return 'ended'
+                return 'window id' in run(['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], check=False)
+            try:
+                if poll('the window manager', managed, 30) is True:
+                    return
+            except TestFailure:
+                pass
+        with open(os.path.join(self.work_dir, 'openbox.log'), errors='replace') as f:
+            raise DesktopUnavailable('openbox did not start: ' + ' '.join(f.read().split()))
 
     def stop_all(self):
         """Ends every process this desktop started, the application first."""

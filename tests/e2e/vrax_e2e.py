@@ -11,8 +11,9 @@ case (boards-parallel, boards-planar): the board, the description and the
 pictures are chosen through the dialogs, on virtual boards.
 
 Run it inside an X server (run_e2e.sh starts one with xvfb-run). Exit status
-0 when everything looked right, 1 otherwise; the work folder keeps the
-screens of failures and the application's output.
+0 when everything looked right, 1 otherwise, 3 when the X server or the
+window manager did not come up; the work folder keeps the screens of failures
+and the application's output.
 """
 
 import argparse
@@ -24,7 +25,7 @@ import time
 
 import e2e_checks
 import e2e_images
-from e2e_desktop import Desktop, TestFailure, poll
+from e2e_desktop import Desktop, DesktopUnavailable, TestFailure, poll
 
 # Board cases: which example runs on which virtual boards, chosen in the
 # board dialog ("board_row": the row to pick; "parallel": all boards of its type).
@@ -35,6 +36,7 @@ BOARD_CASES = {
                       'rows': ['0. Simulator', '1. TK301.02'], 'parallel': False},
 }
 
+DESKTOP_UNAVAILABLE = 3  # exit status that asks run_e2e.sh to try on another display
 SCREEN_WAIT = 90      # seconds for a result to appear on a loaded machine
 RUN_AUTO_SECONDS = 4  # how long Run Auto runs before space stops it
 
@@ -432,6 +434,7 @@ def main():
                         help='size of the main window in the screenshot')
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
+    open(os.path.join(args.work, 'driver.started'), 'w').close()
 
     def out_of_time(_signal, _frame):
         raise TestFailure('the case took longer than %d s' % args.timeout)
@@ -444,6 +447,9 @@ def main():
     started = time.monotonic()
     try:
         run_case(args, desktop)
+    except DesktopUnavailable as failure:
+        print('NO DESKTOP: %s: %s' % (args.case, failure), flush=True)
+        return DESKTOP_UNAVAILABLE
     except TestFailure as failure:
         print('FAILED: %s: %s' % (args.case, failure), flush=True)
         log = os.path.join(args.work, 'vraxgui.log')
