@@ -84,10 +84,6 @@ private slots:
     void startupFilesOpenAsIfChosen();
 
 private:
-    // A window with the colour classifier open on the current board choice and
-    // the three colour pictures chosen.
-    void openColourClassifier(VRAXGUI &window);
-
     std::unique_ptr<WindowFixture> files;
 };
 
@@ -103,16 +99,6 @@ void WindowCommandsTest::cleanup()
     VRAX_SIM_ClearInjections();
     qunsetenv("VRAX_BOARDS");
     files.reset();
-}
-
-void WindowCommandsTest::openColourClassifier(VRAXGUI &window)
-{
-    VRAXGUITestAccess access(window);
-    access.openDescriptionFile(files->writeDescription("colours.xml"));
-    QVERIFY2(!access.descriptionPath().isEmpty(), "the description did not open");
-    access.openPictureFiles(files->colourPictures());
-    access.updateStatus();
-    QCOMPARE(access.pictureList().size(), 3);
 }
 
 void WindowCommandsTest::openDescriptionThroughTheMenu()
@@ -150,7 +136,7 @@ void WindowCommandsTest::openingTheSameDescriptionAgainChangesNothing()
 {
     VRAXGUI window;
     VRAXGUITestAccess access(window);
-    openColourClassifier(window);
+    files->openColourClassifier(window);
     const std::vector<RuntimeHandle> sessions = access.sessions();
     NnResults *view = access.resultView().get();
 
@@ -204,7 +190,7 @@ void WindowCommandsTest::failingDescriptionsLeaveNothingOpen()
 
     VRAXGUI window;
     VRAXGUITestAccess access(window);
-    openColourClassifier(window);
+    files->openColourClassifier(window);
     NnResults *previousView = access.resultView().get();
 
     QString title, text;
@@ -268,7 +254,7 @@ void WindowCommandsTest::runTakesThePicturesInTurn()
     VRAXGUI window;
     window.show();
     VRAXGUITestAccess access(window);
-    openColourClassifier(window);
+    files->openColourClassifier(window);
     const QStringList pictures = access.pictureList();
     const QStringList expected = {"red", "green", "blue", "red"};
 
@@ -342,7 +328,7 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
     VRAXGUITestAccess access(window);
     access.boardType() = BoardType(boardType);
     access.parallelCount() = parallelCount;
-    openColourClassifier(window);
+    files->openColourClassifier(window);
     QCOMPARE(access.sessions().size(), sessionCount);
 
     const int frames = 30;
@@ -380,7 +366,7 @@ void WindowCommandsTest::runAutoStopsOnEscapeAndOnClose()
         VRAXGUI window;
         window.show();
         VRAXGUITestAccess access(window);
-        openColourClassifier(window);
+        files->openColourClassifier(window);
         RunAutoWatcher watcher(access, 5, [&window] { QTest::keyClick(&window, Qt::Key_Escape); });
         access.runAutoAct()->trigger();
         QVERIFY(!access.autoRunning());
@@ -393,7 +379,7 @@ void WindowCommandsTest::runAutoStopsOnEscapeAndOnClose()
         VRAXGUITestAccess access(*window);
         access.boardType() = BoardType::TK307_04;
         access.parallelCount() = 2;
-        openColourClassifier(*window);
+        files->openColourClassifier(*window);
         RunAutoWatcher watcher(access, 12, [&window] { window->close(); });
         access.runAutoAct()->trigger();
         QVERIFY(!access.autoRunning());
@@ -409,7 +395,7 @@ void WindowCommandsTest::runAutoKeepsTheMenusThatWouldChangeItDisabled()
     VRAXGUI window;
     window.show();
     VRAXGUITestAccess access(window);
-    openColourClassifier(window);
+    files->openColourClassifier(window);
     QAction *exitAct = nullptr;
     for (QAction *action : access.openBoardAct()->associatedWidgets().first()->actions())
         if (action->text() == "E&xit")
@@ -457,7 +443,7 @@ void WindowCommandsTest::failingBoardCallsReachTheUser()
     VRAXGUI window;
     window.show();
     VRAXGUITestAccess access(window);
-    openColourClassifier(window);
+    files->openColourClassifier(window);
 
     VRAX_SIM_InjectFault(function.toUtf8().constData(), code, 3);
     QString title, text;
@@ -483,7 +469,7 @@ void WindowCommandsTest::runWithoutASessionIsRefused()
 {
     VRAXGUI window;
     VRAXGUITestAccess access(window);
-    openColourClassifier(window);
+    files->openColourClassifier(window);
     for (RuntimeHandle session : access.sessions())
         VRAX_Destroy(session);
     access.sessions().clear();

@@ -8,11 +8,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+class VRAXGUI;
+
 class WindowFixture
 {
 public:
-    WindowFixture();
-
     // A classifier description for the mean-colour model with the given
     // labels (one per line) and input format.
     QString writeDescription(const QString &name, const QString &labels = "red\ngreen\nblue",
@@ -26,6 +26,9 @@ public:
     QString meanColourModel() const;
     // Red, green and blue pictures, in that order.
     QStringList colourPictures();
+    // Opens the colour classifier on the window's board choice and chooses
+    // the three colour pictures.
+    void openColourClassifier(VRAXGUI &window);
 
 private:
     QTemporaryDir dir;
