@@ -7,8 +7,6 @@
 #include "results/segmentation_results.h"
 
 #include <QFontMetrics>
-#include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
 #include <QTableWidget>
@@ -202,25 +200,14 @@ void ResultViewsTest::classificationWindowStartsEmpty()
     WindowState window;
     window.makeView(NetworkKind::Classifier);
     auto *widget = dynamic_cast<ClassificationResults *>(window.resultView.get());
-    QVERIFY(widget);
-    QCOMPARE(static_cast<void *>(widget->qt_metacast("NnResults")), static_cast<void *>(window.resultView.get()));
-    QCOMPARE(QString(widget->metaObject()->className()), QString("ClassificationResults"));
-    QVERIFY(widget->isWindow());
-    QVERIFY(!widget->isVisible());
+    QVERIFY(widget && widget->isWindow() && !widget->isVisible());
     QCOMPARE(widget->windowTitle(), QString("Classification Results"));
-    QCOMPARE(widget->size(), QSize(224, 325));
-    auto *grid = widget->findChild<QGridLayout *>(QStringLiteral("gridLayout"));
-    QVERIFY(grid);
-    QCOMPARE(grid->contentsMargins(), QMargins(0, 0, 0, 0));
     QTableWidget *table = tableOf(widget);
     QVERIFY(table);
     QCOMPARE(table->rowCount(), 0);
     QCOMPARE(table->columnCount(), 2);
     QCOMPARE(table->horizontalHeaderItem(0)->text(), QString("Label"));
     QCOMPARE(table->horizontalHeaderItem(1)->text(), QString("Probability"));
-    QVERIFY(!table->verticalHeader()->isHidden());
-    QCOMPARE(table->horizontalHeader()->sectionResizeMode(0), QHeaderView::Stretch);
-    QCOMPARE(table->horizontalHeader()->sectionResizeMode(1), QHeaderView::Stretch);
 }
 
 void ResultViewsTest::classificationTableShowsTheMostProbableLabels_data()
