@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace {
 
 class FrameProcessing : public ::testing::Test
@@ -88,6 +90,14 @@ TEST_F(FrameProcessing, PipelineOfOneFetchesEachFrameAtOnceWithoutReloading)
         EXPECT_EQ(outputs[0][0], float(frame));
     }
     EXPECT_FALSE(reloaded);
+}
+
+// The window refuses first; other callers meet this check.
+TEST_F(FrameProcessing, NoSessionIsRefusedWithoutTouchingTheRuntime)
+{
+    EXPECT_THROW(processFrame({}, inputOf(0), outputs, boardFps), std::runtime_error);
+    EXPECT_THROW(processFramePipelined({}, inputOf(0), outputs, boardFps, 4, 0, 0, nullptr), std::runtime_error);
+    EXPECT_TRUE(fakeRuntime().calls.empty());
 }
 
 TEST_F(FrameProcessing, WaitingForUnitsCoversEveryUnitOfEverySession)
