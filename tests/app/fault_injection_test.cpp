@@ -72,20 +72,14 @@ private:
 void FaultInjectionTest::init()
 {
     files = std::make_unique<WindowFixture>();
-    qunsetenv("VRAX_BOARDS");
-    qunsetenv("VRAX_COMPILER_FAULTS");
-    VRAX_SIM_ClearInjections();
     VRAX_SIM_ResetCounters();
 }
 
 void FaultInjectionTest::cleanup()
 {
-    VRAX_SIM_ClearInjections();
-    qunsetenv("VRAX_BOARDS");
-    qunsetenv("VRAX_COMPILER_FAULTS");
+    files.reset();
     QCOMPARE(VRAX_SIM_DestroyedTwiceCount(), 0u);
     QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
-    files.reset();
 }
 
 void FaultInjectionTest::sessionOpeningFailures_data()
@@ -240,6 +234,7 @@ void FaultInjectionTest::closingSurvivesFailingStatusQueries()
     access.autoRunning() = true;
     VRAX_SIM_InjectFault("VRAX_GetStatus", 21, 0);
     QVERIFY(window->close());
+    QVERIFY(!access.autoRunning());
     QVERIFY(!window->isVisible());
     VRAX_SIM_ClearInjections();
     window.reset();

@@ -49,7 +49,6 @@ private slots:
     void spaceAndEscapeStopRunAuto_data();
     void spaceAndEscapeStopRunAuto();
     void aboutShowsTheRuntimeVersion();
-    void closingDuringRunAutoSurvivesAFailingStatusQuery();
 };
 
 void MainWindowTest::startsWithNothingOpen()
@@ -225,20 +224,6 @@ void MainWindowTest::aboutShowsTheRuntimeVersion()
     access.aboutAct()->trigger();
     QCOMPARE(title, QString("VRAX GUI"));
     QCOMPARE(text, QString("VRAX version: %1.%2.%3").arg(major).arg(minor).arg(patch));
-}
-
-void MainWindowTest::closingDuringRunAutoSurvivesAFailingStatusQuery()
-{
-    // A handle the runtime does not know: every status query fails.
-    auto *window = new VRAXGUI;
-    window->show();
-    VRAXGUITestAccess access(*window);
-    access.sessions() = {12345};
-    access.autoRunning() = true;
-    QVERIFY(window->close());
-    QVERIFY(!access.autoRunning());
-    QVERIFY(!window->isVisible());
-    delete window;
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -90,14 +90,10 @@ private:
 void WindowCommandsTest::init()
 {
     files = std::make_unique<WindowFixture>();
-    qunsetenv("VRAX_BOARDS");
-    VRAX_SIM_ClearInjections();
 }
 
 void WindowCommandsTest::cleanup()
 {
-    VRAX_SIM_ClearInjections();
-    qunsetenv("VRAX_BOARDS");
     files.reset();
 }
 

@@ -4,8 +4,31 @@
 #include "support/test_files.h"
 #include "support/vraxgui_test_access.h"
 
+#include <vrax_sim.h>
+
 #include <QImage>
 #include <QtTest>
+
+namespace {
+
+void clearInjections()
+{
+    VRAX_SIM_ClearInjections();
+    qunsetenv("VRAX_BOARDS");
+    qunsetenv("VRAX_COMPILER_FAULTS");
+}
+
+} // namespace
+
+WindowFixture::WindowFixture()
+{
+    clearInjections();
+}
+
+WindowFixture::~WindowFixture()
+{
+    clearInjections();
+}
 
 QString WindowFixture::meanColourModel() const
 {

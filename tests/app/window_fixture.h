@@ -10,9 +10,16 @@
 
 class VRAXGUI;
 
+// Clears the simulator's injected faults, delays and virtual boards when made
+// and when destroyed.
 class WindowFixture
 {
 public:
+    WindowFixture();
+    ~WindowFixture();
+    WindowFixture(const WindowFixture &) = delete;
+    WindowFixture &operator=(const WindowFixture &) = delete;
+
     // A classifier description for the mean-colour model with the given
     // labels (one per line) and input format.
     QString writeDescription(const QString &name, const QString &labels = "red\ngreen\nblue",
