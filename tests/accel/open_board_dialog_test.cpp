@@ -94,8 +94,15 @@ void clickIndicator(QAbstractButton *button)
     QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, rect.center());
 }
 
+using Choice = QVector<uint>; // type, index, parallelCount
+
 struct Session
 {
+    explicit Session(const Choice &stored = {0, 0, 0})
+        : boardType(BoardType(stored[0])), boardIndex(stored[1]), parallelCount(stored[2])
+    {
+    }
+
     std::vector<RuntimeHandle> sessions;
     BoardType boardType = BoardType::Simulator;
     std::uint32_t boardIndex = 0;
@@ -150,8 +157,6 @@ void setCounts(const QVector<uint> &counts)
     for (int type = 1; type < counts.size() && type < 8; ++type)
         fake.counts[std::size_t(type)] = counts[type];
 }
-
-using Choice = QVector<uint>; // type, index, parallelCount
 
 } // namespace
 
@@ -213,10 +218,7 @@ void OpenBoardDialogTest::rowsListEveryBoard()
     QFETCH(QVector<Choice>, rowChoices);
 
     setCounts(counts);
-    Session session;
-    session.boardType = BoardType(stored[0]);
-    session.boardIndex = stored[1];
-    session.parallelCount = stored[2];
+    Session session(stored);
     OpenBoardDialog dialog;
     session.choose(dialog, Actions{-1, false, false, false});
 
@@ -290,12 +292,9 @@ void OpenBoardDialogTest::choiceIsStoredAndSessionsFollowIt()
 
     for (bool withSessions : {true, false}) {
         setCounts(counts);
-        Session session;
+        Session session(stored);
         if (withSessions)
             session.sessions = {11, 12};
-        session.boardType = BoardType(stored[0]);
-        session.boardIndex = stored[1];
-        session.parallelCount = stored[2];
         OpenBoardDialog dialog;
         session.choose(dialog, Actions{clickRow, toggleParallel, false, accept});
 
@@ -342,9 +341,8 @@ void OpenBoardDialogTest::blinkClosesTheSessions()
 
     setCounts({0, 2, 0, 1, 0, 0, 0, 0});
     fake.blinkResult = blinkResult;
-    Session session;
+    Session session({3, 0, 0});
     session.sessions = {5, 6, 7};
-    session.boardType = BoardType::Wisp;
     OpenBoardDialog dialog;
     session.choose(dialog, Actions{2, false, true, accept});
 
@@ -363,9 +361,7 @@ void OpenBoardDialogTest::blinkClosesTheSessions()
 void OpenBoardDialogTest::blinkFollowsTheSelectedRow()
 {
     setCounts({0, 1, 0, 0, 0, 0, 0, 2});
-    Session session;
-    session.boardType = BoardType::Bolt;
-    session.boardIndex = 1;
+    Session session({7, 1, 0});
     OpenBoardDialog dialog;
     session.choose(dialog, Actions{0, false, false, false});
     QVERIFY(session.shown.blinkEnabled);

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -203,29 +204,24 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
     for (std::size_t i = 0; i < garbage.size(); ++i)
         garbage[i] = static_cast<std::uint32_t>(i * 2654435761u);
 
-    // A well-formed container that lies about the network's output shape.
-    ModelContainer lying = readModelContainer(good.data(), good.size());
-    lying.outputs[0].shape = {1, 4, 5, 8};
-    // A well-formed container with an input the network cannot take.
-    ModelContainer wrongInput = readModelContainer(good.data(), good.size());
-    wrongInput.inputs[0].shape = {1, 5, 5, 7};
-    // Well-formed containers whose networks the engine would read past their
-    // data (weights one value short) or through a null pointer (weights that
-    // nothing provides).
-    ModelContainer shortWeights = readModelContainer(good.data(), good.size());
-    const std::string damaged = withOneValueMissing(convOnnxModel(), "w");
-    shortWeights.network.assign(damaged.begin(), damaged.end());
-    ModelContainer missingWeights = readModelContainer(good.data(), good.size());
-    const std::string convOnMissing = unprovidedWeightsOnnxModel();
-    missingWeights.network.assign(convOnMissing.begin(), convOnMissing.end());
-    // A well-formed container whose network would make a layer output far
-    // too large to allocate.
-    ModelContainer wide = readModelContainer(good.data(), good.size());
-    const std::string widened = hugePaddingOnnxModel();
-    wide.network.assign(widened.begin(), widened.end());
-    // A well-formed container whose network bytes are not a network.
-    ModelContainer broken = readModelContainer(good.data(), good.size());
-    broken.network.assign(200, 0x55);
+    // Well-formed containers that lie about the network's output shape, or
+    // whose network cannot take the input, or is none; and networks that the
+    // engine would read past their data (weights one value short), follow a
+    // null pointer for (weights nothing provides) or allocate gigabytes for.
+    const auto changed = [&good](const std::function<void(ModelContainer &)> &change) {
+        ModelContainer container = readModelContainer(good.data(), good.size());
+        change(container);
+        return writeModelContainer(container);
+    };
+    const auto withNetwork = [&changed](const std::string &network) {
+        return changed([&network](ModelContainer &c) { c.network.assign(network.begin(), network.end()); });
+    };
+    const auto lying = changed([](ModelContainer &c) { c.outputs[0].shape = {1, 4, 5, 8}; });
+    const auto wrongInput = changed([](ModelContainer &c) { c.inputs[0].shape = {1, 5, 5, 7}; });
+    const auto broken = changed([](ModelContainer &c) { c.network.assign(200, 0x55); });
+    const auto shortWeights = withNetwork(withOneValueMissing(convOnnxModel(), "w"));
+    const auto missingWeights = withNetwork(unprovidedWeightsOnnxModel());
+    const auto wide = withNetwork(hugePaddingOnnxModel());
 
     struct Case
     {
@@ -239,12 +235,12 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
         {"corrupted", flipped, VRAX_RESULT_INVALID_MODEL, "checksum"},
         {"garbage", garbage, VRAX_RESULT_INVALID_MODEL, "magic"},
         {"one word", {ModelFormat::magic}, VRAX_RESULT_INVALID_MODEL, "ends before"},
-        {"lying about outputs", writeModelContainer(lying), VRAX_RESULT_INVALID_MODEL, "1x4x5x8"},
-        {"not a network", writeModelContainer(broken), VRAX_RESULT_NN_LOADING_ERROR, "cannot be built"},
-        {"weights one value short", writeModelContainer(shortWeights), VRAX_RESULT_INVALID_MODEL, "damaged"},
-        {"layer output too large", writeModelContainer(wide), VRAX_RESULT_NN_CREATION_ERROR, "would make an output"},
-        {"weights nothing provides", writeModelContainer(missingWeights), VRAX_RESULT_INVALID_MODEL, "\"missing\""},
-        {"input the network cannot take", writeModelContainer(wrongInput), VRAX_RESULT_NN_CREATION_ERROR, "cannot run"},
+        {"lying about outputs", lying, VRAX_RESULT_INVALID_MODEL, "1x4x5x8"},
+        {"not a network", broken, VRAX_RESULT_NN_LOADING_ERROR, "cannot be built"},
+        {"weights one value short", shortWeights, VRAX_RESULT_INVALID_MODEL, "damaged"},
+        {"layer output too large", wide, VRAX_RESULT_NN_CREATION_ERROR, "would make an output"},
+        {"weights nothing provides", missingWeights, VRAX_RESULT_INVALID_MODEL, "\"missing\""},
+        {"input the network cannot take", wrongInput, VRAX_RESULT_NN_CREATION_ERROR, "cannot run"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
