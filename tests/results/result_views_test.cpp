@@ -193,6 +193,15 @@ void ResultViewsTest::outputBuffersAreZeroedAndSizedFromTheModel()
     outputs = window.resultView->createOutputs();
     QCOMPARE(outputs[0].size(), std::size_t(750));
     QVERIFY(std::all_of(outputs[0].begin(), outputs[0].end(), [](float v) { return v == 0.0f; }));
+
+    // Sizes are counted in 64 bits; an absurd one is refused, not allocated.
+    window.modelDims.outputs = {{10, 1, 1}, {65536, 65536, 3}};
+    try {
+        window.resultView->createOutputs();
+        QFAIL("an output of 12 G values was accepted");
+    } catch (const std::runtime_error &error) {
+        QCOMPARE(QString(error.what()), QString("Output 1 of the model is too large: 65536 x 65536 x 3 values"));
+    }
 }
 
 void ResultViewsTest::classificationWindowStartsEmpty()
