@@ -2,10 +2,10 @@
 // and never a handle that is destroyed twice.
 #include "accel/board_session.h"
 #include "fake_runtime.h"
+#include "support/failure_message.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -25,12 +25,7 @@ protected:
 
     std::string messageOf(const BoardChoice &choice)
     {
-        try {
-            openSessionsWithModel(choice, model, sessions, modelInfo);
-        } catch (const std::runtime_error &error) {
-            return error.what();
-        }
-        return "(no failure)";
+        return failureMessage([&] { openSessionsWithModel(choice, model, sessions, modelInfo); });
     }
 
     const std::vector<std::uint32_t> model = {0x58415256, 1, 2, 3};
@@ -59,11 +54,14 @@ TEST_F(BoardSession, ParallelOpensEveryBoardOfTheType)
     EXPECT_EQ(modelInfo.outputs[1].width, 26u);
 }
 
-TEST_F(BoardSession, OneBoardUsesTheChosenIndex)
+TEST_F(BoardSession, OneBoardUsesTheChosenIndexAndTheSameWordsInEverySlot)
 {
     openSessionsWithModel({BoardType::TK307_04, 2, 0}, model, sessions, modelInfo);
     ASSERT_EQ(sessions.size(), 1u);
-    EXPECT_EQ(fakeRuntime().callsOf("VRAX_Initialize").at(0).unit, 2u);
+    const FakeRuntimeCall initialised = fakeRuntime().callsOf("VRAX_Initialize").at(0);
+    EXPECT_EQ(initialised.unit, 2u);
+    EXPECT_TRUE(initialised.slotsAgree);
+    EXPECT_EQ(initialised.modelWords, 4u);
 }
 
 TEST_F(BoardSession, ReopeningClosesEveryOldSessionFirst)
@@ -129,15 +127,6 @@ TEST_F(BoardSession, ImplausibleModelInformationIsRefused)
     fakeRuntime().modelInfo.output_count = 1;
     fakeRuntime().modelInfo.input_count = 0;
     EXPECT_EQ(messageOf({}), "Invalid model information: 0 inputs, 1 outputs");
-}
-
-TEST_F(BoardSession, EveryModelSlotGetsTheSameWords)
-{
-    openSessionsWithModel({}, model, sessions, modelInfo);
-    const auto initialised = fakeRuntime().callsOf("VRAX_Initialize");
-    ASSERT_EQ(initialised.size(), 1u);
-    EXPECT_TRUE(initialised[0].slotsAgree);
-    EXPECT_EQ(initialised[0].modelWords, 4u);
 }
 
 TEST_F(BoardSession, MissingModelFileChangesNothing)

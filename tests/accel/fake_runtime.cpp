@@ -2,6 +2,8 @@
 
 #include <vrax_compiler.h>
 
+#include <algorithm>
+
 namespace {
 
 FakeRuntime *current = new FakeRuntime;
@@ -12,14 +14,6 @@ bool failsNow(const char *function)
     FakeRuntime &fake = *current;
     const int count = fake.callCounts[function]++;
     return fake.failingFunction == function && count >= fake.failAfterCalls;
-}
-
-bool isLive(std::uint32_t handle)
-{
-    for (std::uint32_t live : current->liveHandles)
-        if (live == handle)
-            return true;
-    return false;
 }
 
 } // namespace
@@ -131,16 +125,13 @@ int32_t VRAX_GetOutput(VRAX_Handle handle, uint32_t unit, float *const outputs[]
 int32_t VRAX_Destroy(VRAX_Handle handle)
 {
     current->calls.push_back({"VRAX_Destroy", handle, 0, 0});
-    if (!isLive(handle)) {
+    auto &live = current->liveHandles;
+    const auto found = std::find(live.begin(), live.end(), handle);
+    if (found == live.end()) {
         ++current->destroyedUnknownHandles;
         return VRAX_RESULT_INVALID_FUNC_PARAMETER;
     }
-    auto &live = current->liveHandles;
-    for (auto it = live.begin(); it != live.end(); ++it)
-        if (*it == handle) {
-            live.erase(it);
-            break;
-        }
+    live.erase(found);
     return VRAX_RESULT_OK;
 }
 

@@ -1,17 +1,16 @@
 // Model preparation against a fake compiler that records what it is given.
 #include "accel/model_preparation.h"
+#include "support/failure_message.h"
+#include "support/test_files.h"
 
 #include <vrax_compiler.h>
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstring>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -97,92 +96,49 @@ protected:
 
     std::string write(const QString &name, const std::string &content)
     {
-        const QString path = folder.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content.data(), qint64(content.size()));
-        return path.toStdString();
+        return writeTestFile(folder.filePath(name), QByteArray(content.data(), int(content.size()))).toStdString();
     }
 
     std::string pathOf(const QString &name) const { return folder.filePath(name).toStdString(); }
 
     static std::string failure(BoardType boardType, const std::string &path)
     {
-        try {
-            prepareModel(boardType, path);
-        } catch (const std::runtime_error &error) {
-            return error.what();
-        }
-        return "(prepared without error)";
+        return failureMessage([&] { prepareModel(boardType, path); });
     }
 
     QTemporaryDir folder;
 };
 
-enum class Treatment { Onnx, DarkNet, Binary };
-
-struct SuffixCase
+TEST_F(ModelFiles, SuffixesChooseTheTreatment)
 {
-    const char *file;
-    Treatment treatment;
-};
+    enum class Treatment { Onnx, DarkNet, Binary };
+    const std::pair<const char *, Treatment> cases[] = {
+        {"model.onnx", Treatment::Onnx},   {"graph.pb", Treatment::Onnx},         {"net.v2.onnx", Treatment::Onnx},
+        {"yolo.cfg", Treatment::DarkNet},  {"model.ONNX", Treatment::Binary},     {"net.CFG", Treatment::Binary},
+        {"model.bin", Treatment::Binary},  {"model.onnx.bin", Treatment::Binary}, {"model", Treatment::Binary},
+    };
+    for (const auto &[file, treatment] : cases) {
+        SCOPED_TRACE(file);
+        fake = FakeCompiler();
+        const QString name = QString::fromLatin1(file);
+        const std::string path = write(name, "12345678");
+        if (name.endsWith(QLatin1String(".cfg")))
+            write(name.chopped(3) + QStringLiteral("weights"), "weights!");
 
-void PrintTo(const SuffixCase &suffixCase, std::ostream *out)
-{
-    *out << suffixCase.file;
-}
+        const ModelWords words = prepareModel(BoardType::Slab, path);
 
-class ModelSuffixes : public ModelFiles, public ::testing::WithParamInterface<SuffixCase>
-{
-};
-
-TEST_P(ModelSuffixes, ChooseTheTreatment)
-{
-    const QString file = QString::fromLatin1(GetParam().file);
-    const std::string path = write(file, "12345678");
-    if (file.endsWith(QLatin1String(".cfg")))
-        write(file.chopped(3) + QStringLiteral("weights"), "weights!");
-
-    const ModelWords words = prepareModel(BoardType::Slab, path);
-
-    switch (GetParam().treatment) {
-    case Treatment::Onnx:
-        EXPECT_EQ(fake.onnxCalls, 1);
-        EXPECT_EQ(fake.darkNetCalls, 0);
-        EXPECT_EQ(words, fake.model);
-        break;
-    case Treatment::DarkNet:
-        EXPECT_EQ(fake.onnxCalls, 0);
-        EXPECT_EQ(fake.darkNetCalls, 1);
-        EXPECT_EQ(fake.secondInput, "weights!");
-        EXPECT_EQ(words, fake.model);
-        break;
-    case Treatment::Binary:
-        EXPECT_EQ(fake.onnxCalls + fake.darkNetCalls, 0);
-        EXPECT_EQ(fake.freeCalls, 0);
-        ASSERT_EQ(words.size(), 2u);
-        EXPECT_EQ(std::memcmp(words.data(), "12345678", 8), 0);
-        break;
+        EXPECT_EQ(fake.onnxCalls, treatment == Treatment::Onnx ? 1 : 0);
+        EXPECT_EQ(fake.darkNetCalls, treatment == Treatment::DarkNet ? 1 : 0);
+        EXPECT_EQ(fake.secondInput, treatment == Treatment::DarkNet ? "weights!" : "");
+        if (treatment != Treatment::Binary) {
+            EXPECT_EQ(words, fake.model);
+        } else {
+            EXPECT_EQ(fake.freeCalls, 0);
+            ASSERT_EQ(words.size(), 2u);
+            EXPECT_EQ(std::memcmp(words.data(), "12345678", 8), 0);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Preparation, ModelSuffixes,
-                         ::testing::Values(SuffixCase{"model.onnx", Treatment::Onnx},
-                                           SuffixCase{"graph.pb", Treatment::Onnx},
-                                           SuffixCase{"net.v2.onnx", Treatment::Onnx},
-                                           SuffixCase{"yolo.cfg", Treatment::DarkNet},
-                                           SuffixCase{"model.ONNX", Treatment::Binary},
-                                           SuffixCase{"net.CFG", Treatment::Binary},
-                                           SuffixCase{"model.bin", Treatment::Binary},
-                                           SuffixCase{"model.onnx.bin", Treatment::Binary},
-                                           SuffixCase{"model", Treatment::Binary}),
-                         [](const ::testing::TestParamInfo<SuffixCase> &info) {
-                             std::string name = info.param.file;
-                             for (char &c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
 
 TEST_F(ModelFiles, CompileArgumentsFollowTheBoardType)
 {
@@ -215,56 +171,42 @@ TEST_F(ModelFiles, CompileFailureCarriesTheCompilersTextAndFreesNothing)
     write(QStringLiteral("n.weights"), "w");
     fake.result = VRAX_COMPILER_RESULT_INVALID_MODEL;
     fake.lastError = "node 3 has no inputs";
-    EXPECT_EQ(failure(BoardType::Simulator, onnx),
-              "VRAX_COMPILER_RESULT_INVALID_MODEL: node 3 has no inputs");
+    EXPECT_EQ(failure(BoardType::Simulator, onnx), "VRAX_COMPILER_RESULT_INVALID_MODEL: node 3 has no inputs");
     fake.result = VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION;
     fake.lastError = "layer [yolo4]";
-    EXPECT_EQ(failure(BoardType::Wisp, cfg),
-              "VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION: layer [yolo4]");
+    EXPECT_EQ(failure(BoardType::Wisp, cfg), "VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION: layer [yolo4]");
     EXPECT_EQ(fake.freeCalls, 0);
 }
 
-TEST_F(ModelFiles, UnreadableFilesAreNamed)
+TEST_F(ModelFiles, MissingEmptyAndShortFilesAreNamed)
 {
-    const std::string cfg = pathOf(QStringLiteral("absent.cfg"));
-    EXPECT_EQ(failure(BoardType::Simulator, cfg), "Unable to open input file: " + cfg);
-
-    // The configuration is read first; the weights file is named when it alone is missing.
-    write(QStringLiteral("absent.cfg"), "[net]");
-    EXPECT_EQ(failure(BoardType::Simulator, cfg),
-              "Unable to open input file: " + pathOf(QStringLiteral("absent.weights")));
-
-    const std::string onnx = pathOf(QStringLiteral("absent.onnx"));
-    EXPECT_EQ(failure(BoardType::Simulator, onnx), "Unable to open input file: " + onnx);
-    const std::string bin = pathOf(QStringLiteral("absent.bin"));
-    EXPECT_EQ(failure(BoardType::Simulator, bin), "Unable to open input file: " + bin);
-    EXPECT_EQ(failure(BoardType::Simulator, folder.path().toStdString()),
-              "Unable to open input file: " + folder.path().toStdString());
-    EXPECT_EQ(fake.onnxCalls + fake.darkNetCalls, 0);
-}
-
-TEST_F(ModelFiles, EmptyAndShortModelsAreRefused)
-{
-    const struct
-    {
-        const char *file;
-        std::string content;
-        std::string problem;
-        const char *named;
-    } cases[] = {
-        {"empty.onnx", "", "Model file is empty: ", "empty.onnx"},
-        {"empty.cfg", "", "Model file is empty: ", "empty.cfg"},
-        {"net.cfg", "[net]", "Model file is empty: ", "net.weights"},
-        {"empty.bin", "", "Model file is empty: ", "empty.bin"},
-        {"short.bin", "abc", "Model file is shorter than one 32-bit word: ", "short.bin"},
-    };
+    write(QStringLiteral("unweighted.cfg"), "[net]");
+    write(QStringLiteral("net.cfg"), "[net]");
     write(QStringLiteral("net.weights"), "");
     write(QStringLiteral("empty.weights"), "w");
-    for (const auto &c : cases) {
-        const std::string path = write(QString::fromLatin1(c.file), c.content);
-        EXPECT_EQ(failure(BoardType::Simulator, path),
-                  c.problem + pathOf(QString::fromLatin1(c.named)));
-    }
+    for (const char *empty : {"empty.onnx", "empty.cfg", "empty.bin"})
+        write(QString::fromLatin1(empty), "");
+    write(QStringLiteral("short.bin"), "abc");
+    const struct
+    {
+        const char *file, *problem, *named; // an empty name stands for the folder itself
+    } cases[] = {
+        {"absent.cfg", "Unable to open input file: ", "absent.cfg"},
+        {"unweighted.cfg", "Unable to open input file: ", "unweighted.weights"}, // the cfg is read first
+        {"absent.onnx", "Unable to open input file: ", "absent.onnx"},
+        {"absent.bin", "Unable to open input file: ", "absent.bin"},
+        {"", "Unable to open input file: ", ""},
+        {"empty.onnx", "Model file is empty: ", "empty.onnx"},
+        {"empty.cfg", "Model file is empty: ", "empty.cfg"},
+        {"net.cfg", "Model file is empty: ", "net.weights"},
+        {"empty.bin", "Model file is empty: ", "empty.bin"},
+        {"short.bin", "Model file is shorter than one 32-bit word: ", "short.bin"},
+    };
+    const auto at = [this](const char *name) {
+        return *name ? pathOf(QString::fromLatin1(name)) : folder.path().toStdString();
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(failure(BoardType::Simulator, at(c.file)), c.problem + at(c.named));
     EXPECT_EQ(fake.onnxCalls + fake.darkNetCalls, 0);
 }
 

@@ -8,11 +8,7 @@
 
 #include <vrax_sim.h>
 
-#include <QAbstractButton>
 #include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QDialog>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -39,22 +35,15 @@ struct PaintCounter : QObject
 // presses Blink, then Ok or Cancel.
 void answerBoardDialog(const QString &row, bool blink, bool accept)
 {
-    answerNextModal([row, blink, accept](QWidget *modal) {
-        auto *dialog = qobject_cast<QDialog *>(modal);
-        QVERIFY(dialog);
+    answerNextModal([row, blink, accept](QWidget *dialog) {
         for (QRadioButton *button : dialog->findChildren<QRadioButton *>())
             if (button->text() == row)
                 QTest::mouseClick(button, Qt::LeftButton);
-        const auto buttons = dialog->findChildren<QPushButton *>();
-        for (QPushButton *button : buttons)
-            if (blink && button->text() == "Blink")
-                QTest::mouseClick(button, Qt::LeftButton);
+        if (blink)
+            QTest::mouseClick(buttonNamed(dialog, "Blink"), Qt::LeftButton);
         // A failed Blink closes the dialog itself.
-        if (!dialog->isVisible())
-            return;
-        for (QPushButton *button : buttons)
-            if (button->text() == (accept ? "Ok" : "Cancel"))
-                QTest::mouseClick(button, Qt::LeftButton);
+        if (dialog->isVisible())
+            QTest::mouseClick(buttonNamed(dialog, accept ? "Ok" : "Cancel"), Qt::LeftButton);
     });
 }
 
@@ -77,36 +66,20 @@ private slots:
     void busyBoardKeepsTheWindowAlive();
 
 private:
-    void openColourClassifier(VRAXGUI &window);
     std::unique_ptr<WindowFixture> files;
 };
 
 void FaultInjectionTest::init()
 {
     files = std::make_unique<WindowFixture>();
-    qunsetenv("VRAX_BOARDS");
-    qunsetenv("VRAX_COMPILER_FAULTS");
-    VRAX_SIM_ClearInjections();
     VRAX_SIM_ResetCounters();
 }
 
 void FaultInjectionTest::cleanup()
 {
-    VRAX_SIM_ClearInjections();
-    qunsetenv("VRAX_BOARDS");
-    qunsetenv("VRAX_COMPILER_FAULTS");
+    files.reset();
     QCOMPARE(VRAX_SIM_DestroyedTwiceCount(), 0u);
     QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
-    files.reset();
-}
-
-void FaultInjectionTest::openColourClassifier(VRAXGUI &window)
-{
-    VRAXGUITestAccess access(window);
-    access.openDescriptionFile(files->writeDescription("colours.xml"));
-    QVERIFY(!access.descriptionPath().isEmpty());
-    access.openPictureFiles(files->colourPictures());
-    access.updateStatus();
 }
 
 void FaultInjectionTest::sessionOpeningFailures_data()
@@ -138,7 +111,7 @@ void FaultInjectionTest::sessionOpeningFailures()
         VRAXGUITestAccess access(window);
         access.boardType() = BoardType::Slab;
         access.parallelCount() = 2;
-        openColourClassifier(window);
+        files->openColourClassifier(window);
 
         VRAX_SIM_InjectFault(function.toUtf8().constData(), code, afterCalls);
         QString title, text;
@@ -152,7 +125,7 @@ void FaultInjectionTest::sessionOpeningFailures()
 
         // The next opening closes what is left and works.
         VRAX_SIM_ClearInjections();
-        openColourClassifier(window);
+        files->openColourClassifier(window);
         QCOMPARE(access.sessions().size(), std::size_t(2));
         QCOMPARE(VRAX_SIM_LiveSessionCount(), 2u);
         access.runAct()->trigger();
@@ -164,7 +137,7 @@ void FaultInjectionTest::compilerFailure()
 {
     VRAXGUI window;
     VRAXGUITestAccess access(window);
-    openColourClassifier(window);
+    files->openColourClassifier(window);
     const std::vector<RuntimeHandle> sessions = access.sessions();
 
     qputenv("VRAX_COMPILER_FAULTS", "VRAX_COMPILER_CompileONNX=1");
@@ -177,7 +150,7 @@ void FaultInjectionTest::compilerFailure()
     QCOMPARE(access.sessions(), sessions);
 
     qunsetenv("VRAX_COMPILER_FAULTS");
-    openColourClassifier(window);
+    files->openColourClassifier(window);
     QVERIFY(access.runAct()->isEnabled());
 }
 
@@ -190,9 +163,7 @@ void FaultInjectionTest::boardCountFailureLeavesTheSimulator()
     int rows = -1;
     answerNextModal([&rows](QWidget *modal) {
         rows = modal->findChildren<QRadioButton *>().size();
-        for (QPushButton *button : modal->findChildren<QPushButton *>())
-            if (button->text() == "Ok")
-                QTest::mouseClick(button, Qt::LeftButton);
+        QTest::mouseClick(buttonNamed(modal, "Ok"), Qt::LeftButton);
     });
     access.openBoardAct()->trigger();
     QCOMPARE(rows, 1);
@@ -205,7 +176,7 @@ void FaultInjectionTest::failedBlinkClosesTheDescription()
     qputenv("VRAX_BOARDS", "1:1");
     VRAXGUI window;
     VRAXGUITestAccess access(window);
-    openColourClassifier(window);
+    files->openColourClassifier(window);
     QVERIFY(access.runAct()->isEnabled());
 
     VRAX_SIM_InjectFault("VRAX_Blink", 4, 0);
@@ -223,7 +194,7 @@ void FaultInjectionTest::failedBlinkClosesTheDescription()
 
     // A Blink that works, then Cancel: the description is forgotten all the same.
     VRAX_SIM_ClearInjections();
-    openColourClassifier(window);
+    files->openColourClassifier(window);
     answerBoardDialog("1. TK301.02", true, false);
     access.openBoardAct()->trigger();
     QCOMPARE(VRAX_SIM_BlinkCount(1, 0), 1u);
@@ -237,7 +208,7 @@ void FaultInjectionTest::drainFailureIsReported()
     window.show();
     VRAXGUITestAccess access(window);
     access.parallelCount() = 1; // four units on the simulator
-    openColourClassifier(window);
+    files->openColourClassifier(window);
 
     // After a few frames every status query fails: the frame in flight or
     // the drain reports it.
@@ -259,10 +230,11 @@ void FaultInjectionTest::closingSurvivesFailingStatusQueries()
     auto window = std::make_unique<VRAXGUI>();
     window->show();
     VRAXGUITestAccess access(*window);
-    openColourClassifier(*window);
+    files->openColourClassifier(*window);
     access.autoRunning() = true;
     VRAX_SIM_InjectFault("VRAX_GetStatus", 21, 0);
     QVERIFY(window->close());
+    QVERIFY(!access.autoRunning());
     QVERIFY(!window->isVisible());
     VRAX_SIM_ClearInjections();
     window.reset();
@@ -274,7 +246,7 @@ void FaultInjectionTest::busyBoardKeepsTheWindowAlive()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     VRAXGUITestAccess access(window);
-    openColourClassifier(window);
+    files->openColourClassifier(window);
 
     // Every frame keeps its unit busy for two seconds.
     VRAX_SIM_InjectDelay("frame", 2000);

@@ -5,36 +5,18 @@
 // cuts objects at the sides, so the checks stay with what survives it.
 #include "accel/frame_processing.h"
 #include "app/vraxgui.h"
+#include "real_model_descriptions.h"
 #include "results/classification_results.h"
 #include "results/detection_results.h"
-#include "support/shared_data.h"
 #include "support/vraxgui_test_access.h"
 
 #include <QAction>
-#include <QFile>
 #include <QLabel>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-QString model(const char *name)
-{
-    return QString::fromStdString(sharedModelsDir()) + "/" + name;
-}
-
-QString photo(const char *name)
-{
-    return QString::fromStdString(sharedPicturesDir()) + "/" + name;
-}
-
-QString labelsOf(const char *namesFile)
-{
-    QFile file(model(namesFile));
-    file.open(QIODevice::ReadOnly);
-    return QString::fromUtf8(file.readAll()).trimmed();
-}
 
 struct Found
 {
@@ -57,7 +39,7 @@ private slots:
     void selfieSegmenterPaintsTheAstronaut();
 
 private:
-    QString writeDescription(const QString &name, const QString &body);
+    QString write(const QString &name, const QString &body) { return writeDescription(dir.filePath(name), body); }
     // Opens the description and the photo, runs one frame through the window
     // and returns what the detector view decodes from the same frame.
     QList<Found> detect(VRAXGUI &window, const QString &description, const QString &picture);
@@ -69,15 +51,6 @@ void RealModelsTest::initTestCase()
 {
     if (sharedModelsDir().empty() || sharedPicturesDir().empty())
         QSKIP(sharedDataMissingReason().c_str());
-}
-
-QString RealModelsTest::writeDescription(const QString &name, const QString &body)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(("<vrax_nn_description>" + body + "</vrax_nn_description>").toUtf8());
-    return path;
 }
 
 QList<Found> RealModelsTest::detect(VRAXGUI &window, const QString &description, const QString &picture)
@@ -112,21 +85,15 @@ void RealModelsTest::detectorsFindTheKnownObjects_data()
     QTest::addColumn<double>("minConfidence");
     QTest::addColumn<QRect>("within"); // the box's centre lies in here
 
-    const QString yoloFastest = "<input><model>%1</model><format>rgb</format><divider>255</divider>"
-                                "<adder>0</adder></input><output><neural_network>yolo3</neural_network>"
-                                "<labels>%2</labels><yolo_anchors>12\n18\n37\n49\n52\n132\n115\n73\n119\n199"
-                                "\n242\n238</yolo_anchors><yolo_confidence_threshold>0.25"
-                                "</yolo_confidence_threshold><yolo_iou_threshold>0.45</yolo_iou_threshold>"
-                                "</output>";
-    const QString coco = yoloFastest.arg(model("yolo-fastest-1.1.cfg"), labelsOf("yolo-fastest-1.1.names"));
+    const QString coco = yoloFastestDescription("yolo-fastest-1.1");
     // person.jpg (640 x 424) loses 108 columns on each side; the standing
     // person stays in the middle of the 320 x 320 input.
-    QTest::newRow("DarkNet COCO detector, person") << coco << photo("person.jpg") << "person" << 1 << 0.7
+    QTest::newRow("DarkNet COCO detector, person") << coco << sharedPicture("person.jpg") << "person" << 1 << 0.7
                                                    << QRect(40, 60, 110, 200);
-    QTest::newRow("DarkNet COCO detector, horses") << coco << photo("horses.jpg") << "horse" << 2 << 0.25
+    QTest::newRow("DarkNet COCO detector, horses") << coco << sharedPicture("horses.jpg") << "horse" << 2 << 0.25
                                                    << QRect(0, 0, 320, 320);
-    const QString xl = yoloFastest.arg(model("yolo-fastest-1.1-xl.cfg"), labelsOf("yolo-fastest-1.1-xl.names"));
-    QTest::newRow("larger DarkNet COCO detector, person") << xl << photo("person.jpg") << "person" << 1 << 0.7
+    const QString xl = yoloFastestDescription("yolo-fastest-1.1-xl");
+    QTest::newRow("larger DarkNet COCO detector, person") << xl << sharedPicture("person.jpg") << "person" << 1 << 0.7
                                                           << QRect(40, 60, 110, 200);
 
     const QString face = QString("<input><model>%1</model><format>rgb</format><divider>255</divider>"
@@ -135,9 +102,9 @@ void RealModelsTest::detectorsFindTheKnownObjects_data()
                                  "2.882459\n3.518061\n4.266906\n5.178857\n9.041765\n10.66308</yolo_anchors>"
                                  "<yolo_confidence_threshold>0.5</yolo_confidence_threshold>"
                                  "<yolo_iou_threshold>0.4</yolo_iou_threshold></output>")
-                             .arg(model("tiny_face_detector_416_yolo2.onnx"));
+                             .arg(sharedModel("tiny_face_detector_416_yolo2.onnx"));
     // The face at [163 76 279 186] of the 512 x 512 photo, scaled to 416.
-    QTest::newRow("YOLOv2 face detector") << face << photo("astronaut.png") << "face" << 1 << 0.9
+    QTest::newRow("YOLOv2 face detector") << face << sharedPicture("astronaut.png") << "face" << 1 << 0.9
                                           << QRect(140, 70, 80, 70);
 }
 
@@ -151,8 +118,7 @@ void RealModelsTest::detectorsFindTheKnownObjects()
     QFETCH(QRect, within);
 
     VRAXGUI window;
-    const QList<Found> found = detect(window, writeDescription(QString(QTest::currentDataTag()) + ".xml", body),
-                                      picture);
+    const QList<Found> found = detect(window, write(QString(QTest::currentDataTag()) + ".xml", body), picture);
     QVERIFY(!found.isEmpty());
     int matching = 0;
     QString seen;
@@ -170,15 +136,11 @@ void RealModelsTest::detectorsFindTheKnownObjects()
 
 void RealModelsTest::expressionClassifierSeesAHappyFace()
 {
-    const QString description = writeDescription(
-        "expressions.xml", QString("<input><model>%1</model><format>rgb</format><divider>255</divider>"
-                                   "<adder>-0.45</adder></input><output><neural_network>classifier"
-                                   "</neural_network><labels>%2</labels></output>")
-                               .arg(model("face_expression_112.onnx"), labelsOf("face_expression_112.names")));
+    const QString description = write("expressions.xml", expressionDescription());
     VRAXGUI window;
     VRAXGUITestAccess access(window);
     access.openDescriptionFile(description);
-    access.openPictureFiles({photo("astronaut_face.png")});
+    access.openPictureFiles({sharedPicture("astronaut_face.png")});
     access.runAct()->trigger();
 
     auto *view = dynamic_cast<ClassificationResults *>(access.resultView().get());
@@ -191,14 +153,11 @@ void RealModelsTest::expressionClassifierSeesAHappyFace()
 
 void RealModelsTest::selfieSegmenterPaintsTheAstronaut()
 {
-    const QString description = writeDescription(
-        "selfie.xml", QString("<input><model>%1</model><format>rgb</format><divider>255</divider><adder>0"
-                              "</adder></input><output><neural_network>unet</neural_network></output>")
-                          .arg(model("selfie_segmentation_256.onnx")));
+    const QString description = write("selfie.xml", selfieDescription("rgb"));
     VRAXGUI window;
     VRAXGUITestAccess access(window);
     access.openDescriptionFile(description);
-    access.openPictureFiles({photo("astronaut.png")});
+    access.openPictureFiles({sharedPicture("astronaut.png")});
     const QImage clean = access.picture().copy();
     access.runAct()->trigger();
 

@@ -3,29 +3,18 @@
 // The number of frames per network comes from VRAX_SOAK_FRAMES (300 when
 // unset); under AddressSanitizer the run also proves that nothing leaks.
 #include "app/vraxgui.h"
+#include "real_model_descriptions.h"
 #include "run_auto_watcher.h"
 #include "support/modal_answer.h"
-#include "support/shared_data.h"
 #include "support/vraxgui_test_access.h"
 
 #include <vrax_sim.h>
 
 #include <QAction>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-QString model(const char *name)
-{
-    return QString::fromStdString(sharedModelsDir()) + "/" + name;
-}
-
-QString photo(const char *name)
-{
-    return QString::fromStdString(sharedPicturesDir()) + "/" + name;
-}
 
 int soakFrames()
 {
@@ -69,31 +58,17 @@ void SoakTest::runAutoForAlongTime_data()
     QTest::addColumn<int>("boardType");
     QTest::addColumn<uint>("parallelCount");
 
-    QFile names(model("yolo-fastest-1.1.names"));
-    names.open(QIODevice::ReadOnly);
-    const QString detector = QString("<input><model>%1</model><format>rgb</format><divider>255</divider><adder>0"
-                                     "</adder></input><output><neural_network>yolo3</neural_network><labels>%2"
-                                     "</labels><yolo_anchors>12\n18\n37\n49\n52\n132\n115\n73\n119\n199\n242\n238"
-                                     "</yolo_anchors><yolo_confidence_threshold>0.25</yolo_confidence_threshold>"
-                                     "<yolo_iou_threshold>0.45</yolo_iou_threshold></output>")
-                                 .arg(model("yolo-fastest-1.1.cfg"), QString::fromUtf8(names.readAll()).trimmed());
-    const QString classifier = QString("<input><model>%1</model><format>rgb</format><divider>255</divider>"
-                                       "<adder>-0.45</adder></input><output><neural_network>classifier"
-                                       "</neural_network><labels>neutral\nhappy\nsad\nangry\nfearful\ndisgusted\n"
-                                       "surprised</labels></output>")
-                                   .arg(model("face_expression_112.onnx"));
-    const QString segmenter = QString("<input><model>%1</model><format>bgr</format><divider>255</divider>"
-                                      "<adder>0</adder></input><output><neural_network>unet</neural_network>"
-                                      "</output>")
-                                  .arg(model("selfie_segmentation_256.onnx"));
+    const QString detector = yoloFastestDescription("yolo-fastest-1.1");
+    const QString classifier = expressionDescription();
+    const QString segmenter = selfieDescription("bgr");
 
     QTest::newRow("detector on two boards in parallel")
-        << detector << QStringList{photo("dog.jpg"), photo("person.jpg"), photo("horses.jpg")} << QByteArray("5:2")
+        << detector << QStringList{sharedPicture("dog.jpg"), sharedPicture("person.jpg"), sharedPicture("horses.jpg")} << QByteArray("5:2")
         << 5 << 2u;
     QTest::newRow("classifier on the simulator's four units")
-        << classifier << QStringList{photo("astronaut_face.png"), photo("astronaut.png")} << QByteArray() << 0 << 1u;
+        << classifier << QStringList{sharedPicture("astronaut_face.png"), sharedPicture("astronaut.png")} << QByteArray() << 0 << 1u;
     QTest::newRow("segmenter on a planar board")
-        << segmenter << QStringList{photo("astronaut.png"), photo("person.jpg")} << QByteArray("3:1") << 3 << 0u;
+        << segmenter << QStringList{sharedPicture("astronaut.png"), sharedPicture("person.jpg")} << QByteArray("3:1") << 3 << 0u;
 }
 
 void SoakTest::runAutoForAlongTime()
@@ -106,11 +81,8 @@ void SoakTest::runAutoForAlongTime()
 
     if (!boards.isEmpty())
         qputenv("VRAX_BOARDS", boards);
-    const QString description = dir.filePath(QString(QTest::currentDataTag()).replace(' ', '_') + ".xml");
-    QFile file(description);
-    file.open(QIODevice::WriteOnly);
-    file.write(("<vrax_nn_description>" + body + "</vrax_nn_description>").toUtf8());
-    file.close();
+    const QString description =
+        writeDescription(dir.filePath(QString(QTest::currentDataTag()).replace(' ', '_') + ".xml"), body);
 
     const int frames = soakFrames();
     {

@@ -1,11 +1,34 @@
 #include "window_fixture.h"
 
 #include "support/shared_data.h"
+#include "support/test_files.h"
+#include "support/vraxgui_test_access.h"
 
-#include <QFile>
+#include <vrax_sim.h>
+
 #include <QImage>
+#include <QtTest>
 
-WindowFixture::WindowFixture() = default;
+namespace {
+
+void clearInjections()
+{
+    VRAX_SIM_ClearInjections();
+    qunsetenv("VRAX_BOARDS");
+    qunsetenv("VRAX_COMPILER_FAULTS");
+}
+
+} // namespace
+
+WindowFixture::WindowFixture()
+{
+    clearInjections();
+}
+
+WindowFixture::~WindowFixture()
+{
+    clearInjections();
+}
 
 QString WindowFixture::meanColourModel() const
 {
@@ -14,11 +37,7 @@ QString WindowFixture::meanColourModel() const
 
 QString WindowFixture::writeFile(const QString &name, const QByteArray &contents)
 {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(contents);
-    return path;
+    return writeTestFile(dir.filePath(name), contents);
 }
 
 QString WindowFixture::writeDescription(const QString &name, const QString &labels, const QString &format,
@@ -52,4 +71,14 @@ QStringList WindowFixture::colourPictures()
 {
     return {writePicture("red.png", Qt::red), writePicture("green.png", Qt::green),
             writePicture("blue.png", Qt::blue)};
+}
+
+void WindowFixture::openColourClassifier(VRAXGUI &window)
+{
+    VRAXGUITestAccess access(window);
+    access.openDescriptionFile(writeDescription("colours.xml"));
+    QVERIFY2(!access.descriptionPath().isEmpty(), "the description did not open");
+    access.openPictureFiles(colourPictures());
+    access.updateStatus();
+    QCOMPARE(access.pictureList().size(), 3);
 }

@@ -8,10 +8,17 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+class VRAXGUI;
+
+// Clears the simulator's injected faults, delays and virtual boards when made
+// and when destroyed.
 class WindowFixture
 {
 public:
     WindowFixture();
+    ~WindowFixture();
+    WindowFixture(const WindowFixture &) = delete;
+    WindowFixture &operator=(const WindowFixture &) = delete;
 
     // A classifier description for the mean-colour model with the given
     // labels (one per line) and input format.
@@ -26,6 +33,9 @@ public:
     QString meanColourModel() const;
     // Red, green and blue pictures, in that order.
     QStringList colourPictures();
+    // Opens the colour classifier on the window's board choice and chooses
+    // the three colour pictures.
+    void openColourClassifier(VRAXGUI &window);
 
 private:
     QTemporaryDir dir;

@@ -1,8 +1,9 @@
 // The description reader on good and bad files, written into a temporary folder.
 #include "description/description_reader.h"
+#include "support/failure_message.h"
+#include "support/test_files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -69,12 +70,7 @@ class DescriptionFiles : public ::testing::Test
 protected:
     std::string write(const std::string &text, const QString &name = QStringLiteral("d.xml"))
     {
-        const QString path = folder.filePath(name);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.data(), qint64(text.size()));
-        return path.toStdString();
+        return writeTestFile(folder.filePath(name), QByteArray::fromStdString(text)).toStdString();
     }
 
     std::string folderPath() const { return folder.path().toStdString(); }
@@ -82,12 +78,7 @@ protected:
     std::string readError(const std::string &text)
     {
         NnDescription description;
-        try {
-            readDescription(description, write(text));
-        } catch (const std::runtime_error &error) {
-            return error.what();
-        }
-        return "(read without error)";
+        return failureMessage([&] { readDescription(description, write(text)); });
     }
 
     NnDescription read(const std::string &text)
@@ -208,12 +199,8 @@ TEST_F(DescriptionFiles, BoundsInTheMessageSpanAllFiniteDoubles)
 TEST_F(DescriptionFiles, MissingFileOrFolderCannotBeOpened)
 {
     NnDescription description;
-    try {
-        readDescription(description, folderPath() + "/absent.xml");
-        FAIL() << "read without error";
-    } catch (const std::runtime_error &error) {
-        EXPECT_STREQ(error.what(), "Failed to open VRAX NN descriptions file");
-    }
+    EXPECT_EQ(failureMessage([&] { readDescription(description, folderPath() + "/absent.xml"); }),
+              "Failed to open VRAX NN descriptions file");
     EXPECT_THROW(readDescription(description, folderPath()), std::runtime_error);
 }
 

@@ -1,6 +1,7 @@
 // Numbers of the description file: a point or a comma, whatever the locale.
 #include "description/description_reader.h"
 #include "description/parse_decimal.h"
+#include "support/failure_message.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -50,13 +51,10 @@ std::string invalidDividerMessage()
     tinyxml2::XMLDocument document;
     document.Parse("<input><divider>abc</divider></input>");
     double value = 0.0;
-    try {
-        readNumber(document.FirstChildElement("input"), "divider", value,
-                   std::numeric_limits<double>::lowest(), std::numeric_limits<double>::max());
-    } catch (const std::runtime_error &error) {
-        return error.what();
-    }
-    return "(no error)";
+    return failureMessage([&] {
+        readNumber(document.FirstChildElement("input"), "divider", value, std::numeric_limits<double>::lowest(),
+                   std::numeric_limits<double>::max());
+    });
 }
 
 // Makes a locale whose decimal separator is a comma available to this process,

@@ -3,14 +3,13 @@
 #include "picture/picture_preparation.h"
 #include "picture/planar_layout.h"
 #include "picture_test_support.h"
+#include "support/failure_message.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
-#include <stdexcept>
 #include <string>
 
 namespace {
@@ -36,12 +35,7 @@ PreparedPicture referencePreparation(const QImage &image, const PictureRequest &
 
 std::string failureOf(const PictureRequest &request, bool planar = false)
 {
-    try {
-        preparePicture(request, planar);
-    } catch (const std::runtime_error &error) {
-        return error.what();
-    }
-    return "(no exception)";
+    return failureMessage([&] { preparePicture(request, planar); });
 }
 
 struct CropCase
@@ -129,30 +123,6 @@ TEST(PrepareDecodedPicture, EqualsTheStepByStepRuleBitForBit)
     }
 }
 
-TEST(PrepareDecodedPicture, WhitePictureOfTheNetworkSizeGivesOnes)
-{
-    QImage white(224, 224, QImage::Format_RGB32);
-    white.fill(Qt::white);
-    const PreparedPicture prepared = prepareDecodedPicture(white, makeRequest(224, 224, 3), false);
-    EXPECT_TRUE(prepared.picture == white);
-    ASSERT_EQ(prepared.tensor.size(), 224u * 224u * 3u);
-    EXPECT_EQ(prepared.tensor, std::vector<float>(224 * 224 * 3, 1.0f));
-}
-
-TEST(PrepareDecodedPicture, PlanarRowsArePaddedToEvenWidth)
-{
-    QImage picture(5, 2, QImage::Format_RGB32);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 5; ++x)
-            picture.setPixel(x, y, qRgb(10 * y + x, 100 + 10 * y + x, 200 + 10 * y + x));
-    const PreparedPicture prepared = prepareDecodedPicture(picture, makeRequest(5, 2, 3, InputFormat::Rgb,
-                                                                                {1, 1, 1}), true);
-    const std::vector<float> expected = {0,   1,   2,   3,   4,   0, 10,  11,  12,  13,  14,  0,
-                                         100, 101, 102, 103, 104, 0, 110, 111, 112, 113, 114, 0,
-                                         200, 201, 202, 203, 204, 0, 210, 211, 212, 213, 214, 0};
-    EXPECT_EQ(prepared.tensor, expected);
-}
-
 TEST(PrepareDecodedPicture, EmptyNetworkInputGivesNoPicture)
 {
     const QImage picture = QImage(4, 4, QImage::Format_RGB32);
@@ -171,10 +141,7 @@ class PreparePictureFiles : public testing::Test
 protected:
     std::string write(const QString &name, const QByteArray &bytes)
     {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return file.fileName().toStdString();
+        return writeTestFile(dir.filePath(name), bytes).toStdString();
     }
 
     QTemporaryDir dir;

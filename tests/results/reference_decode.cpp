@@ -1,5 +1,7 @@
 #include "reference_decode.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -101,4 +103,18 @@ std::vector<Detection> referenceDecode(const OutputBuffers &outputs, const std::
         }
     }
     return kept;
+}
+
+void expectSameDetections(const std::vector<Detection> &found, const std::vector<Detection> &expected)
+{
+    ASSERT_EQ(found.size(), expected.size());
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(found[i].x, expected[i].x);
+        EXPECT_EQ(found[i].y, expected[i].y);
+        EXPECT_EQ(found[i].width, expected[i].width);
+        EXPECT_EQ(found[i].height, expected[i].height);
+        EXPECT_EQ(found[i].confidence, expected[i].confidence);
+        EXPECT_EQ(found[i].classIndex, expected[i].classIndex);
+    }
 }

@@ -11,3 +11,7 @@
 std::vector<Detection> referenceDecode(const OutputBuffers &outputs, const std::vector<TensorDims> &dims,
                                        int inputWidth, int inputHeight, int pictureWidth, int pictureHeight,
                                        const NnDescription &description);
+
+// Fails the current test unless both lists hold the same boxes, confidences
+// and classes in the same order.
+void expectSameDetections(const std::vector<Detection> &found, const std::vector<Detection> &expected);

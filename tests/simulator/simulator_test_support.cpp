@@ -180,42 +180,45 @@ cv::Mat randomBlob(const std::vector<int> &shape, std::uint32_t seed, float low,
     return blob;
 }
 
-std::vector<float> interleavedInput(const cv::Mat &blob)
+namespace {
+
+// The blob's value (c, y, x) copied to where place(c, y, x) says, the rest filled.
+template <typename Place>
+std::vector<float> rearranged(const cv::Mat &blob, std::size_t size, float fill, Place place)
 {
     const BlobView v = viewOf(blob);
-    const int depth = (v.channels + 1) / 2 * 2;
-    std::vector<float> input(std::size_t(v.width) * v.height * depth, junk);
-    const float *values = blob.ptr<float>();
+    std::vector<float> values(size, fill);
+    const float *source = blob.ptr<float>();
     for (int c = 0; c < v.channels; ++c)
         for (int y = 0; y < v.height; ++y)
             for (int x = 0; x < v.width; ++x)
-                input[(std::size_t(y) * v.width + x) * depth + c] = values[(std::size_t(c) * v.height + y) * v.width + x];
-    return input;
+                values[place(std::size_t(c), std::size_t(y), std::size_t(x))] = *source++;
+    return values;
+}
+
+} // namespace
+
+std::vector<float> interleavedInput(const cv::Mat &blob)
+{
+    const BlobView v = viewOf(blob);
+    const std::size_t depth = std::size_t(v.channels + 1) / 2 * 2;
+    return rearranged(blob, std::size_t(v.width) * v.height * depth, junk,
+                      [&](std::size_t c, std::size_t y, std::size_t x) { return (y * v.width + x) * depth + c; });
 }
 
 std::vector<float> planarInput(const cv::Mat &blob)
 {
     const BlobView v = viewOf(blob);
-    const int row = (v.width + 1) / 2 * 2;
-    std::vector<float> input(std::size_t(row) * v.height * v.channels, junk);
-    const float *values = blob.ptr<float>();
-    for (int c = 0; c < v.channels; ++c)
-        for (int y = 0; y < v.height; ++y)
-            for (int x = 0; x < v.width; ++x)
-                input[(std::size_t(c) * v.height + y) * row + x] = values[(std::size_t(c) * v.height + y) * v.width + x];
-    return input;
+    const std::size_t row = std::size_t(v.width + 1) / 2 * 2;
+    return rearranged(blob, row * v.height * v.channels, junk,
+                      [&](std::size_t c, std::size_t y, std::size_t x) { return (c * v.height + y) * row + x; });
 }
 
 std::vector<float> depthLast(const cv::Mat &output)
 {
     const BlobView v = viewOf(output);
-    std::vector<float> values(output.total());
-    const float *source = output.ptr<float>();
-    for (int c = 0; c < v.channels; ++c)
-        for (int y = 0; y < v.height; ++y)
-            for (int x = 0; x < v.width; ++x)
-                values[(std::size_t(y) * v.width + x) * v.channels + c] = source[(std::size_t(c) * v.height + y) * v.width + x];
-    return values;
+    return rearranged(output, output.total(), 0.0f,
+                      [&](std::size_t c, std::size_t y, std::size_t x) { return (y * v.width + x) * v.channels + c; });
 }
 
 std::vector<cv::Mat> referenceForward(cv::dnn::Net &net, const cv::Mat &blob,

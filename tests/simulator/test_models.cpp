@@ -41,6 +41,31 @@ std::string classifierOnnxModel()
     return builder.serialize();
 }
 
+std::string unprovidedWeightsOnnxModel()
+{
+    OnnxBuilder builder;
+    builder.input("x", {1, 3, 5, 7})
+        .node("Conv", {"x", "missing"}, {"zeta"},
+              [](onnx::NodeProto &node) { setIntsAttribute(node, "kernel_shape", {1, 1}); }, "conv")
+        .output("zeta", {1, 4, 5, 7});
+    return builder.serialize();
+}
+
+std::string hugePaddingOnnxModel()
+{
+    OnnxBuilder builder;
+    builder.input("x", {1, 3, 5, 7})
+        .weights("w", {4, 3, 3, 3})
+        .node("Conv", {"x", "w"}, {"zeta"},
+              [](onnx::NodeProto &node) {
+                  setIntsAttribute(node, "kernel_shape", {3, 3});
+                  setIntsAttribute(node, "pads", {1000000, 1000000, 1000000, 1000000});
+              },
+              "wide")
+        .output("zeta", {1, 4, 2000003, 2000005});
+    return builder.serialize();
+}
+
 std::string greyOnnxModel()
 {
     OnnxBuilder builder;

@@ -11,6 +11,11 @@
 std::string convOnnxModel();
 // x [1,3,4,4] -> Flatten -> Gemm -> Softmax -> "prob" [1,5].
 std::string classifierOnnxModel();
+// Damaged on purpose, as fuzzing found them: x [1,3,5,7] -> Conv "conv" whose
+// weights "missing" nothing provides -> "zeta"; and x [1,3,5,7] -> Conv "wide"
+// padded by a million on every side -> "zeta" [1,4,2000003,2000005].
+std::string unprovidedWeightsOnnxModel();
+std::string hugePaddingOnnxModel();
 // Grey input x [1,1,6,5] -> 1x1 Conv -> "y" [1,3,6,5].
 std::string greyOnnxModel();
 // Vector input x [1,5] -> Gemm -> "y" [1,3].

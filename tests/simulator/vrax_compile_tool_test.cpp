@@ -2,13 +2,15 @@
 // same dimensions, and says clearly why it cannot.
 #include "model_container.h"
 #include "simulator_test_support.h"
+#include "support/test_files.h"
 #include "test_models.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
-#include <fstream>
 #include <sys/wait.h>
 
 namespace {
@@ -37,22 +39,14 @@ ToolRun runTool(const std::string &arguments)
 class VraxCompileTool : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/vrax-compile-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
-
     std::string write(const std::string &name, const std::string &bytes)
     {
-        const std::string path = dir + "/" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
+        const QString path = QString::fromStdString(dir + "/" + name);
+        return writeTestFile(path, QByteArray(bytes.data(), int(bytes.size()))).toStdString();
     }
 
-    std::string dir;
+    QTemporaryDir folder;
+    std::string dir = folder.path().toStdString();
 };
 
 TEST_F(VraxCompileTool, CompilesAndReadsBackOnnxAndDarknet)

@@ -93,3 +93,11 @@ void acceptNextMessageBox(QString *title, QString *text)
         },
         60000);
 }
+
+QPushButton *buttonNamed(QWidget *dialog, const QString &text)
+{
+    for (QPushButton *button : dialog->findChildren<QPushButton *>())
+        if (button->text() == text)
+            return button;
+    return nullptr;
+}

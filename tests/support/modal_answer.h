@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QPushButton;
 class QWidget;
 
 // Once a modal widget is active, calls answer with it (on the GUI thread).
@@ -19,3 +20,6 @@ void answerNextFileDialog(const QStringList &paths);
 // Accepts the next message box and keeps its title and text. Other modal
 // widgets are left alone.
 void acceptNextMessageBox(QString *title = nullptr, QString *text = nullptr);
+
+// The dialog's push button with the given text, or null.
+QPushButton *buttonNamed(QWidget *dialog, const QString &text);
