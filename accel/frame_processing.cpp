@@ -54,11 +54,14 @@ PipelineSlot pipelineSlot(std::uint64_t frame, std::uint32_t unitsPerSession, st
 void processFramePipelined(const std::vector<RuntimeHandle> &sessions, const std::vector<float> &inputTensor,
                            OutputBuffers &outputs, double &boardFps, std::uint32_t unitsPerSession,
                            std::uint32_t pipelineLength, std::uint64_t frame,
-                           const std::function<void(std::uint64_t)> &makeFrameCurrent)
+                           const std::function<void(std::uint64_t)> &makeFrameCurrent,
+                           const std::function<void()> &whileBoardsWork)
 {
     requireSession(sessions);
     const PipelineSlot submitted = pipelineSlot(frame, unitsPerSession, sessions.size());
     submit(sessions[submitted.session], submitted.unit, inputTensor);
+    if (whileBoardsWork)
+        whileBoardsWork();
     if (frame + 1 < pipelineLength)
         return;
 

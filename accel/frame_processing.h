@@ -33,11 +33,15 @@ PipelineSlot pipelineSlot(std::uint64_t frame, std::uint32_t unitsPerSession, st
 // One step of Run Auto: submits frame `frame`; once pipelineLength frames are
 // on the boards, fetches the oldest one. Before that fetch, when frames are
 // pipelined, makeFrameCurrent is called with the oldest frame's number so the
-// caller can make that frame's picture current again.
+// caller can make that frame's picture current again. whileBoardsWork runs
+// right after the submission, while the boards work, before any waiting: the
+// caller prepares its next frame there, so that the unit freed by the fetch
+// gets its next frame without delay.
 void processFramePipelined(const std::vector<RuntimeHandle> &sessions, const std::vector<float> &inputTensor,
                            OutputBuffers &outputs, double &boardFps, std::uint32_t unitsPerSession,
                            std::uint32_t pipelineLength, std::uint64_t frame,
-                           const std::function<void(std::uint64_t)> &makeFrameCurrent);
+                           const std::function<void(std::uint64_t)> &makeFrameCurrent,
+                           const std::function<void()> &whileBoardsWork = nullptr);
 
 // Waits for every unit of every session (units 0..unitsPerSession-1).
 void waitForUnits(const std::vector<RuntimeHandle> &sessions, std::uint32_t unitsPerSession);

@@ -26,9 +26,9 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
-#include <QThread>
 
 #include <chrono>
+#include <exception>
 #include <stdexcept>
 
 VRAXGUI::VRAXGUI()
@@ -286,12 +286,11 @@ void VRAXGUI::openStartupFiles(const QString &descriptionFile, const QStringList
     updateStatus();
 }
 
-void VRAXGUI::loadPicture(const QString &path)
+VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
 {
     if (modelDims.inputs.empty())
         throw std::runtime_error("No NN description is open");
-    TensorDims &input = modelDims.inputs.front();
-    input.depth = roundedInputDepth(boardType, input.depth);
+    const TensorDims &input = modelDims.inputs.front();
 
     PictureRequest request;
     request.path = path.toUtf8().toStdString();
@@ -300,29 +299,37 @@ void VRAXGUI::loadPicture(const QString &path)
     request.format = description.format;
     request.divider = description.divider;
     request.adder = description.adder;
-    request.depth = input.depth;
+    request.depth = roundedInputDepth(boardType, input.depth);
 
     PreparedPicture prepared = preparePicture(request, isPlanarBoard(boardType));
     if (prepared.picture.isNull())
         throw std::runtime_error("Cannot load picture: " + request.path);
-    picture = prepared.picture.convertToFormat(QImage::Format_RGB32);
+    LoadedPicture loaded;
+    loaded.picture = prepared.picture.convertToFormat(QImage::Format_RGB32);
+    if (path.contains(QLatin1String("cloud_net_plus"))) {
+        // The side file overwrites the previous input as far as it reaches,
+        // padded with zeros up to what the board reads for the model's input.
+        loaded.tensor = inputTensor;
+        readCloudNetPlusInput(loaded.tensor, prepared.tensor.size());
+    } else {
+        loaded.tensor = std::move(prepared.tensor);
+    }
+    return loaded;
+}
 
-    if (path.contains(QLatin1String("cloud_net_plus")))
-        // Padded with zeros up to what the board reads for the model's input.
-        readCloudNetPlusInput(inputTensor, prepared.tensor.size());
-    else
-        inputTensor = std::move(prepared.tensor);
+void VRAXGUI::adoptPicture(const QString &path, LoadedPicture loaded)
+{
+    TensorDims &input = modelDims.inputs.front();
+    input.depth = roundedInputDepth(boardType, input.depth);
+    picture = std::move(loaded.picture);
+    inputTensor = std::move(loaded.tensor);
+    scrollArea->setVisible(true);
+    setWindowFilePath(path);
+}
 
-    auto showLoaded = [this, path] {
-        scrollArea->setVisible(true);
-        setWindowFilePath(path);
-    };
-    // The widgets belong to the GUI thread; Run Auto's frame task loads
-    // pictures on the worker.
-    if (QThread::currentThread() == thread())
-        showLoaded();
-    else
-        QMetaObject::invokeMethod(this, showLoaded, Qt::QueuedConnection);
+void VRAXGUI::loadPicture(const QString &path)
+{
+    adoptPicture(path, readPicture(path));
 }
 
 void VRAXGUI::showPicture()
@@ -383,16 +390,33 @@ void VRAXGUI::runAuto()
                                       Qt::QueuedConnection);
         };
 
+        // The next frame's picture is read on the worker while the boards
+        // work on the frames before it, so that a unit freed by a fetch gets
+        // its next frame as soon as the result is shown. A picture that
+        // cannot be read fails its own frame, as if read in its turn.
+        LoadedPicture comingPicture;
+        std::exception_ptr comingPictureError;
+        auto readNextPicture = [&](std::uint64_t frame) {
+            try {
+                comingPicture = readPicture(pictureList.at(int(frame % pictureCount)));
+            } catch (...) {
+                comingPictureError = std::current_exception();
+            }
+        };
+
         std::uint64_t frame = 0;
         autoRunning = true;
         const std::int64_t start = ticksNow();
+        readNextPicture(0);
         while (autoRunning && isVisible()) {
             picturePath = pictureList.at(int(frame % pictureCount));
-            loadPicture(picturePath);
+            if (comingPictureError)
+                std::rethrow_exception(comingPictureError);
+            adoptPicture(picturePath, std::move(comingPicture));
             picturesInFlight[frame % pipelineLength] = picture;
             runInBackground([&, frame] {
                 processFramePipelined(sessions, inputTensor, outputs, boardFps, unitsPerSession, pipelineLength,
-                                      frame, makeFrameCurrent);
+                                      frame, makeFrameCurrent, [&] { readNextPicture(frame + 1); });
             });
             ++frame;
             frameTime = ticksToSeconds(ticksNow() - start) / double(frame);

@@ -55,8 +55,20 @@ private:
     void updateStatus();
     // Runs board work on a worker thread; see runInBackground().
     void runInBackground(BackgroundTask task);
-    // Makes picture and inputTensor from the file. On the background worker
-    // its widget updates are queued to the GUI thread.
+    // A picture read from its file at the network input size, and the input
+    // tensor made from it.
+    struct LoadedPicture
+    {
+        QImage picture;
+        std::vector<float> tensor;
+    };
+    // Reads the file without changing the window; safe on the worker while
+    // the GUI thread waits for it.
+    LoadedPicture readPicture(const QString &path) const;
+    // Makes the loaded picture and its tensor current and shows the file in
+    // the title.
+    void adoptPicture(const QString &path, LoadedPicture loaded);
+    // Makes picture and inputTensor from the file.
     void loadPicture(const QString &path);
     // Puts picture into the picture area.
     void showPicture();

@@ -84,12 +84,17 @@ TEST_F(FrameProcessing, PipelineSpreadsFramesOverEveryUnitAndFetchesTheOldest)
 TEST_F(FrameProcessing, PipelineOfOneFetchesEachFrameAtOnceWithoutReloading)
 {
     bool reloaded = false;
+    // The caller's next frame is prepared while the unit works: right after
+    // the submission, before the first status query.
+    std::vector<std::string> lastCallBeforePreparing;
     for (std::uint64_t frame = 0; frame < 3; ++frame) {
-        processFramePipelined({3}, inputOf(frame), outputs, boardFps, 1, 1, frame,
-                              [&reloaded](std::uint64_t) { reloaded = true; });
+        processFramePipelined(
+            {3}, inputOf(frame), outputs, boardFps, 1, 1, frame, [&reloaded](std::uint64_t) { reloaded = true; },
+            [&] { lastCallBeforePreparing.push_back(fakeRuntime().calls.back().function); });
         EXPECT_EQ(outputs[0][0], float(frame));
     }
     EXPECT_FALSE(reloaded);
+    EXPECT_EQ(lastCallBeforePreparing, std::vector<std::string>(3, "VRAX_Process"));
 }
 
 // The window refuses first; other callers meet this check.

@@ -74,6 +74,8 @@ private slots:
     void openPicturesThroughTheMenu();
     void runTakesThePicturesInTurn();
     void runReportsAPictureThatCannotBeLoaded();
+    void runAutoReportsAPictureThatCannotBeLoadedInItsTurn_data();
+    void runAutoReportsAPictureThatCannotBeLoadedInItsTurn();
     void runAutoShowsEachPictureWithItsOwnResult_data();
     void runAutoShowsEachPictureWithItsOwnResult();
     void runAutoStopsOnEscapeAndOnClose();
@@ -292,6 +294,55 @@ void WindowCommandsTest::runReportsAPictureThatCannotBeLoaded()
     access.runAct()->trigger();
     QCOMPARE(access.picturePath(), blue);
     QCOMPARE(topLabel(access), QString("blue"));
+}
+
+void WindowCommandsTest::runAutoReportsAPictureThatCannotBeLoadedInItsTurn_data()
+{
+    QTest::addColumn<uint>("parallelCount");
+    QTest::addColumn<QString>("shownColour");
+    QTest::addColumn<QString>("shownResult");
+
+    // Run Auto reads each picture ahead, while the frames before it are on
+    // the board; the failure still comes when the bad picture's turn comes.
+    QTest::newRow("one frame in flight") << 0u << "blue"
+                                         << "blue";
+    QTest::newRow("four frames in flight, none fetched yet") << 1u << "blue" << QString();
+}
+
+void WindowCommandsTest::runAutoReportsAPictureThatCannotBeLoadedInItsTurn()
+{
+    QFETCH(uint, parallelCount);
+    QFETCH(QString, shownColour);
+    QFETCH(QString, shownResult);
+
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    access.parallelCount() = parallelCount;
+    access.openDescriptionFile(files->writeDescription("colours.xml"));
+    const QString red = files->writePicture("red.png", Qt::red);
+    const QString blue = files->writePicture("blue.png", Qt::blue);
+    const QString bad = files->writeBadPicture("bad.png");
+    access.openPictureFiles({red, blue, bad});
+
+    QString title, text;
+    acceptNextMessageBox(&title, &text);
+    access.runAutoAct()->trigger();
+    QCOMPARE(title, QString("Frame Processing Error"));
+    QCOMPARE(text, QString("Wrong binary image size"));
+    QCOMPARE(access.picturePath(), bad);
+    QCOMPARE(::shownColour(access), shownColour);
+    QCOMPARE(topLabel(access), shownResult);
+
+    // The window stays usable: space ends the failed loop, and the next
+    // Run Auto over good pictures shows their results.
+    QTest::keyClick(&window, Qt::Key_Space);
+    QVERIFY(!access.autoRunning());
+    access.waitForAllUnits();
+    access.openPictureFiles({red});
+    RunAutoWatcher watcher(access, 6, [&window] { QTest::keyClick(&window, Qt::Key_Space); });
+    access.runAutoAct()->trigger();
+    QCOMPARE(topLabel(access), QString("red"));
 }
 
 void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult_data()

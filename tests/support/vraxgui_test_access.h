@@ -38,6 +38,7 @@ struct VRAXGUITestAccess
     std::uint64_t &nextPicture() { return window.nextPicture; }
 
     void updateStatus() { window.updateStatus(); }
+    void waitForAllUnits() { window.waitForAllUnits(); }
     void openDescriptionFile(const QString &fileName) { window.openDescriptionFile(fileName); }
     void openPictureFiles(const QStringList &fileNames) { window.openPictureFiles(fileNames); }
     void loadPicture(const QString &path) { window.loadPicture(path); }
