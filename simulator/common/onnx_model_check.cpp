@@ -16,8 +16,9 @@ std::string quoted(const std::string &text)
 }
 
 // How the values of a tensor type are stored: bytes per value in raw_data,
-// the entries of the type's own field, entries per value. False for types the
-// engine does not read as numbers (strings, undefined).
+// the entries of the type's own field, entries per value. False for types
+// that hold no numbers (strings, undefined) and for types this ONNX version
+// does not know.
 struct StoredLayout
 {
     std::uint64_t valueBytes = 0;
@@ -85,11 +86,17 @@ std::string checkTensor(const onnx::TensorProto &tensor, const std::string &what
     if (shape.empty())
         shape = "scalar";
 
+    const bool knownType = onnx::TensorProto_DataType_IsValid(tensor.data_type());
+    const std::string type = knownType ? onnx::TensorProto_DataType_Name(
+                                             static_cast<onnx::TensorProto_DataType>(tensor.data_type()))
+                                       : "data type " + std::to_string(tensor.data_type());
     StoredLayout layout;
-    if (!storedLayout(tensor, layout))
-        return std::string();
-    const std::string type = onnx::TensorProto_DataType_Name(
-        static_cast<onnx::TensorProto_DataType>(tensor.data_type()));
+    if (!storedLayout(tensor, layout)) {
+        // The engine cannot compute with such a tensor; it may read it as an
+        // empty matrix, and layers that divide by the size of their weights
+        // then divide by zero.
+        return what + " holds values of " + type + ", which are no numbers the engine can read";
+    }
     const std::uint64_t rawBytes = tensor.raw_data().size();
     if (rawBytes > 0 && rawBytes != count * layout.valueBytes)
         return what + " holds " + std::to_string(rawBytes) + " bytes of data where its shape " + shape

@@ -171,6 +171,10 @@ TEST(Compiler, BadModelsGiveTheFittingCodeAndANamingText)
          VRAX_COMPILER_RESULT_INVALID_MODEL, {"damaged", "\"w\"", "4x3x3x3", "107 values", "108"}},
         {"weights that nothing provides", compileOnnx(unprovidedWeightsOnnxModel()), VRAX_COMPILER_RESULT_INVALID_MODEL,
          {"damaged", "\"conv\"", "\"missing\""}},
+        {"weights of a data type unknown to ONNX", compileOnnx(withValuesOfType(convOnnxModel(), "w", 17)),
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"damaged", "\"w\"", "data type 17", "no numbers"}},
+        {"weights of strings", compileOnnx(withValuesOfType(convOnnxModel(), "w", 8)),
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"\"w\"", "STRING"}},
         {"empty weights",
          compileBuilt([](OnnxBuilder &b) {
              b.input("x", {1, 5})

@@ -133,3 +133,17 @@ std::string withOneValueMissing(const std::string &onnx, const std::string &init
     }
     return model.SerializeAsString();
 }
+
+std::string withValuesOfType(const std::string &onnx, const std::string &initializer, int dataType)
+{
+    onnx::ModelProto model;
+    model.ParseFromString(onnx);
+    for (onnx::TensorProto &tensor : *model.mutable_graph()->mutable_initializer()) {
+        if (tensor.name() == initializer) {
+            tensor.clear_float_data();
+            tensor.clear_raw_data();
+            tensor.set_data_type(dataType);
+        }
+    }
+    return model.SerializeAsString();
+}

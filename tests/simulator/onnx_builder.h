@@ -50,6 +50,10 @@ private:
 // its data one value short of its shape.
 std::string withOneValueMissing(const std::string &onnx, const std::string &initializer);
 
+// The serialised model with the named initializer's values dropped and its
+// data type set to the given number (also one this ONNX version lacks).
+std::string withValuesOfType(const std::string &onnx, const std::string &initializer, int dataType);
+
 // Attribute setters for OnnxBuilder::node.
 void setIntsAttribute(onnx::NodeProto &node, const std::string &name, std::initializer_list<std::int64_t> values);
 void setIntAttribute(onnx::NodeProto &node, const std::string &name, std::int64_t value);
