@@ -2,6 +2,7 @@
 
 #include <onnx/onnx_pb.h>
 
+#include <climits>
 #include <cstdint>
 #include <unordered_set>
 
@@ -78,6 +79,11 @@ std::string checkTensor(const onnx::TensorProto &tensor, const std::string &what
     for (const std::int64_t dim : tensor.dims()) {
         if (dim < 0)
             return what + " has the negative dimension " + std::to_string(dim);
+        // The engine keeps dimensions as int; a larger one turns negative
+        // there, and it refuses the tensor only after allocating for it
+        // (memory it then loses).
+        if (dim > INT_MAX)
+            return what + " has the dimension " + std::to_string(dim) + ", larger than the engine takes";
         shape += (shape.empty() ? "" : "x") + std::to_string(dim);
         if (dim > 0 && count > largestCount / std::uint64_t(dim))
             return what + " has a shape too large for any model file";

@@ -49,12 +49,16 @@ void checkSlots(const std::uint32_t *const models[VRAX_MODEL_SLOTS],
 
 // The engine trusts an ONNX network's stored tensors and node inputs, so a
 // binary model carrying a damaged one is refused before it is built. Bytes
-// that are no ONNX model at all are left to the engine, which refuses them.
+// that the checks cannot read are refused too: the engine's own reader is
+// more lenient (strings that are no UTF-8, for one) and would build what
+// nobody checked.
 void checkOnnxNetwork(const std::vector<std::uint8_t> &network)
 {
     onnx::ModelProto model;
     if (network.size() > std::size_t(INT_MAX) || !model.ParseFromArray(network.data(), int(network.size())))
-        return;
+        throw RuntimeFailure(VRAX_RESULT_NN_LOADING_ERROR,
+                             "the model's network cannot be built: its bytes are no ONNX model"
+                             " (truncated or corrupt protobuf)");
     const std::string fault = findOnnxModelFault(model);
     if (!fault.empty())
         throw RuntimeFailure(VRAX_RESULT_INVALID_MODEL, "the model's network is damaged: " + fault);

@@ -173,6 +173,14 @@ TEST(Compiler, BadModelsGiveTheFittingCodeAndANamingText)
          {"damaged", "\"conv\"", "\"missing\""}},
         {"weights of a data type unknown to ONNX", compileOnnx(withValuesOfType(convOnnxModel(), "w", 17)),
          VRAX_COMPILER_RESULT_INVALID_MODEL, {"damaged", "\"w\"", "data type 17", "no numbers"}},
+        {"weights with a dimension beyond the engine's int",
+         compileBuilt([](OnnxBuilder &b) {
+             b.input("x", {1, 5})
+                 .weights("w", {1, 1, 0, 3000000000})
+                 .node("Gemm", {"x", "w"}, {"y"}, nullptr, "fc")
+                 .output("y", {1, 1});
+         }),
+         VRAX_COMPILER_RESULT_INVALID_MODEL, {"\"w\"", "3000000000"}},
         {"weights of strings", compileOnnx(withValuesOfType(convOnnxModel(), "w", 8)),
          VRAX_COMPILER_RESULT_INVALID_MODEL, {"\"w\"", "STRING"}},
         {"empty weights",

@@ -222,6 +222,9 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
     const auto shortWeights = withNetwork(withOneValueMissing(convOnnxModel(), "w"));
     const auto missingWeights = withNetwork(unprovidedWeightsOnnxModel());
     const auto wide = withNetwork(hugePaddingOnnxModel());
+    // A field the engine's reader skips but the checks' reader finds broken
+    // (20: the model's functions), after weights one value short.
+    const auto unreadable = withNetwork(withOneValueMissing(convOnnxModel(), "w") + std::string("\xa2\x01\x02\xff\xff", 5));
 
     struct Case
     {
@@ -237,6 +240,7 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReason)
         {"one word", {ModelFormat::magic}, VRAX_RESULT_INVALID_MODEL, "ends before"},
         {"lying about outputs", lying, VRAX_RESULT_INVALID_MODEL, "1x4x5x8"},
         {"not a network", broken, VRAX_RESULT_NN_LOADING_ERROR, "cannot be built"},
+        {"network the checks cannot read", unreadable, VRAX_RESULT_NN_LOADING_ERROR, "no ONNX model"},
         {"weights one value short", shortWeights, VRAX_RESULT_INVALID_MODEL, "damaged"},
         {"layer output too large", wide, VRAX_RESULT_NN_CREATION_ERROR, "would make an output"},
         {"weights nothing provides", missingWeights, VRAX_RESULT_INVALID_MODEL, "\"missing\""},
