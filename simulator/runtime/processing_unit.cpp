@@ -49,7 +49,7 @@ bool ProcessingUnit::isBusy()
 {
     std::unique_lock<std::mutex> lock(mutex);
     if (state == State::Busy)
-        finished.wait_for(lock, std::chrono::milliseconds(1), [this] { return state != State::Busy; });
+        finished.wait_for(lock, std::chrono::milliseconds(10), [this] { return state != State::Busy; });
     return state == State::Busy;
 }
 
