@@ -5,6 +5,7 @@
 // the engine. The compiler either compiles the pair into a binary model that
 // the runtime's reader accepts, or fails with a result code and an explanation.
 #include "darknet_config.h"
+#include "fuzz_compiled_model.h"
 #include "model_container.h"
 
 #include <vrax_compiler.h>
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <vector>
@@ -27,12 +27,6 @@ constexpr std::uint64_t longestMendedWeights = std::uint64_t(1) << 22;
 // network once on such an input, and a legitimately large network would pass
 // the fuzzer's memory limit without telling anything about the front end.
 constexpr std::uint64_t largestInput = std::uint64_t(1) << 22;
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 void mendWeights(const DarknetConfig &config, std::vector<std::uint8_t> &weights)
 {
@@ -82,18 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::int32_t result = VRAX_COMPILER_CompileDarkNet(
         1, true, cfgBytes ? cfg : nullptr, std::uint32_t(cfgBytes),
         weights.empty() ? nullptr : weights.data(), std::uint32_t(weights.size()), &model, &words);
-    if (result != VRAX_COMPILER_RESULT_OK) {
-        check(model == nullptr && words == 0);
-        check(std::strlen(VRAX_COMPILER_GetLastError()) > 0);
-        return 0;
-    }
-    check(model != nullptr && words > 0);
-    try {
-        const ModelContainer container = readModelContainer(model, words);
-        check(container.sourceFormat == ModelSourceFormat::DarkNet);
-    } catch (const ModelFormatError &) {
-        std::abort(); // the compiler wrote a model that the runtime refuses
-    }
-    check(VRAX_COMPILER_FreeModel(0, model) == VRAX_COMPILER_RESULT_OK);
+    checkCompiledModel(result, model, words, ModelSourceFormat::DarkNet);
     return 0;
 }
