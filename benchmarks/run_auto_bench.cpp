@@ -6,6 +6,7 @@
 // milliseconds longer per frame without using a core: a board that works
 // beside the host, so that the figures show what the application itself
 // leaves of the board's throughput.
+#include "app/run_auto_watcher.h"
 #include "app/vraxgui.h"
 #include "bench_clocks.h"
 #include "support/vraxgui_test_access.h"
@@ -21,10 +22,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -95,21 +94,8 @@ struct RunAutoFigures
 RunAutoFigures runAutoFor(VRAXGUI &window, int frames, const std::function<void(int)> &onFrame = nullptr)
 {
     VRAXGUITestAccess access(window);
-    int shown = 0;
-    qint64 lastKey = 0;
-    QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [&] {
-        const QPixmap pixmap = access.pictureLabel()->pixmap(Qt::ReturnByValue);
-        if (pixmap.isNull() || pixmap.cacheKey() == lastKey)
-            return;
-        lastKey = pixmap.cacheKey();
-        ++shown;
-        if (onFrame)
-            onFrame(shown);
-        if (shown == frames)
-            QTest::keyClick(&window, Qt::Key_Space);
-    });
-    watcher.start(2);
+    RunAutoWatcher watcher(
+        access, frames, [&window] { QTest::keyClick(&window, Qt::Key_Space); }, onFrame);
     const double cpu0 = threadCpuSeconds();
     const double wall0 = wallSeconds();
     access.runAutoAct()->trigger();
