@@ -1,0 +1,20 @@
+// Frames that OpenCV's video I/O decodes, made into the application's
+// pictures and tensors: the video and camera sources share this.
+#pragma once
+
+#include "picture/picture_request.h"
+#include "pipeline/frame.h"
+
+#include <QImage>
+
+namespace cv {
+class Mat;
+}
+
+// The frame as a 32-bit RGB picture, the format the picture preparation
+// reads fastest. Takes 8-bit grey, BGR and BGRA frames; null for others.
+QImage capturedFrameToImage(const cv::Mat &frame);
+
+// Prepares the frame's tensor from its picture and stamps times.prepared.
+// Throws std::runtime_error naming source when no picture can be made.
+void prepareCapturedFrame(Frame &frame, const QImage &picture, const PictureRequest &request, bool planar);

@@ -1,0 +1,195 @@
+// Videos as frame sources: frame-exact against the same pictures opened as
+// pictures, looping, and the files that cannot be read.
+#include "pipeline/video_source.h"
+
+#include "picture/picture_preparation.h"
+#include "support/failure_message.h"
+#include "support/test_files.h"
+#include "test_videos.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <cstring>
+
+namespace {
+
+PictureRequest detectorRequest()
+{
+    PictureRequest request;
+    request.width = 160;
+    request.height = 160;
+    request.format = InputFormat::Rgb;
+    request.divider = {255.0, 255.0, 255.0};
+    request.depth = 4;
+    return request;
+}
+
+bool sameBits(const std::vector<float> &a, const std::vector<float> &b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+std::vector<Frame> readAll(VideoSource &source, std::size_t limit = 1000)
+{
+    std::vector<Frame> frames;
+    Frame frame;
+    while (frames.size() < limit && source.next(frame))
+        frames.push_back(frame);
+    return frames;
+}
+
+} // namespace
+
+// Each frame gives the tensor its picture gives when opened as a picture: the
+// pictures written for a lossless video, or the decoded frames of a lossy one
+// saved as lossless pictures.
+TEST(VideoSource, FramesMatchTheSamePicturesOpenedAsPictures)
+{
+    for (const TestCodec &codec : {ffv1Avi, mjpgAvi, h264Mp4}) {
+        SCOPED_TRACE(codec.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("clip") + codec.suffix);
+        const std::vector<QImage> pictures = examplePictures();
+        if (!writeTestVideo(path, codec, pictures)) {
+            std::cout << "[  SKIPPED ] " << codec.name << ": this system's video I/O cannot write it\n";
+            continue;
+        }
+        QStringList expected;
+        if (codec.lossless) {
+            for (std::size_t i = 0; i < pictures.size(); ++i) {
+                expected << dir.filePath(QStringLiteral("picture%1.png").arg(i));
+                pictures[i].save(expected.back());
+            }
+        } else {
+            expected = saveDecodedFrames(path, dir.path());
+        }
+        ASSERT_EQ(expected.size(), int(pictures.size()));
+
+        const PictureRequest request = detectorRequest();
+        VideoSource source(path, request, false);
+        source.setLooping(false);
+        EXPECT_EQ(source.frameSize(), QSize(320, 240));
+        EXPECT_DOUBLE_EQ(source.framesPerSecond(), 10.0);
+        const std::vector<Frame> frames = readAll(source);
+        ASSERT_EQ(frames.size(), pictures.size());
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            PictureRequest asPicture = request;
+            asPicture.path = expected[int(i)].toStdString();
+            const PreparedPicture reference = preparePicture(asPicture, false);
+            EXPECT_TRUE(sameBits(frames[i].picture.tensor, reference.tensor)) << "frame " << i;
+            EXPECT_EQ(frames[i].picture.picture.convertToFormat(QImage::Format_RGB32),
+                      reference.picture.convertToFormat(QImage::Format_RGB32));
+            EXPECT_EQ(frames[i].origin.number, i);
+            EXPECT_NEAR(frames[i].origin.timeSeconds, double(i) / 10.0, 1e-6);
+            EXPECT_EQ(frames[i].origin.source, QFileInfo(path).fileName());
+            EXPECT_GT(frames[i].times.prepared, 0);
+        }
+    }
+}
+
+TEST(VideoSource, LoopsAtTheEndWhileLoopingIsOn)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("clip.avi"));
+    ASSERT_TRUE(writeTestVideo(path, mjpgAvi, examplePictures()));
+    VideoSource source(path, detectorRequest(), false);
+    std::vector<std::uint64_t> numbers;
+    for (const Frame &frame : readAll(source, 7))
+        numbers.push_back(frame.origin.number);
+    EXPECT_EQ(numbers, (std::vector<std::uint64_t>{0, 1, 2, 0, 1, 2, 0}));
+
+    source.setLooping(false);
+    numbers.clear();
+    for (const Frame &frame : readAll(source))
+        numbers.push_back(frame.origin.number);
+    EXPECT_EQ(numbers, (std::vector<std::uint64_t>{1, 2}));
+}
+
+// Files that are no video, or a damaged one: a message naming the file and
+// the problem, when opening or at the frame where reading fails, never a
+// crash; the frames before the damage are delivered.
+TEST(VideoSource, BadFilesGiveAMessageNamingTheFile)
+{
+    QTemporaryDir dir;
+    std::vector<QImage> many;
+    for (int i = 0; i < 20; ++i)
+        for (const QImage &picture : examplePictures())
+            many.push_back(picture);
+    const QString good = dir.filePath(QStringLiteral("good.avi"));
+    ASSERT_TRUE(writeTestVideo(good, mjpgAvi, many));
+    QFile goodFile(good);
+    ASSERT_TRUE(goodFile.open(QIODevice::ReadOnly));
+    const QByteArray bytes = goodFile.readAll();
+    const QString goodMp4 = dir.filePath(QStringLiteral("good.mp4"));
+    const bool haveMp4 = writeTestVideo(goodMp4, h264Mp4, many);
+    QByteArray mp4Bytes;
+    if (haveMp4) {
+        QFile file(goodMp4);
+        file.open(QIODevice::ReadOnly);
+        mp4Bytes = file.readAll();
+    }
+    QByteArray corrupt = bytes;
+    for (int i = corrupt.size() / 4; i < corrupt.size() * 3 / 4; i += 7)
+        corrupt[i] = char(corrupt[i] ^ 0x5a);
+
+    // Two JPEG pictures of different sizes one after the other: an MJPEG
+    // stream whose frames change size.
+    std::vector<uchar> first;
+    std::vector<uchar> second;
+    cv::imencode(".jpg", cv::Mat(240, 320, CV_8UC3, cv::Scalar(10, 200, 30)), first);
+    cv::imencode(".jpg", cv::Mat(120, 160, CV_8UC3, cv::Scalar(10, 200, 30)), second);
+    QByteArray resized(reinterpret_cast<const char *>(first.data()), int(first.size()));
+    resized.append(reinterpret_cast<const char *>(first.data()), int(first.size()));
+    resized.append(reinterpret_cast<const char *>(second.data()), int(second.size()));
+
+    struct Case
+    {
+        const char *name;
+        QString file;
+        QByteArray contents; // written unless empty with write false
+        bool write;
+        std::string message;
+        std::size_t deliveredBefore = 0; // frames read before the failure, at least
+    };
+    const Case cases[] = {
+        {"missing", "missing.mp4", {}, false, "the file does not exist"},
+        {"folder", "folder.avi", {}, false, "it is a folder"},
+        {"empty", "empty.avi", QByteArray(), true, "not a video"},
+        {"text", "notes.mp4", QByteArray("just some words, no video\n").repeated(100), true, "not a video"},
+        {"truncated avi", "truncated.avi", bytes.left(bytes.size() / 2), true, "ends after frame", 20},
+        {"truncated mp4", "truncated.mp4", mp4Bytes.left(mp4Bytes.size() / 2), haveMp4, "not a video"},
+        {"corrupt avi", "corrupt.avi", corrupt, true, "damaged", 10},
+        // The decoder scales every frame to the size the stream began with.
+        {"frames change size", "resized.mjpeg", resized, true, ""},
+    };
+    QDir(dir.path()).mkdir(QStringLiteral("folder.avi"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.write)
+            writeTestFile(dir.filePath(c.file), c.contents);
+        else if (c.name == std::string("truncated mp4"))
+            continue;
+        const QString path = dir.filePath(c.file);
+        std::size_t delivered = 0;
+        const std::string message = failureMessage([&] {
+            VideoSource source(path, detectorRequest(), false);
+            source.setLooping(false);
+            Frame frame;
+            while (source.next(frame))
+                ++delivered;
+        });
+        if (c.message.empty()) {
+            EXPECT_EQ(message, "(no failure)");
+            EXPECT_EQ(delivered, 3u);
+            continue;
+        }
+        EXPECT_NE(message.find(path.toStdString()), std::string::npos) << message;
+        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+        EXPECT_GE(delivered, c.deliveredBefore);
+    }
+}
