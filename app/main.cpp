@@ -14,8 +14,9 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("description"), VRAXGUI::tr("NN description file to open."),
                                  QStringLiteral("[DESCRIPTION"));
-    parser.addPositionalArgument(QStringLiteral("pictures"), VRAXGUI::tr("Pictures to open."),
-                                 QStringLiteral("[PICTURE...]]"));
+    parser.addPositionalArgument(QStringLiteral("inputs"),
+                                 VRAXGUI::tr("Pictures or folders of pictures, or one video file or camera device, to open."),
+                                 QStringLiteral("[INPUT...]]"));
     parser.process(application);
     QStringList files = parser.positionalArguments();
 

@@ -4,13 +4,21 @@
 #include "accel/frame_processing.h"
 #include "accel/open_board_dialog.h"
 #include "accel/result_check.h"
+#include "app/camera_dialog.h"
+#include "app/frame_label.h"
+#include "app/frame_recording.h"
+#include "app/input_kind.h"
+#include "app/recording_content.h"
 #include "app/status_line.h"
 #include "description/description_reader.h"
 #include "picture/cloud_net_plus_input.h"
 #include "picture/input_depth.h"
+#include "picture/picture_folder.h"
 #include "picture/picture_preparation.h"
 #include "pipeline/frame_hand_over.h"
+#include "pipeline/camera_source.h"
 #include "pipeline/frame_pipeline.h"
+#include "pipeline/video_source.h"
 #include "results/yolo_decoder.h"
 
 #include <QAction>
@@ -18,6 +26,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -30,6 +39,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <stdexcept>
@@ -69,18 +79,43 @@ VRAXGUI::VRAXGUI()
                                          QKeySequence(Qt::CTRL + Qt::Key_P));
     openPictureAct->setCheckable(true);
     openPictureAct->setEnabled(false);
+    openPictureFolderAct = fileMenu->addAction(tr("Open Picture &Folder..."), this, [this] { openPictureFolder(); });
+    openPictureFolderAct->setEnabled(false);
+    openVideoAct = fileMenu->addAction(tr("Open &Video..."), this, [this] { openVideo(); });
+    openVideoAct->setEnabled(false);
+    openCameraAct = fileMenu->addAction(tr("Open &Camera..."), this, [this] { openCamera(); });
+    openCameraAct->setEnabled(false);
     fileMenu->addSeparator();
     runAct = fileMenu->addAction(tr("&Run"), this, [this] { run(); }, QKeySequence(Qt::CTRL + Qt::Key_R));
     runAct->setEnabled(false);
     runAutoAct = fileMenu->addAction(tr("Run &Auto (space to abort)"), this, [this] { runAuto(); },
                                      QKeySequence(Qt::CTRL + Qt::Key_A));
     runAutoAct->setEnabled(false);
+    recordAct = fileMenu->addAction(tr("Rec&ord..."));
+    recordAct->setCheckable(true);
+    recordAct->setEnabled(false);
+    connect(recordAct, &QAction::triggered, this, [this](bool on) { toggleRecording(on); });
     fileMenu->addSeparator();
     fileMenu->addAction(tr("E&xit"), this, [this] { close(); }, QKeySequence(Qt::CTRL + Qt::Key_X));
 
     QMenu *viewMenu = menuBar()->addMenu(tr("&View"));
     showEveryFrameAct = viewMenu->addAction(tr("Show Every Frame"));
     showEveryFrameAct->setCheckable(true);
+    loopAct = viewMenu->addAction(tr("&Loop"));
+    loopAct->setCheckable(true);
+    loopAct->setChecked(true);
+    connect(loopAct, &QAction::toggled, this, [this](bool on) {
+        if (auto *video = dynamic_cast<VideoSource *>(stream.get()))
+            video->setLooping(on);
+    });
+
+    recording = new FrameRecording(this);
+    connect(recording, &FrameRecording::stoppedByItself, this, [this](const QString &reason) {
+        const QString summary = recording->stop();
+        recordAct->setChecked(false);
+        QMessageBox::warning(this, tr("Recording Stopped"), reason + QStringLiteral("\n\n") + summary + QLatin1Char('.'));
+        updateStatus();
+    });
 
     paceTimer = new QTimer(this);
     paceTimer->setSingleShot(true);
@@ -120,6 +155,8 @@ void VRAXGUI::closeEvent(QCloseEvent *event)
     resultView.reset();
     if (autoRunning || runAutoInProgress)
         stopRunAuto();
+    // The recording's files are closed complete, whatever ends the window.
+    recording->stop();
     event->accept();
 }
 
@@ -167,6 +204,12 @@ void VRAXGUI::updateStatus()
     openDescriptionAct->setChecked(descriptionOpen);
     openPictureAct->setChecked(picturesChosen);
     openPictureAct->setEnabled(descriptionOpen && !runAutoInProgress);
+    openPictureFolderAct->setEnabled(descriptionOpen && !runAutoInProgress);
+    openVideoAct->setEnabled(descriptionOpen && !runAutoInProgress);
+    openCameraAct->setEnabled(descriptionOpen && !runAutoInProgress);
+    openVideoAct->setChecked(false);
+    recordAct->setEnabled(descriptionOpen && picturesChosen);
+    recordAct->setChecked(recording->isRecording());
     runAct->setEnabled(descriptionOpen && picturesChosen && !runAutoInProgress);
     runAutoAct->setEnabled(descriptionOpen && picturesChosen && !runAutoInProgress);
     // Run Auto works on the sessions, the pictures and the view: nothing may
@@ -182,7 +225,12 @@ void VRAXGUI::updateStatus()
     state.picturePath = picturePath;
     state.frameTime = frameTime;
     state.boardFps = boardFps;
-    statusLabel->setText(statusLineText(state));
+    QString text = statusLineText(state);
+    if (stream && stream->isLive())
+        text += tr(" Dropped %1.").arg(framesDropped);
+    if (recording->isRecording())
+        text += tr(" Recording.");
+    statusLabel->setText(text);
 }
 
 void VRAXGUI::runInBackground(BackgroundTask task)
@@ -219,6 +267,7 @@ void VRAXGUI::openBoard()
         if (dialog.chooseBoard(sessions, boardType, boardIndex, parallelCount)) {
             descriptionPath.clear();
             pictureList.clear();
+            closeStream();
         }
         updateStatus();
     } catch (const BlinkError &error) {
@@ -226,6 +275,7 @@ void VRAXGUI::openBoard()
         // is no longer loaded anywhere, so it counts as closed.
         descriptionPath.clear();
         pictureList.clear();
+        closeStream();
         updateStatus();
         showWarning(tr("Board Opening Error"), error);
     } catch (const std::exception &error) {
@@ -248,6 +298,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         return;
     descriptionPath.clear();
     pictureList.clear();
+    closeStream();
     try {
         readDescription(description, fileName.toUtf8().toStdString());
         const BoardChoice choice{boardType, boardIndex, parallelCount};
@@ -280,12 +331,20 @@ void VRAXGUI::openPicture()
     updateStatus();
 }
 
-void VRAXGUI::openPictureFiles(const QStringList &fileNames)
+void VRAXGUI::openPictureFiles(const QStringList &chosen)
 {
-    if (fileNames.isEmpty() || fileNames == pictureList)
+    if (chosen.isEmpty() || (chosen == pictureList && !stream))
         return;
-    pictureList.clear();
     try {
+        QStringList fileNames;
+        for (const QString &file : chosen) {
+            if (QFileInfo(file).isDir())
+                fileNames << picturesInFolder(file);
+            else
+                fileNames << file;
+        }
+        pictureList.clear();
+        closeStream();
         loadPicture(fileNames.front());
         showPicture();
         pictureList = fileNames;
@@ -301,11 +360,168 @@ void VRAXGUI::openStartupFiles(const QString &descriptionFile, const QStringList
     if (!descriptionFile.isEmpty())
         openDescriptionFile(QFileInfo(descriptionFile).absoluteFilePath());
     if (!descriptionPath.isEmpty() && !pictureFiles.isEmpty()) {
-        QStringList absolute;
-        for (const QString &file : pictureFiles)
-            absolute << QFileInfo(file).absoluteFilePath();
-        openPictureFiles(absolute);
+        QStringList pictures;
+        QStringList streams;
+        for (const QString &file : pictureFiles) {
+            const InputKind kind = inputKind(file);
+            if (kind == InputKind::Camera)
+                streams << file;
+            else if (kind == InputKind::Video)
+                streams << QFileInfo(file).absoluteFilePath();
+            else
+                pictures << QFileInfo(file).absoluteFilePath();
+        }
+        if (streams.size() == 1 && pictures.isEmpty()) {
+            if (inputKind(streams.front()) == InputKind::Camera)
+                openCameraDevice(streams.front(), QSize());
+            else
+                openVideoFile(streams.front());
+        } else if (!streams.isEmpty()) {
+            QMessageBox::warning(this, tr("Open Video"),
+                                 tr("A video or camera is opened on its own, without other inputs: %1")
+                                     .arg(pictureFiles.join(QLatin1String(", "))));
+        } else {
+            openPictureFiles(pictures);
+        }
     }
+    updateStatus();
+}
+
+void VRAXGUI::openPictureFolder()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Open Picture Folder"));
+    if (!folder.isEmpty())
+        openPictureFiles({folder});
+    updateStatus();
+}
+
+void VRAXGUI::openVideo()
+{
+    QStringList patterns;
+    for (const QString &suffix : videoSuffixes())
+        patterns << QStringLiteral("*.") + suffix;
+    const QString fileName = QFileDialog::getOpenFileName(
+        this, tr("Open Video"), QString(),
+        tr("Video files (%1);;All files (*)").arg(patterns.join(QLatin1Char(' '))));
+    if (!fileName.isEmpty())
+        openVideoFile(fileName);
+    updateStatus();
+}
+
+void VRAXGUI::openCamera()
+{
+    QString device;
+    QSize size;
+    if (CameraDialog::chooseCamera(this, device, size))
+        openCameraDevice(device, size);
+    updateStatus();
+}
+
+void VRAXGUI::openVideoFile(const QString &fileName)
+{
+    try {
+        const PictureReading reading = pictureReading();
+        std::unique_ptr<VideoSource> video;
+        runInBackground([&] { video = std::make_unique<VideoSource>(fileName, reading.request, reading.planar); });
+        video->setLooping(loopAct->isChecked());
+        streamFps = video->framesPerSecond();
+        streamFrameSize = video->frameSize();
+        const QString path = video->path();
+        const QImage first = video->upcomingPicture();
+        adoptStream(std::move(video), path, first);
+    } catch (const std::exception &error) {
+        showWarning(tr("Open Video"), error);
+    }
+}
+
+void VRAXGUI::openCameraDevice(const QString &device, const QSize &size)
+{
+    try {
+        const PictureReading reading = pictureReading();
+        std::unique_ptr<CameraSource> camera;
+        runInBackground(
+            [&] { camera = std::make_unique<CameraSource>(device, size, reading.request, reading.planar); });
+        streamFps = camera->framesPerSecond();
+        streamFrameSize = camera->frameSize();
+        const QImage first = camera->upcomingPicture();
+        adoptStream(std::move(camera), device, first);
+    } catch (const std::exception &error) {
+        showWarning(tr("Open Camera"), error);
+    }
+}
+
+void VRAXGUI::adoptStream(std::unique_ptr<FrameSource> source, const QString &path, const QImage &firstPicture)
+{
+    const PictureReading reading = pictureReading();
+    PreparedPicture prepared = prepareDecodedPicture(firstPicture, reading.request, reading.planar);
+    pictureList = QStringList{path};
+    picturePath = path;
+    nextPicture = 0;
+    framesDropped = 0;
+    stream = std::move(source);
+    adoptPicture(path, LoadedPicture{std::move(prepared.picture), std::move(prepared.tensor)});
+    showPicture();
+}
+
+void VRAXGUI::closeStream()
+{
+    stream.reset();
+    streamFrameSize = QSize();
+    streamFps = 0.0;
+    setWindowTitle(QString());
+}
+
+void VRAXGUI::toggleRecording(bool on)
+{
+    if (!on) {
+        stopRecording();
+        return;
+    }
+    recordAct->setChecked(false);
+    const QFileInfo source(picturePath);
+    const QString suggested =
+        source.dir().filePath(source.completeBaseName().replace(QLatin1Char('/'), QLatin1Char('_'))
+                              + QStringLiteral("-recorded.avi"));
+    QString fileName = QFileDialog::getSaveFileName(this, tr("Record"), suggested,
+                                                    tr("MJPG video (*.avi);;MP4 video (*.mp4)"));
+    if (fileName.isEmpty())
+        return;
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix != QLatin1String("avi") && suffix != QLatin1String("mp4"))
+        fileName += QStringLiteral(".avi");
+    try {
+        FrameRecorder::Settings settings;
+        settings.videoPath = fileName;
+        settings.recordsPath = FrameRecorder::recordsPathFor(fileName);
+        if (stream) {
+            settings.frameSize = streamFrameSize;
+            settings.framesPerSecond = streamFps > 0.0 ? streamFps : 25.0;
+        } else {
+            // Pictures have no frame rate; each is one tenth of a second.
+            settings.frameSize = QImageReader(pictureList.value(0)).size();
+            settings.framesPerSecond = 10.0;
+        }
+        if (!settings.frameSize.isValid() || settings.frameSize.isEmpty())
+            settings.frameSize = picture.size();
+        // Room for a few seconds of frames (each holds its pictures and
+        // tensor) within about 256 MB, for bursts the writer catches up on.
+        const double frameBytes = 2.0 * 4.0 * settings.frameSize.width() * settings.frameSize.height() + 1e5;
+        settings.queueCapacity = std::size_t(std::clamp(256e6 / frameBytes, 16.0, 512.0));
+        recording->start(settings, recordingAnnotation(description, modelDims),
+                         recordingDescription(description, modelDims, settings.frameSize));
+        recordAct->setChecked(true);
+    } catch (const std::exception &error) {
+        showWarning(tr("Record"), error);
+    }
+    updateStatus();
+}
+
+void VRAXGUI::stopRecording()
+{
+    const QString summary = recording->stop();
+    recordAct->setChecked(false);
+    if (!summary.isEmpty())
+        statusBar()->showMessage(summary + QLatin1Char('.'), 15000);
     updateStatus();
 }
 
@@ -357,6 +573,10 @@ void VRAXGUI::showPicture()
 
 void VRAXGUI::run()
 {
+    if (stream) {
+        runStreamFrame();
+        return;
+    }
     try {
         if (!resultView || sessions.empty())
             throw std::runtime_error("No board session is open: open the NN description again");
@@ -382,6 +602,29 @@ void VRAXGUI::run()
     }
 }
 
+void VRAXGUI::runStreamFrame()
+{
+    try {
+        if (!resultView || sessions.empty())
+            throw std::runtime_error("No board session is open: open the NN description again");
+        Frame frame;
+        frame.outputs = resultView->createOutputs();
+        const std::int64_t start = ticksNow();
+        // A video at its end (Loop off) starts again.
+        runInBackground([this, &frame] {
+            if (!stream->next(frame) && !stream->next(frame))
+                throw std::runtime_error("No frame can be read from " + picturePath.toStdString());
+            processFrame(sessions, frame.picture.tensor, frame.outputs, boardFps);
+        });
+        frameTime = ticksToSeconds(ticksNow() - start);
+        inputTensor = frame.picture.tensor;
+        showFrame(frame);
+        QCoreApplication::processEvents();
+    } catch (const std::exception &error) {
+        showWarning(tr("Frame Processing Error"), error);
+    }
+}
+
 void VRAXGUI::runAuto()
 {
     runAutoInProgress = true;
@@ -394,12 +637,22 @@ void VRAXGUI::runAuto()
         FramePipeline::Boards boards;
         boards.sessions = sessions;
         boards.unitsPerSession = modelInfo.single_slot != 0 || parallelCount == 0 ? 1 : 4;
-        PictureListSource source(pictureList, pictureReading(), inputTensor);
+        // The open video or camera goes on from where it is; pictures start
+        // from the first.
+        std::unique_ptr<PictureListSource> pictures;
+        FrameSource *source = stream.get();
+        if (!source) {
+            pictures = std::make_unique<PictureListSource>(pictureList, pictureReading(), inputTensor, 0,
+                                                           loopAct->isChecked());
+            source = pictures.get();
+        }
+        framesDropped = 0;
         FrameHandOver frames(showEveryFrameAct->isChecked());
         frames.onArrival = [this] {
             QMetaObject::invokeMethod(this, [this] { showArrivedFrame(); }, Qt::QueuedConnection);
         };
-        FramePipeline pipeline(boards, source, modelDims, nullptr, [&frames](FramePtr frame) {
+        FramePipeline pipeline(boards, *source, modelDims, nullptr, [this, &frames](FramePtr frame) {
+            recording->add(frame);
             frames.put(std::move(frame));
         });
         // Wakes the loop below when the run ends by itself (a failure, the end).
@@ -423,6 +676,7 @@ void VRAXGUI::runAuto()
             failure = std::current_exception();
         }
         paceTimer->stop();
+        framesDropped = pipeline.framesDropped();
         handOver = nullptr;
         activePipeline = nullptr;
         // The last frame in is the one left on screen.
@@ -439,7 +693,8 @@ void VRAXGUI::runAuto()
         showWarning(tr("Frame Processing Error"), error);
     }
     runAutoInProgress = false;
-    updateStatus();
+    // A recording covers one Run Auto: its files are complete from here on.
+    stopRecording();
 }
 
 void VRAXGUI::showArrivedFrame()
@@ -465,6 +720,7 @@ void VRAXGUI::showArrivedFrame()
     const std::uint64_t done = activePipeline->framesDelivered();
     frameTime = done > 0 ? double(steadyNanoseconds() - runAutoStart) / 1e9 / double(done) : 0.0;
     boardFps = activePipeline->boardFps();
+    framesDropped = activePipeline->framesDropped();
     showFrame(*frame);
     lastShown = steadyNanoseconds();
 }
@@ -474,6 +730,8 @@ void VRAXGUI::showFrame(Frame &frame)
     frame.times.drawStart = steadyNanoseconds();
     picturePath = frame.origin.path;
     picture = frame.picture.picture;
+    // Video and camera frames are named with their number and time.
+    setWindowTitle(frame.origin.timeSeconds >= 0.0 ? frameLabel(frame.origin) : QString());
     setWindowFilePath(picturePath);
     scrollArea->setVisible(true);
     // The detection and segmentation views draw the picture themselves.

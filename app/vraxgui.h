@@ -21,6 +21,8 @@
 
 class FrameHandOver;
 class FramePipeline;
+class FrameRecording;
+class FrameSource;
 class QAction;
 class QLabel;
 class QProgressBar;
@@ -35,8 +37,9 @@ public:
     VRAXGUI();
     ~VRAXGUI() override;
 
-    // Opens a description on the current board and then the pictures, as if
-    // chosen through the menus (the command line's files).
+    // Opens a description on the current board and then the inputs, as if
+    // chosen through the menus (the command line's files): pictures and
+    // folders of pictures, or one video file or camera device.
     void openStartupFiles(const QString &descriptionFile, const QStringList &pictureFiles);
 
 protected:
@@ -48,13 +51,28 @@ private:
     void openBoard();
     void openDescription();
     void openPicture();
+    void openPictureFolder();
+    void openVideo();
+    void openCamera();
+    void toggleRecording(bool on);
     void run();
     void runAuto();
     void showAbout();
 
     // The work of the commands once their files are chosen.
     void openDescriptionFile(const QString &fileName);
+    // Folders among the files stand for the pictures inside them.
     void openPictureFiles(const QStringList &fileNames);
+    void openVideoFile(const QString &fileName);
+    void openCameraDevice(const QString &device, const QSize &size);
+    // Makes the video or camera the input and shows its first picture.
+    void adoptStream(std::unique_ptr<FrameSource> source, const QString &path, const QImage &firstPicture);
+    // Back to pictures: forgets the open video or camera.
+    void closeStream();
+    // Run on the open video or camera: its next frame.
+    void runStreamFrame();
+    // Recording ends with Run Auto, by the menu, or by itself.
+    void stopRecording();
 
     // Menu states and the status line, derived from the members below.
     void updateStatus();
@@ -128,6 +146,18 @@ private:
     std::int64_t runAutoStart = 0;   // steady clock, ns
     std::int64_t lastShown = 0;      // steady clock, ns
     QTimer *paceTimer = nullptr;
+    // The open video or camera; null while the input is pictures. Its path
+    // is then pictureList's only entry.
+    std::unique_ptr<FrameSource> stream;
+    QSize streamFrameSize;
+    double streamFps = 0.0;
+    std::uint64_t framesDropped = 0; // by the camera's newest-frame-wins queue in the last Run Auto
+    QAction *openPictureFolderAct = nullptr;
+    QAction *openVideoAct = nullptr;
+    QAction *openCameraAct = nullptr;
+    QAction *recordAct = nullptr;
+    QAction *loopAct = nullptr;
+    FrameRecording *recording = nullptr;
 
     friend struct VRAXGUITestAccess;
 };

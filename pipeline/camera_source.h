@@ -5,6 +5,7 @@
 #include "picture/picture_request.h"
 #include "pipeline/frame_source.h"
 
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -34,6 +35,8 @@ public:
     QString device() const { return devicePath; }
     double framesPerSecond() const { return fps; }
     QSize frameSize() const { return size; }
+    // The first frame's picture until next() has given it; null after.
+    QImage upcomingPicture() const { return firstPicture; }
 
 private:
     bool readFrame(QImage &picture);

@@ -98,7 +98,12 @@ bool VideoSource::next(Frame &frame)
 {
     frame.times.readStart = steadyNanoseconds();
     QImage picture;
-    if (!firstPicture.isNull()) {
+    if (ended) {
+        ended = false;
+        open();
+        if (!readFrame(picture))
+            fail("no frame can be decoded after starting again");
+    } else if (!firstPicture.isNull()) {
         picture = std::move(firstPicture);
         firstPicture = QImage();
     } else if (!readFrame(picture)) {
@@ -109,8 +114,10 @@ bool VideoSource::next(Frame &frame)
         if (announcedFrames > 0 && read < announcedFrames - std::max<std::int64_t>(2, announcedFrames / 50))
             fail("the video ends after frame " + std::to_string(read) + " of "
                  + std::to_string(announcedFrames) + ": the file is truncated or damaged");
-        if (!looping.load() || read == 0)
+        if (!looping.load() || read == 0) {
+            ended = read > 0;
             return false;
+        }
         open();
         if (!readFrame(picture))
             fail("no frame can be decoded after starting again");

@@ -5,6 +5,7 @@
 #include "picture/picture_request.h"
 #include "pipeline/frame_source.h"
 
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -27,7 +28,8 @@ public:
 
     // Frames are numbered from 0 in the file; timeSeconds is the frame's
     // position in the video. At the end the video starts again while looping
-    // is on. Throws std::runtime_error naming the file and the frame when a
+    // is on; otherwise next() returns false once, and the call after that
+    // starts the video again. Throws std::runtime_error naming the file and the frame when a
     // frame changes size, or when the video ends well before the frame count
     // its container announced (a truncated or damaged file).
     bool next(Frame &frame) override;
@@ -38,6 +40,9 @@ public:
     bool isLooping() const;
 
     QString path() const { return filePath; }
+    // The picture of the frame the next call of next() gives, when it is
+    // decoded already (the first frame after opening); null otherwise.
+    QImage upcomingPicture() const { return firstPicture; }
     double framesPerSecond() const { return fps; }
     QSize frameSize() const { return size; }
     // As the container announces it; 0 when it does not.
@@ -57,6 +62,7 @@ private:
     QSize size;
     std::int64_t announcedFrames = 0;
     std::uint64_t nextNumber = 0;  // of the frame the next read gives
+    bool ended = false;            // next() has returned false
     double positionMs = -1.0;      // of the frame read last, as the decoder reports it
     QImage firstPicture;           // decoded when opening, handed out by the first next()
 };

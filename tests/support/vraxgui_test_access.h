@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/vraxgui.h"
+#include "pipeline/frame_source.h"
 
 struct VRAXGUITestAccess
 {
@@ -36,6 +37,13 @@ struct VRAXGUITestAccess
     std::vector<RuntimeHandle> &sessions() { return window.sessions; }
     ModelInfo &modelInfo() { return window.modelInfo; }
     std::uint64_t &nextPicture() { return window.nextPicture; }
+
+    std::unique_ptr<FrameSource> &stream() { return window.stream; }
+    QSize &streamFrameSize() { return window.streamFrameSize; }
+    std::uint64_t &framesDropped() { return window.framesDropped; }
+    QAction *recordAct() { return window.recordAct; }
+    QAction *loopAct() { return window.loopAct; }
+    QAction *openVideoAct() { return window.openVideoAct; }
 
     void updateStatus() { window.updateStatus(); }
     void waitForAllUnits() { window.waitForAllUnits(); }

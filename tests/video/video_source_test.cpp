@@ -108,6 +108,10 @@ TEST(VideoSource, LoopsAtTheEndWhileLoopingIsOn)
     for (const Frame &frame : readAll(source))
         numbers.push_back(frame.origin.number);
     EXPECT_EQ(numbers, (std::vector<std::uint64_t>{1, 2}));
+    // Asked again after its end, the video starts again.
+    Frame frame;
+    ASSERT_TRUE(source.next(frame));
+    EXPECT_EQ(frame.origin.number, 0u);
 }
 
 // Files that are no video, or a damaged one: a message naming the file and

@@ -1,0 +1,281 @@
+// Videos and cameras in the window, on the simulator with the colour
+// classifier: Run and Run Auto over a video's frames, recording, closing
+// while recording, a camera that the boards cannot keep up with, bad input.
+#include "app/vraxgui.h"
+#include "picture/picture_preparation.h"
+#include "pipeline/frame_recorder.h"
+#include "support/modal_answer.h"
+#include "support/vraxgui_test_access.h"
+#include "app/run_auto_watcher.h"
+#include "app/window_fixture.h"
+#include "test_videos.h"
+
+#include <vrax_sim.h>
+
+#include <QAction>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QStatusBar>
+#include <QtTest>
+
+#include <opencv2/videoio.hpp>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+std::vector<QImage> colourFrames()
+{
+    std::vector<QImage> frames;
+    for (const QColor &colour : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue)}) {
+        QImage frame(64, 48, QImage::Format_RGB32);
+        frame.fill(colour);
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+int videoFrameCount(const QString &path)
+{
+    cv::VideoCapture capture(path.toStdString(), cv::CAP_FFMPEG);
+    cv::Mat frame;
+    int count = 0;
+    while (capture.read(frame))
+        ++count;
+    return count;
+}
+
+std::vector<QJsonObject> records(const QString &path)
+{
+    std::vector<QJsonObject> lines;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    while (!file.atEnd())
+        lines.push_back(QJsonDocument::fromJson(file.readLine()).object());
+    return lines;
+}
+
+// A camera faster than the boards: a new red frame every two milliseconds.
+class FastCamera : public FrameSource
+{
+public:
+    explicit FastCamera(PictureRequest request) : request(std::move(request)) {}
+    bool next(Frame &frame) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        QImage picture(64, 48, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        frame.origin.source = frame.origin.path = QStringLiteral("/dev/video-test");
+        frame.origin.number = number++;
+        frame.origin.timeSeconds = double(frame.origin.number) * 0.002;
+        frame.picture = prepareDecodedPicture(picture, request, false);
+        return true;
+    }
+    bool isLive() const override { return true; }
+
+private:
+    PictureRequest request;
+    std::uint64_t number = 0;
+};
+
+} // namespace
+
+class VideoWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { files = std::make_unique<WindowFixture>(); }
+    void cleanup() { files.reset(); }
+    void runTakesTheVideoFramesInTurn();
+    void runAutoRecordsEveryDeliveredFrame_data();
+    void runAutoRecordsEveryDeliveredFrame();
+    void closingWhileRecordingLeavesCompleteFiles();
+    void aCameraFasterThanTheBoardsDropsOlderFrames();
+    void badInputsAreNamedAndTheWindowStaysUsable_data();
+    void badInputsAreNamedAndTheWindowStaysUsable();
+
+private:
+    QString writeColourVideo(const QString &name)
+    {
+        const QString path = dir.filePath(name);
+        if (!writeTestVideo(path, mjpgAvi, colourFrames()))
+            return QString();
+        return path;
+    }
+    void openVideo(VRAXGUI &window, const QString &video)
+    {
+        window.openStartupFiles(files->writeDescription("colours.xml"), {video});
+    }
+
+    std::unique_ptr<WindowFixture> files;
+    QTemporaryDir dir;
+};
+
+void VideoWindowTest::runTakesTheVideoFramesInTurn()
+{
+    const QString video = writeColourVideo("colours.avi");
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    openVideo(window, video);
+    QVERIFY(access.stream());
+    QCOMPARE(access.pictureList(), QStringList{video});
+    QVERIFY(access.runAct()->isEnabled());
+    // Frame 0 is shown when the video opens; Run then runs the frames in
+    // turn, and the video starts again at its end.
+    const char *titles[] = {"colours.avi #0 00:00.00", "colours.avi #1 00:00.10", "colours.avi #2 00:00.20",
+                            "colours.avi #0 00:00.00"};
+    for (const char *title : titles) {
+        access.runAct()->trigger();
+        QCOMPARE(window.windowTitle(), QString::fromLatin1(title));
+        QVERIFY(access.frameTime() > 0.0);
+    }
+}
+
+void VideoWindowTest::runAutoRecordsEveryDeliveredFrame_data()
+{
+    QTest::addColumn<bool>("loop");
+    QTest::newRow("looping") << true;
+    QTest::newRow("to the end") << false;
+}
+
+// Every frame Run Auto delivers is in the video and in the JSON Lines file,
+// in order; with Loop off the run ends by itself at the video's end.
+void VideoWindowTest::runAutoRecordsEveryDeliveredFrame()
+{
+    QFETCH(bool, loop);
+    const QString video = writeColourVideo("colours.avi");
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    openVideo(window, video);
+    access.loopAct()->setChecked(loop);
+
+    // Boards slower than the writer, so that recording keeps up.
+    VRAX_SIM_InjectDelay("frame", 5);
+    const QString recorded = dir.filePath(loop ? "looping.avi" : "once.avi");
+    answerNextFileDialog({recorded});
+    access.recordAct()->trigger();
+    QVERIFY(access.recordAct()->isChecked());
+
+    RunAutoWatcher watcher(access, 12, [&window] { QTest::keyClick(&window, Qt::Key_Space); });
+    access.runAutoAct()->trigger();
+    QVERIFY(!access.recordAct()->isChecked());
+
+    const std::vector<QJsonObject> lines = records(FrameRecorder::recordsPathFor(recorded));
+    if (!loop)
+        QCOMPARE(lines.size(), std::size_t(3));
+    QVERIFY(lines.size() >= 3);
+    QCOMPARE(videoFrameCount(recorded), int(lines.size()));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        QCOMPARE(lines[i].value("source").toString(), QString("colours.avi"));
+        QCOMPARE(lines[i].value("frame").toInt(-1), int(i % 3));
+        QCOMPARE(lines[i].value("time_s").toDouble(-1), double(i % 3) / 10.0);
+    }
+    QVERIFY(window.statusBar()->currentMessage().contains(QString("Recorded %1 frames").arg(lines.size())));
+}
+
+void VideoWindowTest::closingWhileRecordingLeavesCompleteFiles()
+{
+    const QString video = writeColourVideo("colours.avi");
+    auto window = std::make_unique<VRAXGUI>();
+    window->show();
+    VRAXGUITestAccess access(*window);
+    openVideo(*window, video);
+    VRAX_SIM_InjectDelay("frame", 5);
+    const QString recorded = dir.filePath("closed.avi");
+    answerNextFileDialog({recorded});
+    access.recordAct()->trigger();
+    RunAutoWatcher watcher(access, 10, [&window] { window->close(); });
+    access.runAutoAct()->trigger();
+    QVERIFY(!window->isVisible());
+    window.reset();
+    const std::size_t lines = records(FrameRecorder::recordsPathFor(recorded)).size();
+    QVERIFY(lines >= 10);
+    QCOMPARE(videoFrameCount(recorded), int(lines));
+}
+
+// Newest frame wins: with each unit busy 20 ms a frame, most camera frames
+// are dropped and counted; those shown still come in order.
+void VideoWindowTest::aCameraFasterThanTheBoardsDropsOlderFrames()
+{
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    files->openColourClassifier(window);
+    PictureRequest request;
+    request.width = access.modelDims().inputs.front().width;
+    request.height = access.modelDims().inputs.front().height;
+    request.depth = access.modelDims().inputs.front().depth;
+    request.divider = {255.0, 255.0, 255.0};
+    access.stream() = std::make_unique<FastCamera>(request);
+    access.streamFrameSize() = QSize(64, 48);
+    VRAX_SIM_InjectDelay("frame", 20);
+
+    std::vector<QString> titles;
+    RunAutoWatcher watcher(
+        access, 15, [&window] { QTest::keyClick(&window, Qt::Key_Space); },
+        [&](int) { titles.push_back(window.windowTitle()); });
+    access.runAutoAct()->trigger();
+    QVERIFY(access.framesDropped() > 0);
+    QVERIFY2(access.statusLabel()->text().contains(QString(" Dropped %1.").arg(access.framesDropped())),
+             qPrintable(access.statusLabel()->text()));
+    long previous = -1;
+    for (const QString &title : titles) {
+        if (!title.contains('#'))
+            continue; // the picture shown before the camera's first frame
+        const long number = title.section('#', 1).section(' ', 0, 0).toLong();
+        QVERIFY2(number > previous, qPrintable(title));
+        previous = number;
+    }
+}
+
+void VideoWindowTest::badInputsAreNamedAndTheWindowStaysUsable_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+    QFile notes(dir.filePath("notes.mp4"));
+    notes.open(QIODevice::WriteOnly);
+    notes.write("no video here");
+    QTest::newRow("not a video") << notes.fileName() << "Open Video"
+                                 << "it is not a video";
+    QTest::newRow("missing video") << dir.filePath("missing.avi") << "Open Video" << "the file does not exist";
+    QDir(dir.path()).mkpath("empty-folder");
+    QTest::newRow("folder without pictures") << dir.filePath("empty-folder") << "Open Picture"
+                                             << "holds no pictures";
+    QTest::newRow("unplugged camera") << QString("/dev/video97") << "Open Camera" << "no such device";
+}
+
+void VideoWindowTest::badInputsAreNamedAndTheWindowStaysUsable()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, title);
+    QFETCH(QString, message);
+    VRAXGUI window;
+    window.show();
+    VRAXGUITestAccess access(window);
+    QString shownTitle;
+    QString shownText;
+    acceptNextMessageBox(&shownTitle, &shownText);
+    openVideo(window, input);
+    QCOMPARE(shownTitle, title);
+    QVERIFY2(shownText.contains(input) && shownText.contains(message), qPrintable(shownText));
+    QVERIFY(!access.stream());
+    QVERIFY(access.pictureList().isEmpty());
+
+    // Still usable: a video opens and runs.
+    const QString video = writeColourVideo("colours.avi");
+    window.openStartupFiles(QString(), {video});
+    QVERIFY(access.stream());
+    access.runAct()->trigger();
+    QCOMPARE(window.windowTitle(), QString("colours.avi #0 00:00.00"));
+}
+
+QTEST_MAIN(VideoWindowTest)
+#include "video_window_test.moc"
