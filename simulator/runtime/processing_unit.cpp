@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <pthread.h>
+
 ProcessingUnit::ProcessingUnit(cv::dnn::Net net, std::shared_ptr<const UnitModel> model,
                                std::shared_ptr<FrameRateMeter> meter, FrameDelay frameDelay)
     : net(std::move(net)), model(std::move(model)), meter(std::move(meter)),
@@ -77,6 +79,9 @@ void ProcessingUnit::fetch(float *const outputBuffers[])
 
 void ProcessingUnit::work()
 {
+    // The name lets the host tell the simulated board's work from its own
+    // when it measures its CPU time.
+    pthread_setname_np(pthread_self(), "vrax-unit");
     std::unique_lock<std::mutex> lock(mutex);
     while (true) {
         wake.wait(lock, [this] { return framePending || stopping; });
