@@ -11,6 +11,7 @@
 #include "app/recording_content.h"
 #include "app/status_line.h"
 #include "description/description_reader.h"
+#include "pipeline/model_session.h"
 #include "picture/cloud_net_plus_input.h"
 #include "picture/input_depth.h"
 #include "picture/picture_folder.h"
@@ -36,6 +37,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -116,6 +118,9 @@ VRAXGUI::VRAXGUI()
         QMessageBox::warning(this, tr("Recording Stopped"), reason + QStringLiteral("\n\n") + summary + QLatin1Char('.'));
         updateStatus();
     });
+
+    const int cacheMegabytes = QSettings().value(QStringLiteral("performance/pictureCacheMegabytes"), 256).toInt();
+    pictureCache.setBudget(std::size_t(std::max(cacheMegabytes, 0)) << 20);
 
     paceTimer = new QTimer(this);
     paceTimer->setSingleShot(true);
@@ -265,6 +270,7 @@ void VRAXGUI::openBoard()
     try {
         OpenBoardDialog dialog;
         if (dialog.chooseBoard(sessions, boardType, boardIndex, parallelCount)) {
+            pictureCache.clear();
             descriptionPath.clear();
             pictureList.clear();
             closeStream();
@@ -296,6 +302,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
 {
     if (fileName == descriptionPath)
         return;
+    pictureCache.clear();
     descriptionPath.clear();
     pictureList.clear();
     closeStream();
@@ -306,13 +313,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         runInBackground([this, choice, modelPath] { openBoardSession(choice, modelPath, sessions, modelInfo); });
 
         ModelDims dims = modelDimsOf(modelInfo);
-        if (description.neural_network == NetworkKind::Classifier
-            && description.labels.size() != elementCount(dims.outputs.front()))
-            throw std::runtime_error("Incorrect number of labels for classification");
-        // Refused here rather than when a frame would read past a buffer.
-        checkInputFormatFits(description.format, roundedInputDepth(isPlanarBoard(boardType), dims.inputs.front().depth),
-                             isPlanarBoard(boardType));
-        checkAnchorCount(description, dims.outputs);
+        checkModelFitsDescription(description, dims, boardType);
 
         descriptionPath = fileName;
         modelDims = std::move(dims);
@@ -543,7 +544,7 @@ PictureReading VRAXGUI::pictureReading() const
 
 VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
 {
-    PreparedPicture prepared = readPictureFile(path, pictureReading(), inputTensor);
+    PreparedPicture prepared = readPictureFile(path, pictureReading(), inputTensor, nullptr, &pictureCache);
     LoadedPicture loaded;
     loaded.picture = std::move(prepared.picture);
     loaded.tensor = std::move(prepared.tensor);
@@ -596,6 +597,7 @@ void VRAXGUI::run()
         if (resultView)
             resultView->showResults(outputs);
         updateStatus();
+        emit frameShown();
         QCoreApplication::processEvents();
     } catch (const std::exception &error) {
         showWarning(tr("Frame Processing Error"), error);
@@ -642,7 +644,8 @@ void VRAXGUI::runAuto()
         std::unique_ptr<PictureListSource> pictures;
         FrameSource *source = stream.get();
         if (!source) {
-            pictures = std::make_unique<PictureListSource>(pictureList, pictureReading(), inputTensor, 0,
+            pictures = std::make_unique<PictureListSource>(pictureList, pictureReading(), inputTensor,
+                                                           &pictureCache, 0,
                                                            loopAct->isChecked());
             source = pictures.get();
         }
@@ -741,4 +744,5 @@ void VRAXGUI::showFrame(Frame &frame)
         resultView->showResults(frame.outputs);
     updateStatus();
     frame.times.shown = steadyNanoseconds();
+    emit frameShown();
 }

@@ -42,6 +42,10 @@ public:
     // folders of pictures, or one video file or camera device.
     void openStartupFiles(const QString &descriptionFile, const QStringList &pictureFiles);
 
+signals:
+    // A frame's result is on screen (Run, or Run Auto at the screen's pace).
+    void frameShown();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -146,6 +150,8 @@ private:
     std::int64_t runAutoStart = 0;   // steady clock, ns
     std::int64_t lastShown = 0;      // steady clock, ns
     QTimer *paceTimer = nullptr;
+    // Pictures decoded once, for the current description and board.
+    mutable PictureCache pictureCache; // a cache: reading through it changes no state the window shows
     // The open video or camera; null while the input is pictures. Its path
     // is then pictureList's only entry.
     std::unique_ptr<FrameSource> stream;
