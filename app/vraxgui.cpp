@@ -85,8 +85,7 @@ VRAXGUI::VRAXGUI()
 
 VRAXGUI::~VRAXGUI()
 {
-    for (RuntimeHandle session : sessions)
-        VRAX_Destroy(session);
+    destroySessions(sessions);
     resultView.reset();
 }
 
@@ -304,7 +303,7 @@ VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
         throw std::runtime_error("Cannot load picture: " + request.path);
     LoadedPicture loaded;
     loaded.picture = prepared.picture.convertToFormat(QImage::Format_RGB32);
-    if (path.contains(QLatin1String("cloud_net_plus"))) {
+    if (isCloudNetPlusPath(request.path)) {
         // The side file overwrites the previous input as far as it reaches,
         // padded with zeros up to what the board reads for the model's input.
         loaded.tensor = inputTensor;
@@ -340,7 +339,7 @@ void VRAXGUI::run()
 {
     try {
         if (!resultView || sessions.empty())
-            throw std::runtime_error("No board session is open: open the NN description again");
+            throw std::runtime_error(noSessionMessage);
         OutputBuffers outputs = resultView->createOutputs();
 
         const std::uint64_t current = nextPicture;
@@ -369,7 +368,7 @@ void VRAXGUI::runAuto()
     updateStatus();
     try {
         if (!resultView || sessions.empty())
-            throw std::runtime_error("No board session is open: open the NN description again");
+            throw std::runtime_error(noSessionMessage);
         OutputBuffers outputs = resultView->createOutputs();
         const std::uint32_t unitsPerSession = modelInfo.single_slot != 0 || parallelCount == 0 ? 1 : 4;
         const std::uint32_t pipelineLength = std::uint32_t(sessions.size()) * unitsPerSession;

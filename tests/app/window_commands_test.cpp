@@ -123,10 +123,11 @@ void WindowCommandsTest::openDescriptionThroughTheMenu()
     QVERIFY(dynamic_cast<ClassificationResults *>(access.resultView().get()));
     QVERIFY(!access.progressBar()->isVisible());
 
-    // Cancelling the dialog only refreshes the status line.
+    // Cancelling the dialog changes nothing; the entry keeps its mark.
     answerNextFileDialog({});
     access.openDescriptionAct()->trigger();
     QCOMPARE(access.descriptionPath(), description);
+    QVERIFY(access.openDescriptionAct()->isChecked());
 }
 
 void WindowCommandsTest::openingTheSameDescriptionAgainChangesNothing()
@@ -237,10 +238,11 @@ void WindowCommandsTest::openPicturesThroughTheMenu()
     // A file that is no picture: the list is emptied, the picture stays.
     QString title, text;
     acceptNextMessageBox(&title, &text);
-    answerNextFileDialog({files->writeBadPicture("bad.png")});
+    const QString bad = files->writeBadPicture("bad.png");
+    answerNextFileDialog({bad});
     access.openPictureAct()->trigger();
     QCOMPARE(title, QString("Open Picture"));
-    QCOMPARE(text, QString("Wrong binary image size"));
+    QCOMPARE(text, QString("Cannot read picture: %1 (Unsupported image format)").arg(bad));
     QVERIFY(access.pictureList().isEmpty());
     QCOMPARE(access.picturePath(), pictures[0]);
     QVERIFY(!access.runAct()->isEnabled());
@@ -287,7 +289,7 @@ void WindowCommandsTest::runReportsAPictureThatCannotBeLoaded()
     acceptNextMessageBox(&title, &text);
     access.runAct()->trigger();
     QCOMPARE(title, QString("Frame Processing Error"));
-    QCOMPARE(text, QString("Wrong binary image size"));
+    QCOMPARE(text, QString("Cannot read picture: %1 (Unsupported image format)").arg(bad));
     QCOMPARE(statusOf(access), statusAfterFirst);
     QCOMPARE(access.frameTime(), frameTime);
 
@@ -329,7 +331,7 @@ void WindowCommandsTest::runAutoReportsAPictureThatCannotBeLoadedInItsTurn()
     acceptNextMessageBox(&title, &text);
     access.runAutoAct()->trigger();
     QCOMPARE(title, QString("Frame Processing Error"));
-    QCOMPARE(text, QString("Wrong binary image size"));
+    QCOMPARE(text, QString("Cannot read picture: %1 (Unsupported image format)").arg(bad));
     QCOMPARE(access.picturePath(), bad);
     QCOMPARE(::shownColour(access), shownColour);
     QCOMPARE(topLabel(access), shownResult);
