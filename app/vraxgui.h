@@ -128,6 +128,8 @@ private:
     std::int64_t runAutoStart = 0;   // steady clock, ns
     std::int64_t lastShown = 0;      // steady clock, ns
     QTimer *paceTimer = nullptr;
+    // Pictures decoded once, for the current description and board.
+    mutable PictureCache pictureCache; // a cache: reading through it changes no state the window shows
 
     friend struct VRAXGUITestAccess;
 };
