@@ -52,16 +52,15 @@ void MainWindowTest::statusLineText_data()
         return StatusLineState{BoardType::Simulator, 0, {}, {}, {}, frameTime, boardFps};
     };
     QTest::newRow("rates") << simulator(0.04, 31.25) << "Board 0 (simulator)" + none + "25.00 (31.25) fps.";
-    QTest::newRow("50 fps") << simulator(0.02, 0.0) << "Board 0 (simulator)" + none + "50.00 (0.00) fps.";
     QTest::newRow("time at epsilon") << simulator(epsilon, 1.005) << "Board 0 (simulator)" + none + "0.00 (1.00) fps.";
     QTest::newRow("time just above epsilon")
         << simulator(2 * epsilon, 0.0) << "Board 0 (simulator)" + none + "2251799813685248.00 (0.00) fps.";
     QTest::newRow("negative time") << simulator(-0.5, 0.0) << "Board 0 (simulator)" + none + "-2.00 (0.00) fps.";
+    // The names come from the board table; a type it does not know reads as the simulator.
     const std::tuple<BoardType, std::uint32_t, const char *> boards[] = {
-        {BoardType::TK301_02, 3, "Board 3 (TK301.02)"}, {BoardType::TK307_04, 1, "Board 1 (TK307.04)"},
-        {BoardType::Wisp, 0, "Board 0 (Wisp)"},         {BoardType::Slab, 0, "Board 0 (Slab)"},
-        {BoardType::Tier, 0, "Board 0 (Tier)"},         {BoardType::Rack, 0, "Board 0 (Rack)"},
-        {BoardType::Bolt, 4294967295u, "Board 4294967295 (Bolt)"}, {BoardType(9), 0, "Board 0 (simulator)"},
+        {BoardType::TK301_02, 3, "Board 3 (TK301.02)"},
+        {BoardType::Bolt, 4294967295u, "Board 4294967295 (Bolt)"},
+        {BoardType(9), 0, "Board 0 (simulator)"},
     };
     for (const auto &[type, index, board] : boards)
         QTest::newRow(board) << StatusLineState{type, index, {}, {}, {}, 0.0, 0.0} << board + none + "0.00 (0.00) fps.";
