@@ -360,6 +360,7 @@ void VRAXGUI::showPicture()
 {
     pictureLabel->setPixmap(QPixmap::fromImage(picture));
     pictureLabel->adjustSize();
+    ++framesShown;
 }
 
 void VRAXGUI::run()
@@ -488,6 +489,8 @@ void VRAXGUI::showFrame(Frame &frame)
         showPicture();
     if (resultView)
         resultView->showResults(frame.outputs);
+    if (description.neural_network != NetworkKind::Classifier && resultView)
+        ++framesShown;
     updateStatus();
     frame.times.shown = steadyNanoseconds();
 }

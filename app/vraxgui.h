@@ -128,6 +128,7 @@ private:
     std::int64_t runAutoStart = 0;   // steady clock, ns
     std::int64_t lastShown = 0;      // steady clock, ns
     QTimer *paceTimer = nullptr;
+    std::uint64_t framesShown = 0; // pictures put into the picture area, for watching them go by
     // Pictures decoded once, for the current description and board.
     mutable PictureCache pictureCache; // a cache: reading through it changes no state the window shows
 

@@ -1,5 +1,5 @@
-// Watches Run Auto from the GUI thread: every new picture in the picture
-// area is one frame shown. Timers fire while the runner waits and between
+// Watches Run Auto from the GUI thread: every picture put into the picture
+// area is one frame shown (the same picture may come back unchanged). Timers fire while the runner waits and between
 // frames, where the window's state is consistent.
 #pragma once
 
@@ -18,7 +18,7 @@ struct RunAutoWatcher
     int framesWanted;
     std::function<void(int)> onFrame; // called with the number of frames shown so far
     std::function<void()> stop;       // called once framesWanted frames were shown
-    qint64 lastKey = 0;
+    std::uint64_t lastCount = 0;
     QTimer timer;
 
     RunAutoWatcher(VRAXGUITestAccess &access, int framesWanted, std::function<void()> stop,
@@ -31,10 +31,9 @@ struct RunAutoWatcher
 
     void sample()
     {
-        const QPixmap pixmap = access.pictureLabel()->pixmap(Qt::ReturnByValue);
-        if (pixmap.isNull() || pixmap.cacheKey() == lastKey)
+        if (access.framesShown() == lastCount)
             return;
-        lastKey = pixmap.cacheKey();
+        lastCount = access.framesShown();
         ++framesShown;
         if (onFrame)
             onFrame(framesShown);
