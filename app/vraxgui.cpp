@@ -355,7 +355,6 @@ void VRAXGUI::showPicture()
 {
     pictureLabel->setPixmap(QPixmap::fromImage(picture));
     pictureLabel->adjustSize();
-    ++framesShown;
 }
 
 void VRAXGUI::run()
@@ -379,6 +378,7 @@ void VRAXGUI::run()
         if (resultView)
             resultView->showResults(outputs);
         updateStatus();
+        emit frameShown();
         QCoreApplication::processEvents();
     } catch (const std::exception &error) {
         showWarning(tr("Frame Processing Error"), error);
@@ -484,8 +484,7 @@ void VRAXGUI::showFrame(Frame &frame)
         showPicture();
     if (resultView)
         resultView->showResults(frame.outputs);
-    if (description.neural_network != NetworkKind::Classifier && resultView)
-        ++framesShown;
     updateStatus();
     frame.times.shown = steadyNanoseconds();
+    emit frameShown();
 }

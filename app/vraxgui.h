@@ -39,6 +39,10 @@ public:
     // chosen through the menus (the command line's files).
     void openStartupFiles(const QString &descriptionFile, const QStringList &pictureFiles);
 
+signals:
+    // A frame's result is on screen (Run, or Run Auto at the screen's pace).
+    void frameShown();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -128,7 +132,6 @@ private:
     std::int64_t runAutoStart = 0;   // steady clock, ns
     std::int64_t lastShown = 0;      // steady clock, ns
     QTimer *paceTimer = nullptr;
-    std::uint64_t framesShown = 0; // pictures put into the picture area, for watching them go by
     // Pictures decoded once, for the current description and board.
     mutable PictureCache pictureCache; // a cache: reading through it changes no state the window shows
 

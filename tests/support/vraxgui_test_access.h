@@ -23,7 +23,6 @@ struct VRAXGUITestAccess
     double &boardFps() { return window.boardFps; }
     bool &autoRunning() { return window.autoRunning; }
     QLabel *pictureLabel() { return window.pictureLabel; }
-    std::uint64_t framesShown() const { return window.framesShown; }
     QLabel *statusLabel() { return window.statusLabel; }
     QScrollArea *scrollArea() { return window.scrollArea; }
     QProgressBar *progressBar() { return window.progressBar; }
