@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,11 @@ public:
     // Opens a description on the current board and then the pictures, as if
     // chosen through the menus (the command line's files).
     void openStartupFiles(const QString &descriptionFile, const QStringList &pictureFiles);
+    // The command line's --check: opens the files as openStartupFiles() does,
+    // runs the network once on each picture and prints the status line after
+    // each run; errors go to standard error instead of message boxes. True
+    // when everything opened and ran.
+    bool checkFiles(const QString &descriptionFile, const QStringList &pictureFiles);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -74,6 +80,9 @@ private:
     void showPicture();
     // Waits until every unit of every session has finished its frame.
     void waitForAllUnits();
+    // Shows an error in a message box, or on standard error while checking.
+    void showWarning(const QString &title, const QString &text);
+    void showWarning(const QString &title, const std::exception &error);
 
     NnDescription description;
     ModelDims modelDims;
@@ -105,6 +114,9 @@ private:
     // True while Run Auto loops: the commands that would change what the loop
     // works on are disabled meanwhile.
     bool runAutoActive = false;
+    // Set by checkFiles(): errors are printed and counted instead of shown.
+    bool checking = false;
+    int errorsPrinted = 0;
 
     friend struct VRAXGUITestAccess;
 };
