@@ -86,7 +86,10 @@ set(vrax_man_pages)
 foreach(command IN LISTS vrax_commands)
   set(source ${VRAX_PACKAGING_DIR}/man/${command}.1)
   if(NOT EXISTS ${source})
-    message(FATAL_ERROR "The command ${command} is installed but has no manual page ${source}")
+    # The package test fails on it; the build goes on meanwhile.
+    message(WARNING "The command ${command} is installed but has no manual page: write ${source} "
+                    "(plain roff, like the others in that folder)")
+    continue()
   endif()
   set(page ${PROJECT_BINARY_DIR}/packaging/man/${command}.1)
   configure_file(${source} ${page} @ONLY)

@@ -50,6 +50,9 @@ for file in bin/vraxgui bin/vrax-compile include/vrax/vrax.h include/vrax/vrax_c
     share/icons/hicolor/scalable/apps/org.vraxgui.VraxGui.svg share/doc/vraxgui/copyright; do
   [ -e "$usr/$file" ] || fail "usr/$file is missing"
 done
+for command in "$usr"/bin/*; do
+  [ -e "$usr/share/man/man1/$(basename "$command").1.gz" ] || fail "$(basename "$command") has no manual page"
+done
 for lib in vrax vrax_compiler; do
   [ "$(readlink "$libdir/lib$lib.so")" = "lib$lib.so.1" ] || fail "lib$lib.so is not a link to lib$lib.so.1"
   objdump -p "$libdir/lib$lib.so.1" | grep -q "SONAME *lib$lib.so.1\$" || fail "lib$lib.so.1 lacks its SONAME"
