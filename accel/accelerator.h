@@ -2,6 +2,8 @@
 // interfaces plus the names the application uses for their records.
 #pragma once
 
+#include "tensor/tensor_shapes.h"
+
 #include <vrax.h>
 #include <vrax_compiler.h>
 
@@ -10,11 +12,10 @@
 #include <vector>
 
 using RuntimeHandle = VRAX_Handle;
-using TensorDims = VRAX_TensorDims;
 using ModelInfo = VRAX_ModelInfo;
 
 // The record layout is shared with the runtime library: it must not drift.
-static_assert(sizeof(TensorDims) == 12, "TensorDims is three 32-bit words");
+static_assert(sizeof(VRAX_TensorDims) == 12, "VRAX_TensorDims is three 32-bit words");
 static_assert(sizeof(ModelInfo) == 204, "ModelInfo is 204 bytes");
 static_assert(offsetof(ModelInfo, single_slot) == 0, "ModelInfo layout");
 static_assert(offsetof(ModelInfo, input_count) == 4, "ModelInfo layout");
@@ -22,16 +23,5 @@ static_assert(offsetof(ModelInfo, inputs) == 8, "ModelInfo layout");
 static_assert(offsetof(ModelInfo, output_count) == 104, "ModelInfo layout");
 static_assert(offsetof(ModelInfo, outputs) == 108, "ModelInfo layout");
 
-// The window's copy of the model's tensor shapes, in model order.
-struct ModelDims
-{
-    std::vector<TensorDims> inputs;
-    std::vector<TensorDims> outputs;
-};
-
-// Number of values in a tensor, in 64-bit arithmetic so that absurd shapes
-// cannot wrap around.
-inline std::uint64_t elementCount(const TensorDims &dims)
-{
-    return std::uint64_t(dims.width) * dims.height * dims.depth;
-}
+// The model's shapes as the layers above the boards see them.
+ModelDims modelDimsOf(const ModelInfo &info);

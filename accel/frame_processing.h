@@ -3,7 +3,7 @@
 #pragma once
 
 #include "accel/accelerator.h"
-#include "results/nn_results.h"
+#include "tensor/tensor_shapes.h"
 
 #include <cstdint>
 #include <functional>

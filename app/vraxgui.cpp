@@ -251,14 +251,12 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         const std::string modelPath = description.model;
         runInBackground([this, choice, modelPath] { openBoardSession(choice, modelPath, sessions, modelInfo); });
 
-        ModelDims dims;
-        dims.inputs.assign(modelInfo.inputs, modelInfo.inputs + modelInfo.input_count);
-        dims.outputs.assign(modelInfo.outputs, modelInfo.outputs + modelInfo.output_count);
+        ModelDims dims = modelDimsOf(modelInfo);
         if (description.neural_network == NetworkKind::Classifier
             && description.labels.size() != elementCount(dims.outputs.front()))
             throw std::runtime_error("Incorrect number of labels for classification");
         // Refused here rather than when a frame would read past a buffer.
-        checkInputFormatFits(description.format, roundedInputDepth(boardType, dims.inputs.front().depth),
+        checkInputFormatFits(description.format, roundedInputDepth(isPlanarBoard(boardType), dims.inputs.front().depth),
                              isPlanarBoard(boardType));
         checkAnchorCount(description, dims.outputs);
 
@@ -338,7 +336,7 @@ VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
     request.format = description.format;
     request.divider = description.divider;
     request.adder = description.adder;
-    request.depth = roundedInputDepth(boardType, input.depth);
+    request.depth = roundedInputDepth(isPlanarBoard(boardType), input.depth);
 
     PreparedPicture prepared = preparePicture(request, isPlanarBoard(boardType));
     if (prepared.picture.isNull())
@@ -359,7 +357,7 @@ VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
 void VRAXGUI::adoptPicture(const QString &path, LoadedPicture loaded)
 {
     TensorDims &input = modelDims.inputs.front();
-    input.depth = roundedInputDepth(boardType, input.depth);
+    input.depth = roundedInputDepth(isPlanarBoard(boardType), input.depth);
     picture = std::move(loaded.picture);
     inputTensor = std::move(loaded.tensor);
     scrollArea->setVisible(true);

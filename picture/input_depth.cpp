@@ -4,9 +4,9 @@
 #include <stdexcept>
 #include <string>
 
-std::uint32_t roundedInputDepth(BoardType boardType, std::uint32_t depth)
+std::uint32_t roundedInputDepth(bool planar, std::uint32_t depth)
 {
-    if (isPlanarBoard(boardType) || depth == std::numeric_limits<std::uint32_t>::max())
+    if (planar || depth == std::numeric_limits<std::uint32_t>::max())
         return depth; // the largest odd depth has no even successor; the format check refuses it
     return (depth + 1) & ~std::uint32_t(1);
 }

@@ -2,14 +2,14 @@
 // format can feed a model of a given depth.
 #pragma once
 
-#include "accel/board_type.h"
 #include "description/nn_description.h"
 
 #include <cstdint>
 
-// The depth that the tensor is prepared for: the planar boards take the
-// model's depth as it is, the others an even one (3 becomes 4, 1 becomes 2).
-std::uint32_t roundedInputDepth(BoardType boardType, std::uint32_t depth);
+// The depth that the tensor is prepared for: boards that take their input in
+// planes take the model's depth as it is, the others an even one (3 becomes
+// 4, 1 becomes 2).
+std::uint32_t roundedInputDepth(bool planar, std::uint32_t depth);
 
 // Values that a pixel contributes to the interleaved tensor: the format's
 // channel values (three, or one for "intensity"), plus one 0.0 when the depth

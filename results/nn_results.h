@@ -2,18 +2,14 @@
 // the user sees.
 #pragma once
 
-#include "accel/accelerator.h"
 #include "description/nn_description.h"
+#include "tensor/tensor_shapes.h"
 
 #include <memory>
 #include <vector>
 
 class QImage;
 class QLabel;
-
-// One array of floats per model output, in model output order, each holding
-// width x height x depth values (depth-last).
-using OutputBuffers = std::vector<std::vector<float>>;
 
 // A view reads the window's members at the moment it shows a frame; it owns
 // none of them.

@@ -1,7 +1,7 @@
 // Paints a segmentation network's class map over a picture.
 #pragma once
 
-#include "accel/accelerator.h"
+#include "tensor/tensor_shapes.h"
 
 #include <QRgb>
 

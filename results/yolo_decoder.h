@@ -2,7 +2,7 @@
 // "yolo5") into boxes in picture pixels. Needs no widgets.
 #pragma once
 
-#include "accel/accelerator.h"
+#include "tensor/tensor_shapes.h"
 #include "description/nn_description.h"
 #include "results/detection.h"
 #include "results/nn_results.h"

@@ -56,10 +56,8 @@ TEST(InputDepth, OnlyTheInterleavedBoardsRoundToEven)
     const std::pair<std::uint32_t, std::uint32_t> rounding[] = {{0, 0}, {1, 2}, {2, 2}, {3, 4},
                                                                 {4, 4}, {0xffffffffu, 0xffffffffu}};
     for (const auto &r : rounding) {
-        EXPECT_EQ(roundedInputDepth(BoardType::Simulator, r.first), r.second);
-        EXPECT_EQ(roundedInputDepth(BoardType::TK307_04, r.first), r.second);
-        EXPECT_EQ(roundedInputDepth(BoardType::TK301_02, r.first), r.first);
-        EXPECT_EQ(roundedInputDepth(BoardType::Wisp, r.first), r.first);
+        EXPECT_EQ(roundedInputDepth(false, r.first), r.second);
+        EXPECT_EQ(roundedInputDepth(true, r.first), r.first);
     }
 }
 
