@@ -6,12 +6,6 @@
 
 namespace {
 
-void submit(RuntimeHandle session, std::uint32_t unit, const std::vector<float> &inputTensor)
-{
-    const float *inputs[1] = {inputTensor.data()};
-    checkRuntimeResult(VRAX_Process(session, unit, inputs), "VRAX_ProcessFrame");
-}
-
 void requireSession(const std::vector<RuntimeHandle> &sessions)
 {
     if (sessions.empty())
@@ -19,6 +13,12 @@ void requireSession(const std::vector<RuntimeHandle> &sessions)
 }
 
 } // namespace
+
+void submitFrame(RuntimeHandle session, std::uint32_t unit, const std::vector<float> &inputTensor)
+{
+    const float *inputs[1] = {inputTensor.data()};
+    checkRuntimeResult(VRAX_Process(session, unit, inputs), "VRAX_ProcessFrame");
+}
 
 void waitUntilIdle(RuntimeHandle session, std::uint32_t unit)
 {
@@ -41,7 +41,7 @@ void processFrame(const std::vector<RuntimeHandle> &sessions, const std::vector<
                   OutputBuffers &outputs, double &boardFps)
 {
     requireSession(sessions);
-    submit(sessions.front(), 0, inputTensor);
+    submitFrame(sessions.front(), 0, inputTensor);
     waitUntilIdle(sessions.front(), 0);
     fetchOutputs(sessions.front(), 0, outputs, boardFps);
 }
@@ -49,28 +49,6 @@ void processFrame(const std::vector<RuntimeHandle> &sessions, const std::vector<
 PipelineSlot pipelineSlot(std::uint64_t frame, std::uint32_t unitsPerSession, std::size_t sessionCount)
 {
     return {std::size_t((frame / unitsPerSession) % sessionCount), std::uint32_t(frame % unitsPerSession)};
-}
-
-void processFramePipelined(const std::vector<RuntimeHandle> &sessions, const std::vector<float> &inputTensor,
-                           OutputBuffers &outputs, double &boardFps, std::uint32_t unitsPerSession,
-                           std::uint32_t pipelineLength, std::uint64_t frame,
-                           const std::function<void(std::uint64_t)> &makeFrameCurrent,
-                           const std::function<void()> &whileBoardsWork)
-{
-    requireSession(sessions);
-    const PipelineSlot submitted = pipelineSlot(frame, unitsPerSession, sessions.size());
-    submit(sessions[submitted.session], submitted.unit, inputTensor);
-    if (whileBoardsWork)
-        whileBoardsWork();
-    if (frame + 1 < pipelineLength)
-        return;
-
-    const std::uint64_t oldest = frame + 1 - pipelineLength;
-    if (pipelineLength > 1 && makeFrameCurrent)
-        makeFrameCurrent(oldest);
-    const PipelineSlot fetched = pipelineSlot(oldest, unitsPerSession, sessions.size());
-    waitUntilIdle(sessions[fetched.session], fetched.unit);
-    fetchOutputs(sessions[fetched.session], fetched.unit, outputs, boardFps);
 }
 
 void waitForUnits(const std::vector<RuntimeHandle> &sessions, std::uint32_t unitsPerSession)

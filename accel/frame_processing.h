@@ -6,8 +6,10 @@
 #include "tensor/tensor_shapes.h"
 
 #include <cstdint>
-#include <functional>
 #include <vector>
+
+// Hands the input tensor to the unit.
+void submitFrame(RuntimeHandle session, std::uint32_t unit, const std::vector<float> &inputTensor);
 
 // Returns when the unit no longer reports busy.
 void waitUntilIdle(RuntimeHandle session, std::uint32_t unit);
@@ -20,7 +22,7 @@ void fetchOutputs(RuntimeHandle session, std::uint32_t unit, OutputBuffers &outp
 void processFrame(const std::vector<RuntimeHandle> &sessions, const std::vector<float> &inputTensor,
                   OutputBuffers &outputs, double &boardFps);
 
-// Where a frame of Run Auto goes.
+// Where a frame of Run Auto goes (see FramePipeline).
 struct PipelineSlot
 {
     std::size_t session;
@@ -29,19 +31,6 @@ struct PipelineSlot
 
 // Frame f goes to unit f mod U of session (f div U) mod S.
 PipelineSlot pipelineSlot(std::uint64_t frame, std::uint32_t unitsPerSession, std::size_t sessionCount);
-
-// One step of Run Auto: submits frame `frame`; once pipelineLength frames are
-// on the boards, fetches the oldest one. Before that fetch, when frames are
-// pipelined, makeFrameCurrent is called with the oldest frame's number so the
-// caller can make that frame's picture current again. whileBoardsWork runs
-// right after the submission, while the boards work, before any waiting: the
-// caller prepares its next frame there, so that the unit freed by the fetch
-// gets its next frame without delay.
-void processFramePipelined(const std::vector<RuntimeHandle> &sessions, const std::vector<float> &inputTensor,
-                           OutputBuffers &outputs, double &boardFps, std::uint32_t unitsPerSession,
-                           std::uint32_t pipelineLength, std::uint64_t frame,
-                           const std::function<void(std::uint64_t)> &makeFrameCurrent,
-                           const std::function<void()> &whileBoardsWork = nullptr);
 
 // Waits for every unit of every session (units 0..unitsPerSession-1).
 void waitForUnits(const std::vector<RuntimeHandle> &sessions, std::uint32_t unitsPerSession);

@@ -9,6 +9,8 @@
 #include "picture/cloud_net_plus_input.h"
 #include "picture/input_depth.h"
 #include "picture/picture_preparation.h"
+#include "pipeline/frame_hand_over.h"
+#include "pipeline/frame_pipeline.h"
 #include "results/yolo_decoder.h"
 
 #include <QAction>
@@ -27,6 +29,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdio>
@@ -77,6 +80,15 @@ VRAXGUI::VRAXGUI()
     fileMenu->addSeparator();
     fileMenu->addAction(tr("E&xit"), this, [this] { close(); }, QKeySequence(Qt::CTRL + Qt::Key_X));
 
+    QMenu *viewMenu = menuBar()->addMenu(tr("&View"));
+    showEveryFrameAct = viewMenu->addAction(tr("Show Every Frame"));
+    showEveryFrameAct->setCheckable(true);
+
+    paceTimer = new QTimer(this);
+    paceTimer->setSingleShot(true);
+    paceTimer->setTimerType(Qt::PreciseTimer);
+    connect(paceTimer, &QTimer::timeout, this, [this] { showArrivedFrame(); });
+
     QMenu *helpMenu = menuBar()->addMenu(tr("&Help"));
     aboutAct = helpMenu->addAction(tr("About"), this, [this] { showAbout(); });
 
@@ -108,16 +120,29 @@ void VRAXGUI::keyPressEvent(QKeyEvent *event)
 void VRAXGUI::closeEvent(QCloseEvent *event)
 {
     resultView.reset();
-    if (autoRunning) {
-        autoRunning = false;
-        // Nobody is left to show a failing status query; the window closes
-        // all the same and the destructor releases the sessions.
-        try {
-            waitForAllUnits();
-        } catch (const std::exception &) {
-        }
-    }
+    if (autoRunning || runAutoInProgress)
+        stopRunAuto();
     event->accept();
+}
+
+void VRAXGUI::stopRunAuto()
+{
+    autoRunning = false;
+    if (handOver)
+        handOver->close();
+    // Nobody is left to show a failure; the window closes all the same and
+    // the destructor releases the sessions.
+    try {
+        if (activePipeline) {
+            activePipeline->stop();
+            activePipeline->wait();
+        }
+    } catch (const std::exception &) {
+    }
+    try {
+        waitForAllUnits();
+    } catch (const std::exception &) {
+    }
 }
 
 void VRAXGUI::waitForAllUnits()
@@ -143,13 +168,13 @@ void VRAXGUI::updateStatus()
     openBoardAct->setChecked(true);
     openDescriptionAct->setChecked(descriptionOpen);
     openPictureAct->setChecked(picturesChosen);
-    openPictureAct->setEnabled(descriptionOpen && !runAutoActive);
-    runAct->setEnabled(descriptionOpen && picturesChosen && !runAutoActive);
-    runAutoAct->setEnabled(descriptionOpen && picturesChosen && !runAutoActive);
+    openPictureAct->setEnabled(descriptionOpen && !runAutoInProgress);
+    runAct->setEnabled(descriptionOpen && picturesChosen && !runAutoInProgress);
+    runAutoAct->setEnabled(descriptionOpen && picturesChosen && !runAutoInProgress);
     // Run Auto works on the sessions, the pictures and the view: nothing may
     // change them while it loops.
-    openBoardAct->setEnabled(!runAutoActive);
-    openDescriptionAct->setEnabled(!runAutoActive);
+    openBoardAct->setEnabled(!runAutoInProgress);
+    openDescriptionAct->setEnabled(!runAutoInProgress);
 
     StatusLineState state;
     state.boardType = boardType;
@@ -323,34 +348,28 @@ bool VRAXGUI::checkFiles(const QString &descriptionFile, const QStringList &pict
     return errorsPrinted == 0;
 }
 
-VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
+PictureReading VRAXGUI::pictureReading() const
 {
     if (modelDims.inputs.empty())
         throw std::runtime_error("No NN description is open");
     const TensorDims &input = modelDims.inputs.front();
+    PictureReading reading;
+    reading.request.height = input.height;
+    reading.request.width = input.width;
+    reading.request.format = description.format;
+    reading.request.divider = description.divider;
+    reading.request.adder = description.adder;
+    reading.request.depth = roundedInputDepth(isPlanarBoard(boardType), input.depth);
+    reading.planar = isPlanarBoard(boardType);
+    return reading;
+}
 
-    PictureRequest request;
-    request.path = path.toUtf8().toStdString();
-    request.height = input.height;
-    request.width = input.width;
-    request.format = description.format;
-    request.divider = description.divider;
-    request.adder = description.adder;
-    request.depth = roundedInputDepth(isPlanarBoard(boardType), input.depth);
-
-    PreparedPicture prepared = preparePicture(request, isPlanarBoard(boardType));
-    if (prepared.picture.isNull())
-        throw std::runtime_error("Cannot load picture: " + request.path);
+VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
+{
+    PreparedPicture prepared = readPictureFile(path, pictureReading(), inputTensor);
     LoadedPicture loaded;
-    loaded.picture = prepared.picture.convertToFormat(QImage::Format_RGB32);
-    if (path.contains(QLatin1String("cloud_net_plus"))) {
-        // The side file overwrites the previous input as far as it reaches,
-        // padded with zeros up to what the board reads for the model's input.
-        loaded.tensor = inputTensor;
-        readCloudNetPlusInput(loaded.tensor, prepared.tensor.size());
-    } else {
-        loaded.tensor = std::move(prepared.tensor);
-    }
+    loaded.picture = std::move(prepared.picture);
+    loaded.tensor = std::move(prepared.tensor);
     return loaded;
 }
 
@@ -404,70 +423,103 @@ void VRAXGUI::run()
 
 void VRAXGUI::runAuto()
 {
-    runAutoActive = true;
+    runAutoInProgress = true;
     updateStatus();
     try {
         if (!resultView || sessions.empty())
             throw std::runtime_error("No board session is open: open the NN description again");
-        OutputBuffers outputs = resultView->createOutputs();
-        const std::uint32_t unitsPerSession = modelInfo.single_slot != 0 || parallelCount == 0 ? 1 : 4;
-        const std::uint32_t pipelineLength = std::uint32_t(sessions.size()) * unitsPerSession;
-        const std::uint64_t pictureCount = std::uint64_t(pictureList.size());
+        resultView->createOutputs(); // refuses outputs too large to allocate, before anything runs
 
-        // The pictures of the frames on the boards, by frame number modulo the
-        // pipeline length: the picture of an earlier frame is made current
-        // again from here instead of being decoded a second time.
-        std::vector<QImage> picturesInFlight(pipelineLength);
-        // On the worker: makes the picture of an earlier frame current again,
-        // so that the picture shown belongs to the outputs fetched.
-        auto makeFrameCurrent = [&, pictureCount](std::uint64_t frame) {
-            picturePath = pictureList.at(int(frame % pictureCount));
-            picture = picturesInFlight[frame % pipelineLength];
-            QMetaObject::invokeMethod(this, [this, path = picturePath] { setWindowFilePath(path); },
-                                      Qt::QueuedConnection);
+        FramePipeline::Boards boards;
+        boards.sessions = sessions;
+        boards.unitsPerSession = modelInfo.single_slot != 0 || parallelCount == 0 ? 1 : 4;
+        PictureListSource source(pictureList, pictureReading(), inputTensor);
+        FrameHandOver frames(showEveryFrameAct->isChecked());
+        frames.onArrival = [this] {
+            QMetaObject::invokeMethod(this, [this] { showArrivedFrame(); }, Qt::QueuedConnection);
         };
+        FramePipeline pipeline(boards, source, modelDims, nullptr, [&frames](FramePtr frame) {
+            frames.put(std::move(frame));
+        });
+        // Wakes the loop below when the run ends by itself (a failure, the end).
+        pipeline.onFinished = [this] { QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection); };
 
-        // The next frame's picture is read on the worker while the boards
-        // work on the frames before it, so that a unit freed by a fetch gets
-        // its next frame as soon as the result is shown. A picture that
-        // cannot be read fails its own frame, as if read in its turn.
-        LoadedPicture comingPicture;
-        std::exception_ptr comingPictureError;
-        auto readNextPicture = [&](std::uint64_t frame) {
-            try {
-                comingPicture = readPicture(pictureList.at(int(frame % pictureCount)));
-            } catch (...) {
-                comingPictureError = std::current_exception();
-            }
-        };
-
-        std::uint64_t frame = 0;
+        handOver = &frames;
+        activePipeline = &pipeline;
         autoRunning = true;
-        const std::int64_t start = ticksNow();
-        readNextPicture(0);
-        while (autoRunning && isVisible()) {
-            picturePath = pictureList.at(int(frame % pictureCount));
-            if (comingPictureError)
-                std::rethrow_exception(comingPictureError);
-            adoptPicture(picturePath, std::move(comingPicture));
-            picturesInFlight[frame % pipelineLength] = picture;
-            runInBackground([&, frame] {
-                processFramePipelined(sessions, inputTensor, outputs, boardFps, unitsPerSession, pipelineLength,
-                                      frame, makeFrameCurrent, [&] { readNextPicture(frame + 1); });
-            });
-            ++frame;
-            frameTime = ticksToSeconds(ticksNow() - start) / double(frame);
-            showPicture();
-            if (resultView && frame >= pipelineLength)
-                resultView->showResults(outputs);
-            updateStatus();
-            QCoreApplication::processEvents();
+        runAutoStart = steadyNanoseconds();
+        lastShown = 0;
+        std::exception_ptr failure;
+        try {
+            pipeline.start();
+            while (!pipeline.isFinished()) {
+                if (!autoRunning || !isVisible())
+                    pipeline.stop();
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            }
+            pipeline.wait();
+        } catch (...) {
+            failure = std::current_exception();
         }
+        paceTimer->stop();
+        handOver = nullptr;
+        activePipeline = nullptr;
+        // The last frame in is the one left on screen.
+        if (FramePtr last = frames.take(); last && isVisible())
+            showFrame(*last);
+        if (!picture.isNull())
+            setWindowFilePath(picturePath);
+        if (failure)
+            std::rethrow_exception(failure);
         autoRunning = false;
         waitForAllUnits();
     } catch (const std::exception &error) {
+        autoRunning = false;
         showWarning(tr("Frame Processing Error"), error);
     }
-    runAutoActive = false;
+    runAutoInProgress = false;
     updateStatus();
+}
+
+void VRAXGUI::showArrivedFrame()
+{
+    if (!handOver || !activePipeline)
+        return;
+    if (!showEveryFrameAct->isChecked()) {
+        // One frame per screen refresh: the newest one; those that arrive in
+        // between are counted but not drawn.
+        const QScreen *screen = this->screen();
+        const double refresh = screen && screen->refreshRate() > 1.0 ? screen->refreshRate() : 60.0;
+        const auto interval = std::int64_t(1e9 / refresh);
+        const std::int64_t now = steadyNanoseconds();
+        if (now - lastShown < interval) {
+            if (!paceTimer->isActive())
+                paceTimer->start(int((interval - (now - lastShown)) / 1000000) + 1);
+            return;
+        }
+    }
+    FramePtr frame = handOver->take();
+    if (!frame)
+        return;
+    const std::uint64_t done = activePipeline->framesDelivered();
+    frameTime = done > 0 ? double(steadyNanoseconds() - runAutoStart) / 1e9 / double(done) : 0.0;
+    boardFps = activePipeline->boardFps();
+    showFrame(*frame);
+    lastShown = steadyNanoseconds();
+}
+
+void VRAXGUI::showFrame(Frame &frame)
+{
+    frame.times.drawStart = steadyNanoseconds();
+    picturePath = frame.origin.path;
+    picture = frame.picture.picture;
+    setWindowFilePath(picturePath);
+    scrollArea->setVisible(true);
+    // The detection and segmentation views draw the picture themselves.
+    if (description.neural_network == NetworkKind::Classifier || !resultView)
+        showPicture();
+    if (resultView)
+        resultView->showResults(frame.outputs);
+    updateStatus();
+    frame.times.shown = steadyNanoseconds();
 }

@@ -6,6 +6,8 @@
 #include "accel/board_type.h"
 #include "app/background_runner.h"
 #include "description/nn_description.h"
+#include "pipeline/frame.h"
+#include "pipeline/picture_list_source.h"
 #include "results/nn_results.h"
 
 #include <QImage>
@@ -18,10 +20,13 @@
 #include <memory>
 #include <vector>
 
+class FrameHandOver;
+class FramePipeline;
 class QAction;
 class QLabel;
 class QProgressBar;
 class QScrollArea;
+class QTimer;
 
 class VRAXGUI : public QMainWindow
 {
@@ -83,6 +88,15 @@ private:
     // Shows an error in a message box, or on standard error while checking.
     void showWarning(const QString &title, const QString &text);
     void showWarning(const QString &title, const std::exception &error);
+    // How pictures become the network's input on the current board.
+    PictureReading pictureReading() const;
+    // Run Auto: shows the newest finished frame, at most once per screen
+    // refresh unless every frame is to be shown.
+    void showArrivedFrame();
+    // Makes a finished frame's picture current and shows it with its result.
+    void showFrame(Frame &frame);
+    // Ends a running Run Auto and waits for its frames; for closing.
+    void stopRunAuto();
 
     NnDescription description;
     ModelDims modelDims;
@@ -96,6 +110,7 @@ private:
     std::vector<float> inputTensor; // the network input made from picture
     double frameTime = 0.0;         // seconds
     double boardFps = 0.0;          // as the runtime reports it
+    // The user's wish that Run Auto goes on: space, Escape and closing clear it.
     bool autoRunning = false;
     QLabel *pictureLabel = nullptr;
     QLabel *statusLabel = nullptr;
@@ -111,9 +126,17 @@ private:
     std::vector<RuntimeHandle> sessions; // one per board in use
     ModelInfo modelInfo{};
     std::uint64_t nextPicture = 0; // index into pictureList of the next Run
-    // True while Run Auto loops: the commands that would change what the loop
-    // works on are disabled meanwhile.
-    bool runAutoActive = false;
+    // True from the start of Run Auto until its last frame is in and every
+    // unit is idle: the commands that would change what the loop works on
+    // are disabled meanwhile. autoRunning may already be false then.
+    bool runAutoInProgress = false;
+    QAction *showEveryFrameAct = nullptr;
+    // Run Auto's pipeline and the hand-over of its frames, while it runs.
+    FramePipeline *activePipeline = nullptr;
+    FrameHandOver *handOver = nullptr;
+    std::int64_t runAutoStart = 0;   // steady clock, ns
+    std::int64_t lastShown = 0;      // steady clock, ns
+    QTimer *paceTimer = nullptr;
     // Set by checkFiles(): errors are printed and counted instead of shown.
     bool checking = false;
     int errorsPrinted = 0;

@@ -96,7 +96,6 @@ private:
     std::deque<Queued> queue;
     bool stopRequested = false;
     bool finished = false;
-    bool readerDone = false;
     std::exception_ptr failure;
     std::uint64_t delivered = 0;
     std::uint64_t dropped = 0;

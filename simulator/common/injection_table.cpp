@@ -84,29 +84,39 @@ std::vector<InjectedFault> parseFaultList(const std::string &text)
     return faults;
 }
 
+bool parseDuration(const std::string &text, std::chrono::microseconds &duration)
+{
+    const std::string value = trimmed(text);
+    std::size_t digits = 0;
+    while (digits < value.size() && std::isdigit(static_cast<unsigned char>(value[digits])))
+        ++digits;
+    const long long amount = parseCount(value.substr(0, digits));
+    const std::string unit = trimmed(value.substr(digits));
+    long long microseconds = -1;
+    if (amount >= 0) {
+        if (unit == "us")
+            microseconds = amount;
+        else if (unit == "ms" || unit.empty())
+            microseconds = amount * 1000;
+        else if (unit == "s")
+            microseconds = amount * 1000000;
+    }
+    if (microseconds < 0)
+        return false;
+    duration = std::chrono::microseconds(microseconds);
+    return true;
+}
+
 std::vector<InjectedDelay> parseDelayList(const std::string &text)
 {
     std::vector<InjectedDelay> delays;
     for (const std::string &entry : splitEntries(text)) {
         const auto [name, value] = splitAssignment(entry);
-        std::size_t digits = 0;
-        while (digits < value.size() && std::isdigit(static_cast<unsigned char>(value[digits])))
-            ++digits;
-        const long long amount = parseCount(value.substr(0, digits));
-        const std::string unit = trimmed(value.substr(digits));
-        long long microseconds = -1;
-        if (amount >= 0) {
-            if (unit == "us")
-                microseconds = amount;
-            else if (unit == "ms" || unit.empty())
-                microseconds = amount * 1000;
-            else if (unit == "s")
-                microseconds = amount * 1000000;
-        }
-        if (microseconds < 0)
+        std::chrono::microseconds duration{0};
+        if (!parseDuration(value, duration))
             throw std::invalid_argument("\"" + entry + "\" is not NAME=DURATION with a duration"
                                         " such as 500us, 20ms or 2s");
-        delays.push_back({name, std::chrono::microseconds(microseconds)});
+        delays.push_back({name, duration});
     }
     return delays;
 }

@@ -32,6 +32,10 @@ struct InjectedDelay
     std::chrono::microseconds duration{0};
 };
 
+// A whole number with the unit us, ms or s (ms when omitted), such as
+// "500us", "20ms" or "2s"; false for anything else.
+bool parseDuration(const std::string &text, std::chrono::microseconds &duration);
+
 // Parsers of the environment syntax; they throw std::invalid_argument with a
 // text naming the faulty entry.
 std::vector<InjectedFault> parseFaultList(const std::string &text);

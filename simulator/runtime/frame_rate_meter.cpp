@@ -1,28 +1,32 @@
 #include "frame_rate_meter.h"
 
-FrameRateMeter::Clock::duration FrameRateMeter::busyTime(Clock::time_point now) const
+FrameRateMeter::Clock::time_point FrameRateMeter::advance(Clock::time_point now)
 {
-    return activeFrames > 0 ? busyBefore + (now - busySince) : busyBefore;
+    if (now < lastEvent)
+        now = lastEvent; // stamps taken on other threads may arrive slightly out of order
+    if (activeFrames > 0) {
+        busy += now - lastEvent;
+        load += activeFrames * (now - lastEvent);
+    }
+    lastEvent = now;
+    return now;
 }
 
-FrameRateMeter::Clock::duration FrameRateMeter::frameStarted()
+FrameRateMeter::Start FrameRateMeter::frameStarted(Clock::time_point now)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    const Clock::time_point now = Clock::now();
-    if (activeFrames++ == 0)
-        busySince = now;
-    return busyTime(now);
+    const Clock::time_point at = advance(now);
+    ++activeFrames;
+    return Start{at, busy, load};
 }
 
-void FrameRateMeter::frameFinished(Clock::duration busyAtStart)
+void FrameRateMeter::frameFinished(const Start &start, Clock::time_point now)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    const Clock::time_point now = Clock::now();
-    const Clock::duration busyAtEnd = busyTime(now);
-    if (--activeFrames == 0)
-        busyBefore = busyAtEnd;
-    recent.push_back({busyAtStart, busyAtEnd, now});
-    while (recent.size() > windowFrames || recent.front().end + windowTime < now)
+    const Clock::time_point end = advance(now);
+    --activeFrames;
+    recent.push_back({start, end, busy, load});
+    while (recent.size() > windowFrames || recent.front().end + windowTime < end)
         recent.pop_front();
 }
 
@@ -31,13 +35,20 @@ double FrameRateMeter::framesPerSecond() const
     std::lock_guard<std::mutex> lock(mutex);
     if (recent.empty())
         return 0.0;
-    // The oldest frame in the window may have started before later ones
-    // that finished earlier; the window opens at the earliest start.
-    Clock::duration opened = recent.front().busyAtStart;
+    // The window opens at its earliest start: a frame that finished later
+    // may have started before the one that finished first.
+    const Start *opened = &recent.front().start;
+    Clock::duration frameTimes{0};
     for (const Finished &frame : recent) {
-        if (frame.busyAtStart < opened)
-            opened = frame.busyAtStart;
+        if (frame.start.at < opened->at)
+            opened = &frame.start;
+        frameTimes += frame.end - frame.start.at;
     }
-    const double seconds = std::chrono::duration<double>(recent.back().busyAtEnd - opened).count();
-    return seconds > 0.0 ? static_cast<double>(recent.size()) / seconds : 0.0;
+    using Seconds = std::chrono::duration<double>;
+    const double busySeconds = Seconds(recent.back().busyAtEnd - opened->busy).count();
+    const double loadSeconds = Seconds(recent.back().loadAtEnd - opened->load).count();
+    const double meanFrameSeconds = Seconds(frameTimes).count() / static_cast<double>(recent.size());
+    if (busySeconds <= 0.0 || meanFrameSeconds <= 0.0)
+        return 0.0;
+    return loadSeconds / busySeconds / meanFrameSeconds;
 }

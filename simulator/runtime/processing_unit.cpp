@@ -1,11 +1,37 @@
 #include "processing_unit.h"
 
+#include "frame_cache.h"
 #include "runtime_failure.h"
 #include "tensor_layout.h"
 #include "vrax.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+
+namespace {
+
+std::atomic<std::uint64_t> lastCacheTag{0};
+std::atomic<std::uint32_t> engineFrames{0};
+
+} // namespace
+
+UnitModel::UnitModel() : cacheTag(++lastCacheTag) {}
+
+UnitModel::~UnitModel()
+{
+    boardFrameCache().forgetModel(cacheTag);
+}
+
+std::uint32_t engineFrameCount()
+{
+    return engineFrames.load();
+}
+
+void resetEngineFrameCount()
+{
+    engineFrames = 0;
+}
 
 ProcessingUnit::ProcessingUnit(cv::dnn::Net net, std::shared_ptr<const UnitModel> model,
                                std::shared_ptr<FrameRateMeter> meter, FrameDelay frameDelay)
@@ -32,13 +58,15 @@ ProcessingUnit::~ProcessingUnit()
 
 void ProcessingUnit::submit(const float *input)
 {
+    const BoardProfile boardNow = boardProfile(model->boardType);
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (state == State::Busy)
             throw RuntimeFailure(VRAX_RESULT_INCOMPLETE,
                                  "the unit is still busy with its previous frame");
         boardInputToBlob(input, model->inputShape, model->planarInput, inputBlob.ptr<float>());
-        busyAtStart = meter->frameStarted();
+        profile = boardNow;
+        frameStart = meter->frameStarted(FrameRateMeter::Clock::now());
         state = State::Busy;
         framePending = true;
     }
@@ -94,21 +122,7 @@ void ProcessingUnit::runFrame()
 {
     std::string error;
     try {
-        net.setInput(inputBlob);
-        // Kept from frame to frame: the engine refills buffers of the right
-        // size instead of allocating (and page-faulting) new ones.
-        net.forward(results, outputNames);
-        if (results.size() != outputs.size())
-            throw std::runtime_error("the network gave " + std::to_string(results.size())
-                                     + " outputs instead of " + std::to_string(outputs.size()));
-        for (std::size_t i = 0; i < results.size(); ++i) {
-            const cv::Mat result = results[i].isContinuous() ? results[i] : results[i].clone();
-            if (result.type() != CV_32F || result.total() != outputs[i].size())
-                throw std::runtime_error("output " + std::to_string(i) + " has "
-                                         + std::to_string(result.total())
-                                         + " values instead of " + std::to_string(outputs[i].size()));
-            blobToBoardOutput(result.ptr<float>(), model->outputShapes[i], outputs[i].data());
-        }
+        computeOutputs();
     } catch (const std::exception &exception) {
         error = exception.what();
         if (error.empty())
@@ -116,12 +130,57 @@ void ProcessingUnit::runFrame()
     } catch (...) {
         error = "unknown engine failure";
     }
+    if (profile.frameTime.count() > 0) {
+        // The board's own time; a closing session does not wait it out.
+        std::unique_lock<std::mutex> lock(mutex);
+        wake.wait_until(lock, frameStart.at + profile.frameTime, [this] { return stopping; });
+    }
     const std::chrono::microseconds delay = frameDelay ? frameDelay() : std::chrono::microseconds(0);
     if (delay.count() > 0)
         std::this_thread::sleep_for(delay);
-    meter->frameFinished(busyAtStart);
+    meter->frameFinished(frameStart, FrameRateMeter::Clock::now());
 
     std::lock_guard<std::mutex> lock(mutex);
     failure = error;
     state = error.empty() ? State::Done : State::Failed;
+}
+
+void ProcessingUnit::computeOutputs()
+{
+    float *input = inputBlob.ptr<float>();
+    quantise(input, inputBlob.total(), profile.precision);
+    if (profile.frameTime.count() == 0) {
+        runEngine();
+        return;
+    }
+    const FrameCache::Key key{model->cacheTag, static_cast<std::uint8_t>(profile.precision), input,
+                              inputBlob.total() * sizeof(float)};
+    if (const std::shared_ptr<const FrameCache::Outputs> cached = boardFrameCache().find(key)) {
+        for (std::size_t i = 0; i < outputs.size(); ++i)
+            std::copy((*cached)[i].begin(), (*cached)[i].end(), outputs[i].begin());
+        return;
+    }
+    runEngine();
+    boardFrameCache().store(key, outputs, boardCacheLimit());
+}
+
+void ProcessingUnit::runEngine()
+{
+    ++engineFrames;
+    net.setInput(inputBlob);
+    // Kept from frame to frame: the engine refills buffers of the right
+    // size instead of allocating (and page-faulting) new ones.
+    net.forward(results, outputNames);
+    if (results.size() != outputs.size())
+        throw std::runtime_error("the network gave " + std::to_string(results.size())
+                                 + " outputs instead of " + std::to_string(outputs.size()));
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const cv::Mat result = results[i].isContinuous() ? results[i] : results[i].clone();
+        if (result.type() != CV_32F || result.total() != outputs[i].size())
+            throw std::runtime_error("output " + std::to_string(i) + " has "
+                                     + std::to_string(result.total())
+                                     + " values instead of " + std::to_string(outputs[i].size()));
+        blobToBoardOutput(result.ptr<float>(), model->outputShapes[i], outputs[i].data());
+        quantise(outputs[i].data(), outputs[i].size(), profile.precision);
+    }
 }

@@ -2,6 +2,7 @@
 // worker thread, running one frame at a time while the caller goes on.
 #pragma once
 
+#include "board_profile.h"
 #include "frame_rate_meter.h"
 
 #include <opencv2/dnn.hpp>
@@ -16,10 +17,19 @@
 #include <thread>
 #include <vector>
 
-// What the units of one session share: the model's tensors and the layout
-// in which the caller hands over its input.
+// What the units of one session share: the model's tensors, the board type
+// and the layout in which the caller hands over its input.
 struct UnitModel
 {
+    UnitModel();
+    // Drops the outputs cached for this model.
+    ~UnitModel();
+    UnitModel(const UnitModel &) = delete;
+    UnitModel &operator=(const UnitModel &) = delete;
+
+    // Tells this model's cached outputs apart from other models' (never reused).
+    const std::uint64_t cacheTag;
+    std::uint32_t boardType = 0;
     std::vector<std::uint32_t> inputShape;
     bool planarInput = false;
     std::size_t inputValues = 0;
@@ -27,6 +37,11 @@ struct UnitModel
     std::vector<std::vector<std::uint32_t>> outputShapes;
     std::vector<std::size_t> outputValues;
 };
+
+// Frames the engine has run since the library was loaded (or the count was
+// reset); frames answered from the cache do not count.
+std::uint32_t engineFrameCount();
+void resetEngineFrameCount();
 
 class ProcessingUnit
 {
@@ -42,10 +57,12 @@ public:
     ProcessingUnit &operator=(const ProcessingUnit &) = delete;
 
     // Copies the input and starts the frame; throws RuntimeFailure when the
-    // unit is still busy with the previous one.
+    // unit is still busy with the previous one. On a board type with a frame
+    // time the unit answers an input it has seen from the cache, and stays
+    // busy until that time has passed since this call.
     void submit(const float *input);
 
-    // True while a frame runs; when one does, waits up to a millisecond for
+    // True while a frame runs; when one does, waits up to 10 ms for
     // it to finish before answering.
     bool isBusy();
 
@@ -58,6 +75,9 @@ private:
 
     void work();
     void runFrame();
+    // The network's outputs for inputBlob, from the cache when it has them.
+    void computeOutputs();
+    void runEngine();
 
     cv::dnn::Net net;
     std::shared_ptr<const UnitModel> model;
@@ -70,7 +90,8 @@ private:
     State state = State::Empty;
     bool framePending = false;
     bool stopping = false;
-    FrameRateMeter::Clock::duration busyAtStart{0};
+    FrameRateMeter::Start frameStart;
+    BoardProfile profile;
 
     // Written by submit while no frame runs, read by the worker while one does.
     cv::Mat inputBlob;

@@ -4,6 +4,9 @@
 #include "vrax_sim.h"
 
 #include "board_inventory.h"
+#include "board_profile.h"
+#include "frame_cache.h"
+#include "processing_unit.h"
 #include "runtime_failure.h"
 #include "runtime_injections.h"
 #include "session_registry.h"
@@ -155,6 +158,37 @@ int32_t VRAX_SIM_InjectDelay(const char *target, uint32_t milliseconds)
 void VRAX_SIM_ClearInjections(void)
 {
     runtimeInjections().clear();
+    clearBoardProfiles();
+}
+
+int32_t VRAX_SIM_SetBoardTime(uint32_t boardType, uint32_t microseconds)
+{
+    return setBoardFrameTime(boardType, std::chrono::microseconds(microseconds))
+               ? VRAX_RESULT_OK
+               : VRAX_RESULT_INVALID_FUNC_PARAMETER;
+}
+
+int32_t VRAX_SIM_SetPrecision(uint32_t boardType, const char *precision)
+{
+    BoardPrecision parsed = BoardPrecision::Float;
+    if (!precision || !parseBoardPrecision(precision, parsed) || !setBoardPrecision(boardType, parsed))
+        return VRAX_RESULT_INVALID_FUNC_PARAMETER;
+    return VRAX_RESULT_OK;
+}
+
+void VRAX_SIM_SetBoardCacheLimit(uint32_t kilobytes)
+{
+    setBoardCacheLimit(std::size_t(kilobytes) * 1024);
+}
+
+uint64_t VRAX_SIM_BoardCacheBytes(void)
+{
+    return boardFrameCache().bytes();
+}
+
+uint32_t VRAX_SIM_EngineFrameCount(void)
+{
+    return engineFrameCount();
 }
 
 uint32_t VRAX_SIM_CreatedCount(void)
@@ -186,6 +220,7 @@ void VRAX_SIM_ResetCounters(void)
 {
     SessionRegistry::instance().resetCounters();
     resetBlinkCounts();
+    resetEngineFrameCount();
 }
 
 const char *VRAX_SIM_GetLastError(void)

@@ -147,6 +147,7 @@ void Session::initialize(std::uint32_t boardType, std::uint32_t boardIndex,
         checkOnnxNetwork(model.network);
 
     auto unitModel = std::make_shared<UnitModel>();
+    unitModel->boardType = boardType;
     unitModel->inputShape = model.inputs[0].shape;
     unitModel->planarInput = isPlanarBoard(boardType);
     unitModel->inputValues = boardInputValueCount(unitModel->inputShape, unitModel->planarInput);

@@ -218,9 +218,7 @@ void FaultInjectionTest::drainFailureIsReported()
     access.runAutoAct()->trigger();
     QCOMPARE(title, QString("Frame Processing Error"));
     QCOMPARE(text, QString("VRAX_RESULT_BOARD_SYNC_ERROR"));
-    // The loop left at once: the flag stays up until space, so closing waits.
-    QVERIFY(access.autoRunning());
-    QTest::keyClick(&window, Qt::Key_Space);
+    // The failed run has waited for its units: nothing is left running.
     QVERIFY(!access.autoRunning());
     QVERIFY(access.runAutoAct()->isEnabled());
 }

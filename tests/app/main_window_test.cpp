@@ -91,9 +91,8 @@ void MainWindowTest::menusHaveTheirTextsAndShortcuts()
 
     VRAXGUI window;
     const QList<QAction *> menus = window.menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
-    QCOMPARE(menus[0]->text(), QString("&File"));
-    QCOMPARE(menus[1]->text(), QString("&Help"));
+    QCOMPARE(menus.front()->text(), QString("&File"));
+    QCOMPARE(menus.back()->text(), QString("&Help"));
     QAction *action = menuEntry(window.menuBar(), menu, entry);
     QVERIFY(action);
     QCOMPARE(action->shortcut(), shortcut);

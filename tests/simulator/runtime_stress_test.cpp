@@ -1,5 +1,6 @@
 // Many frames over every unit of several sessions at once, each result
-// checked against the engine run directly on the frame's own input.
+// checked against the engine run directly on the frame's own input, also on
+// boards that answer seen inputs from memory.
 #include "simulator_test_support.h"
 #include "test_models.h"
 
@@ -102,6 +103,30 @@ TEST(RuntimeStress, ManyFramesOverAllUnitsOfSeveralSessions)
 
     EXPECT_EQ(mismatches.load(), 0);
     EXPECT_EQ(statusFailures.load(), 0);
+}
+
+TEST(RuntimeStress, TimedBoardsAnswerSeenInputsAcrossSessionsAndThreads)
+{
+    const Expected expected = expectedResults();
+    const std::vector<std::uint32_t> model = compiledOnnx(convOnnxModel());
+    ASSERT_EQ(VRAX_SIM_SetBoardTime(0, 2000), VRAX_RESULT_OK);
+    const std::uint32_t enginesBefore = VRAX_SIM_EngineFrameCount();
+    std::vector<std::unique_ptr<TestSession>> sessions;
+    for (int i = 0; i < 3; ++i)
+        sessions.push_back(std::make_unique<TestSession>(model));
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> drivers;
+    for (std::size_t i = 0; i < sessions.size(); ++i)
+        drivers.emplace_back([&, i] { pipeline(*sessions[i], expected, 100, static_cast<int>(i), mismatches); });
+    for (std::thread &driver : drivers)
+        driver.join();
+    sessions.clear();
+    VRAX_SIM_ClearInjections();
+    EXPECT_EQ(mismatches.load(), 0);
+    // Each session's model is new to the board; at most every unit meets an
+    // input before the first one to finish it has stored the outputs.
+    EXPECT_LE(VRAX_SIM_EngineFrameCount() - enginesBefore, std::uint32_t(3 * distinctInputs * 4));
+    EXPECT_EQ(VRAX_SIM_BoardCacheBytes(), 0u) << "closed sessions left their frames behind";
 }
 
 TEST(RuntimeStress, SessionsComeAndGoWhileOthersRun)

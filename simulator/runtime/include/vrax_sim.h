@@ -13,6 +13,31 @@
  *       every VRAX_Process call takes 20 ms longer; every frame keeps its
  *       processing unit busy 100 ms longer. Units: us, ms (default), s.
  *
+ * Board types can also be given a speed and a number precision:
+ *
+ *   VRAX_SIM_BOARD_TIME="0:4ms,2:2ms"
+ *       every processing unit of the simulator (type 0) takes 4 ms per frame,
+ *       every unit of a type 2 board 2 ms, whatever the host's speed: a unit
+ *       runs the network once for an input it has not seen and remembers the
+ *       outputs (keyed by the model, the precision and the input's exact
+ *       bytes); an input it has seen is answered from memory, without the
+ *       engine. The unit reports busy until TIME has passed since
+ *       VRAX_Process (or until the engine is done, when that takes longer),
+ *       and the frame rate VRAX_GetOutput reports follows: 1 / TIME for one
+ *       unit at a time, 4 / TIME for four units kept busy. Units: us, ms
+ *       (default), s. VRAX_Destroy does not wait out the remaining time.
+ *   VRAX_SIM_BOARD_CACHE_MB=256
+ *       the memory those remembered outputs may take, with their inputs, for
+ *       the whole process (256 MB when unset); the least recently used go.
+ *   VRAX_SIM_PRECISION="1:int8,3:fp16"
+ *       units of type 1 round their input tensor and each output tensor to
+ *       int8 (one symmetric scale per tensor: its largest finite magnitude
+ *       / 127; value = round(x / scale) * scale, halves away from zero; an
+ *       all-zero tensor stays zero, infinities saturate, NaN becomes 0);
+ *       units of type 3 round to the nearest half-precision value (ties to
+ *       even; finite values beyond 65504 saturate to +-65504, infinities and
+ *       NaN stay). "float", the default, computes exactly.
+ *
  * Entries made here take precedence over those of the environment.
  */
 #ifndef VRAX_SIM_H
@@ -38,9 +63,29 @@ VRAX_API int32_t VRAX_SIM_InjectFault(const char *function, int32_t code, uint32
  * an unknown name. */
 VRAX_API int32_t VRAX_SIM_InjectDelay(const char *target, uint32_t milliseconds);
 
-/* Removes every fault and delay, those of the environment variables too
- * (until their text changes). */
+/* Removes every fault, delay, board time, precision and cache limit, those
+ * of the environment variables too (until their text changes). */
 VRAX_API void VRAX_SIM_ClearInjections(void);
+
+/* Makes every processing unit of boardType take microseconds per frame (see
+ * VRAX_SIM_BOARD_TIME above); 0 removes it. Applies from the next
+ * VRAX_Process. Returns VRAX_RESULT_INVALID_FUNC_PARAMETER for a board type
+ * above 7. */
+VRAX_API int32_t VRAX_SIM_SetBoardTime(uint32_t boardType, uint32_t microseconds);
+
+/* Sets the number precision of boardType's units: "float", "int8" or "fp16"
+ * (see VRAX_SIM_PRECISION above). Applies from the next VRAX_Process.
+ * Returns VRAX_RESULT_INVALID_FUNC_PARAMETER for another text or a board
+ * type above 7. */
+VRAX_API int32_t VRAX_SIM_SetPrecision(uint32_t boardType, const char *precision);
+
+/* Limits the remembered outputs of timed boards to kilobytes (inputs
+ * included); 0 goes back to VRAX_SIM_BOARD_CACHE_MB. */
+VRAX_API void VRAX_SIM_SetBoardCacheLimit(uint32_t kilobytes);
+/* Bytes the remembered outputs take now. */
+VRAX_API uint64_t VRAX_SIM_BoardCacheBytes(void);
+/* Frames the engine has run (frames answered from memory do not count). */
+VRAX_API uint32_t VRAX_SIM_EngineFrameCount(void);
 
 /* Counters since the library was loaded or VRAX_SIM_ResetCounters. */
 VRAX_API uint32_t VRAX_SIM_CreatedCount(void);        /* successful VRAX_Create calls */
