@@ -28,9 +28,11 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -83,6 +85,9 @@ VRAXGUI::VRAXGUI()
     QMenu *viewMenu = menuBar()->addMenu(tr("&View"));
     showEveryFrameAct = viewMenu->addAction(tr("Show Every Frame"));
     showEveryFrameAct->setCheckable(true);
+
+    const int cacheMegabytes = QSettings().value(QStringLiteral("performance/pictureCacheMegabytes"), 256).toInt();
+    pictureCache.setBudget(std::size_t(std::max(cacheMegabytes, 0)) << 20);
 
     paceTimer = new QTimer(this);
     paceTimer->setSingleShot(true);
@@ -237,6 +242,7 @@ void VRAXGUI::openBoard()
     try {
         OpenBoardDialog dialog;
         if (dialog.chooseBoard(sessions, boardType, boardIndex, parallelCount)) {
+            pictureCache.clear();
             descriptionPath.clear();
             pictureList.clear();
         }
@@ -268,6 +274,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
 {
     if (fileName == descriptionPath)
         return;
+    pictureCache.clear();
     descriptionPath.clear();
     pictureList.clear();
     try {
@@ -366,7 +373,7 @@ PictureReading VRAXGUI::pictureReading() const
 
 VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
 {
-    PreparedPicture prepared = readPictureFile(path, pictureReading(), inputTensor);
+    PreparedPicture prepared = readPictureFile(path, pictureReading(), inputTensor, nullptr, &pictureCache);
     LoadedPicture loaded;
     loaded.picture = std::move(prepared.picture);
     loaded.tensor = std::move(prepared.tensor);
@@ -433,7 +440,7 @@ void VRAXGUI::runAuto()
         FramePipeline::Boards boards;
         boards.sessions = sessions;
         boards.unitsPerSession = modelInfo.single_slot != 0 || parallelCount == 0 ? 1 : 4;
-        PictureListSource source(pictureList, pictureReading(), inputTensor);
+        PictureListSource source(pictureList, pictureReading(), inputTensor, &pictureCache);
         FrameHandOver frames(showEveryFrameAct->isChecked());
         frames.onArrival = [this] {
             QMetaObject::invokeMethod(this, [this] { showArrivedFrame(); }, Qt::QueuedConnection);

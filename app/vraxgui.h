@@ -140,6 +140,8 @@ private:
     // Set by checkFiles(): errors are printed and counted instead of shown.
     bool checking = false;
     int errorsPrinted = 0;
+    // Pictures decoded once, for the current description and board.
+    mutable PictureCache pictureCache; // a cache: reading through it changes no state the window shows
 
     friend struct VRAXGUITestAccess;
 };

@@ -9,12 +9,22 @@
 #include <stdexcept>
 
 PreparedPicture readPictureFile(const QString &path, const PictureReading &reading,
-                                const std::vector<float> &previousTensor, StageTimes *times)
+                                const std::vector<float> &previousTensor, StageTimes *times, PictureCache *cache)
 {
     PictureRequest request = reading.request;
     request.path = path.toUtf8().toStdString();
     if (times)
         times->readStart = steadyNanoseconds();
+    const bool sideFile = isCloudNetPlusPath(request.path);
+    PictureCache::FileStamp stamp;
+    if (cache && !sideFile) {
+        stamp = PictureCache::stampOf(path);
+        if (std::shared_ptr<const PreparedPicture> cached = cache->find(path, stamp)) {
+            if (times)
+                times->read = times->prepared = steadyNanoseconds();
+            return *cached;
+        }
+    }
 
     QImageReader reader(path);
     const QImage decoded = reader.read();
@@ -25,20 +35,22 @@ PreparedPicture readPictureFile(const QString &path, const PictureReading &readi
     if (prepared.picture.isNull())
         throw std::runtime_error("Cannot load picture: " + request.path);
     prepared.picture = prepared.picture.convertToFormat(QImage::Format_RGB32);
-    if (isCloudNetPlusPath(request.path)) {
+    if (sideFile) {
         const std::size_t required = prepared.tensor.size();
         prepared.tensor = previousTensor;
         readCloudNetPlusInput(prepared.tensor, required);
     }
+    else if (cache)
+        cache->insert(path, stamp, std::make_shared<const PreparedPicture>(prepared));
     if (times)
         times->prepared = steadyNanoseconds();
     return prepared;
 }
 
 PictureListSource::PictureListSource(QStringList paths, PictureReading reading, std::vector<float> previousTensor,
-                                     std::uint64_t firstIndex, bool loop)
+                                     PictureCache *cache, std::uint64_t firstIndex, bool loop)
     : paths(std::move(paths)), reading(std::move(reading)), previousTensor(std::move(previousTensor)),
-      index(firstIndex), loop(loop)
+      index(firstIndex), loop(loop), cache(cache)
 {
     for (const QString &path : this->paths)
         keepPrevious = keepPrevious || isCloudNetPlusPath(path.toStdString());
@@ -56,7 +68,7 @@ bool PictureListSource::next(Frame &frame)
     frame.origin.path = path;
     frame.origin.number = number;
     frame.origin.timeSeconds = -1.0;
-    frame.picture = readPictureFile(path, reading, previousTensor, &frame.times);
+    frame.picture = readPictureFile(path, reading, previousTensor, &frame.times, cache);
     if (keepPrevious)
         previousTensor = frame.picture.tensor;
     return true;

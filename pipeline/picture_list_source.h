@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pipeline/frame_source.h"
+#include "picture/picture_cache.h"
 #include "picture/picture_request.h"
 
 #include <QString>
@@ -22,16 +23,18 @@ struct PictureReading
 // frame before: a "cloud_net_plus" path takes its input from the side file,
 // laid over the previous input (kept on purpose: that network's files rely
 // on it). Throws std::runtime_error "Cannot load picture: PATH" when no
-// picture can be made, and what picture preparation throws.
+// picture can be made, and what picture preparation throws. With a cache, a
+// file unchanged since it was prepared is not read again.
 PreparedPicture readPictureFile(const QString &path, const PictureReading &reading,
-                                const std::vector<float> &previousTensor, StageTimes *times = nullptr);
+                                const std::vector<float> &previousTensor, StageTimes *times = nullptr,
+                                PictureCache *cache = nullptr);
 
 class PictureListSource : public FrameSource
 {
 public:
     // Starts with the picture at firstIndex; with loop false the list is read once.
     PictureListSource(QStringList paths, PictureReading reading, std::vector<float> previousTensor,
-                      std::uint64_t firstIndex = 0, bool loop = true);
+                      PictureCache *cache = nullptr, std::uint64_t firstIndex = 0, bool loop = true);
 
     bool next(Frame &frame) override;
 
@@ -41,6 +44,7 @@ private:
     std::vector<float> previousTensor;
     std::uint64_t index;
     const bool loop;
+    PictureCache *const cache;
     bool keepPrevious = false; // only a side-file input reads the previous one
 
 };
