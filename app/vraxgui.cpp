@@ -6,6 +6,7 @@
 #include "accel/result_check.h"
 #include "app/status_line.h"
 #include "description/description_reader.h"
+#include "pipeline/model_session.h"
 #include "picture/cloud_net_plus_input.h"
 #include "picture/input_depth.h"
 #include "picture/picture_preparation.h"
@@ -284,13 +285,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         runInBackground([this, choice, modelPath] { openBoardSession(choice, modelPath, sessions, modelInfo); });
 
         ModelDims dims = modelDimsOf(modelInfo);
-        if (description.neural_network == NetworkKind::Classifier
-            && description.labels.size() != elementCount(dims.outputs.front()))
-            throw std::runtime_error("Incorrect number of labels for classification");
-        // Refused here rather than when a frame would read past a buffer.
-        checkInputFormatFits(description.format, roundedInputDepth(isPlanarBoard(boardType), dims.inputs.front().depth),
-                             isPlanarBoard(boardType));
-        checkAnchorCount(description, dims.outputs);
+        checkModelFitsDescription(description, dims, boardType);
 
         descriptionPath = fileName;
         modelDims = std::move(dims);

@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cstring>
 
+#include <pthread.h>
+
 namespace {
 
 std::atomic<std::uint64_t> lastCacheTag{0};
@@ -105,6 +107,9 @@ void ProcessingUnit::fetch(float *const outputBuffers[])
 
 void ProcessingUnit::work()
 {
+    // The name lets the host tell the simulated board's work from its own
+    // when it measures its CPU time.
+    pthread_setname_np(pthread_self(), "vrax-unit");
     std::unique_lock<std::mutex> lock(mutex);
     while (true) {
         wake.wait(lock, [this] { return framePending || stopping; });
