@@ -417,6 +417,7 @@ void VRAXGUI::run()
         if (resultView)
             resultView->showResults(outputs);
         updateStatus();
+        emit frameShown();
         QCoreApplication::processEvents();
     } catch (const std::exception &error) {
         showWarning(tr("Frame Processing Error"), error);
@@ -524,4 +525,5 @@ void VRAXGUI::showFrame(Frame &frame)
         resultView->showResults(frame.outputs);
     updateStatus();
     frame.times.shown = steadyNanoseconds();
+    emit frameShown();
 }

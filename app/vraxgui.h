@@ -45,6 +45,10 @@ public:
     // when everything opened and ran.
     bool checkFiles(const QString &descriptionFile, const QStringList &pictureFiles);
 
+signals:
+    // A frame's result is on screen (Run, or Run Auto at the screen's pace).
+    void frameShown();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
