@@ -25,6 +25,7 @@ class QAction;
 class QLabel;
 class QProgressBar;
 class QScrollArea;
+class StatisticsDock;
 class QTimer;
 
 class VRAXGUI : public QMainWindow
@@ -128,6 +129,7 @@ private:
     std::int64_t runAutoStart = 0;   // steady clock, ns
     std::int64_t lastShown = 0;      // steady clock, ns
     QTimer *paceTimer = nullptr;
+    StatisticsDock *statisticsDock = nullptr;
     // Pictures decoded once, for the current description and board.
     mutable PictureCache pictureCache; // a cache: reading through it changes no state the window shows
 
