@@ -400,6 +400,7 @@ void VRAXGUI::run()
         updateStatus();
         times.shown = steadyNanoseconds();
         statisticsDock->addFrame(times);
+        emit frameShown();
         QCoreApplication::processEvents();
     } catch (const std::exception &error) {
         showWarning(tr("Frame Processing Error"), error);
@@ -511,4 +512,5 @@ void VRAXGUI::showFrame(Frame &frame)
         resultView->showResults(frame.outputs);
     updateStatus();
     frame.times.shown = steadyNanoseconds();
+    emit frameShown();
 }

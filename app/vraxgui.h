@@ -40,6 +40,10 @@ public:
     // chosen through the menus (the command line's files).
     void openStartupFiles(const QString &descriptionFile, const QStringList &pictureFiles);
 
+signals:
+    // A frame's result is on screen (Run, or Run Auto at the screen's pace).
+    void frameShown();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;

@@ -1,13 +1,10 @@
-// Watches Run Auto from the GUI thread: every new picture in the picture
-// area is one frame shown. Timers fire while the runner waits and between
-// frames, where the window's state is consistent.
+// Watches Run Auto from the GUI thread: counts the frames the window shows,
+// as it announces them once each is on screen and its state is consistent.
 #pragma once
 
 #include "support/vraxgui_test_access.h"
 
-#include <QLabel>
-#include <QPixmap>
-#include <QTimer>
+#include <QObject>
 
 #include <functional>
 
@@ -18,23 +15,18 @@ struct RunAutoWatcher
     int framesWanted;
     std::function<void(int)> onFrame; // called with the number of frames shown so far
     std::function<void()> stop;       // called once framesWanted frames were shown
-    qint64 lastKey = 0;
-    QTimer timer;
+    QMetaObject::Connection connection;
 
     RunAutoWatcher(VRAXGUITestAccess &access, int framesWanted, std::function<void()> stop,
                    std::function<void(int)> onFrame = nullptr)
         : access(access), framesWanted(framesWanted), onFrame(std::move(onFrame)), stop(std::move(stop))
     {
-        QObject::connect(&timer, &QTimer::timeout, [this] { sample(); });
-        timer.start(1);
+        connection = QObject::connect(&access.window, &VRAXGUI::frameShown, [this] { sample(); });
     }
+    ~RunAutoWatcher() { QObject::disconnect(connection); }
 
     void sample()
     {
-        const QPixmap pixmap = access.pictureLabel()->pixmap(Qt::ReturnByValue);
-        if (pixmap.isNull() || pixmap.cacheKey() == lastKey)
-            return;
-        lastKey = pixmap.cacheKey();
         ++framesShown;
         if (onFrame)
             onFrame(framesShown);
