@@ -17,19 +17,22 @@ bool hasOrdinarySize(const QSize &from, const QSize &to)
            && to.height() < qint64(from.height()) * largestFactor;
 }
 
-// Which source pixel QImage::scaled puts at each of `to` places along one
-// axis when it scales `from` pixels, or -1 where it leaves the pixel blank:
-// asked of QImage::scaled itself on a line of numbered pixels. Scaling picks
-// rows and columns independently, so the two axes can be asked apart.
-std::vector<int> pixelMap(int from, int to)
+} // namespace
+
+// Asked of QImage::scaled itself on a line of numbered pixels.
+std::vector<int> nearestSourcePixels(int from, int to)
 {
+    if (to <= 0)
+        return {};
+    if (from <= 0 || from > 0xffffff) // no pixels, or more than the numbers can tell apart
+        return std::vector<int>(std::size_t(to), -1);
     QImage line(from, 1, QImage::Format_RGB32);
     QRgb *numbers = reinterpret_cast<QRgb *>(line.scanLine(0));
     for (int i = 0; i < from; ++i)
         numbers[i] = 0xff000000u | QRgb(i + 1);
     const QImage scaled = line.scaled(to, 1, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     std::vector<int> map(std::size_t(to), -1);
-    if (scaled.width() != to || scaled.height() != 1)
+    if (line.isNull() || scaled.width() != to || scaled.height() != 1)
         return map;
     const QRgb *picked = reinterpret_cast<const QRgb *>(scaled.constScanLine(0));
     for (int i = 0; i < to; ++i) {
@@ -38,8 +41,6 @@ std::vector<int> pixelMap(int from, int to)
     }
     return map;
 }
-
-} // namespace
 
 QImage cropAndScale(const QImage &image, const QRect &crop, const QSize &size)
 {
@@ -52,8 +53,8 @@ QImage cropAndScale(const QImage &image, const QRect &crop, const QSize &size)
     QImage scaled(size, QImage::Format_RGB32);
     if (scaled.isNull())
         return scaled;
-    const std::vector<int> columns = pixelMap(crop.width(), size.width());
-    const std::vector<int> rows = pixelMap(crop.height(), size.height());
+    const std::vector<int> columns = nearestSourcePixels(crop.width(), size.width());
+    const std::vector<int> rows = nearestSourcePixels(crop.height(), size.height());
     for (int y = 0; y < size.height(); ++y) {
         QRgb *out = reinterpret_cast<QRgb *>(scaled.scanLine(y));
         const int row = rows[std::size_t(y)];

@@ -17,7 +17,9 @@ PictureCache::FileStamp PictureCache::stampOf(const QString &path)
 
 std::size_t PictureCache::bytesOf(const PreparedPicture &picture)
 {
-    return picture.tensor.capacity() * sizeof(float) + std::size_t(picture.picture.sizeInBytes());
+    // The original picture is kept along with the network's: it counts too.
+    return picture.tensor.capacity() * sizeof(float) + std::size_t(picture.picture.sizeInBytes())
+           + std::size_t(picture.original.sizeInBytes());
 }
 
 std::shared_ptr<const PreparedPicture> PictureCache::find(const QString &path, const FileStamp &stamp)

@@ -61,6 +61,8 @@ PreparedPicture prepareDecodedPicture(const QImage &image, const PictureRequest 
     prepared.picture = cropAndScale(image, crop, QSize(int(request.width), int(request.height)));
     if (prepared.picture.isNull())
         return prepared;
+    prepared.original = image;
+    prepared.crop = crop;
     prepared.tensor = imageToTensor(prepared.picture, request);
     if (planar)
         prepared.tensor = interleavedToPlanar(prepared.tensor, request.width, request.height,

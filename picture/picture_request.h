@@ -4,6 +4,7 @@
 #include "description/nn_description.h"
 
 #include <QImage>
+#include <QRect>
 
 #include <array>
 #include <cstdint>
@@ -25,4 +26,6 @@ struct PreparedPicture
 {
     QImage picture;            // the picture as the network sees it; null when none could be made
     std::vector<float> tensor; // interleaved, or planar for the planar boards
+    QImage original;           // the picture as given (shares its pixels); null for raw binary images
+    QRect crop;                // the centre crop in original pixels that became picture; empty without original
 };

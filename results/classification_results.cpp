@@ -1,6 +1,5 @@
 #include "results/classification_results.h"
 
-#include "results/softmax.h"
 #include "ui_classificationresults.h"
 
 #include <QHeaderView>
@@ -23,8 +22,12 @@ ClassificationResults::~ClassificationResults()
 
 void ClassificationResults::showResults(const OutputBuffers &outputs)
 {
-    static const std::vector<float> none;
-    fillTable(rankClasses(description.labels, outputs.empty() ? none : outputs.front()), 10);
+    showRanking(decodeFrameResult(outputs, modelDims, description).ranking);
+}
+
+void ClassificationResults::showRanking(const std::vector<RankedClass> &ranking)
+{
+    fillTable(labelledScores(ranking, description.labels), 10);
 }
 
 void ClassificationResults::resetTable()
@@ -54,18 +57,14 @@ void ClassificationResults::fillTable(const std::vector<ClassScore> &scores, int
     raise();
 }
 
-std::vector<ClassScore> rankClasses(const std::vector<std::string> &labels, const std::vector<float> &values)
+std::vector<ClassScore> labelledScores(const std::vector<RankedClass> &ranking, const std::vector<std::string> &labels)
 {
     // The label count was checked against the output when the description was
     // opened; a mismatch here would only pair what exists.
-    const std::vector<float> probabilities = softmax(values.data(), values.size());
-    const std::size_t count = std::min(labels.size(), values.size());
     std::vector<ClassScore> scores;
-    scores.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
-        scores.push_back({&labels[i], probabilities[i]});
-    std::sort(scores.begin(), scores.end(),
-              [](const ClassScore &a, const ClassScore &b) { return a.probability < b.probability; });
-    std::reverse(scores.begin(), scores.end());
+    scores.reserve(ranking.size());
+    for (const RankedClass &ranked : ranking)
+        if (ranked.classIndex >= 0 && std::size_t(ranked.classIndex) < labels.size())
+            scores.push_back({&labels[std::size_t(ranked.classIndex)], ranked.probability});
     return scores;
 }

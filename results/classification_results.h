@@ -1,6 +1,7 @@
 // The classifier's view: a table window with the most probable labels.
 #pragma once
 
+#include "results/frame_result.h"
 #include "results/nn_results.h"
 
 #include <QWidget>
@@ -31,6 +32,8 @@ public:
     // Lists the ten most probable labels of the first output and brings the
     // window to the front.
     void showResults(const OutputBuffers &outputs) override;
+    // The same for a decoded frame: its ten most probable labelled classes.
+    void showRanking(const std::vector<RankedClass> &ranking);
 
     // Empties the table: two stretched columns "Label" and "Probability", no rows.
     void resetTable();
@@ -41,6 +44,5 @@ private:
     Ui::ClassificationResults *ui;
 };
 
-// The scores from the most probable to the least; equal probabilities in no
-// particular order. Labels without a value (or values without a label) are left out.
-std::vector<ClassScore> rankClasses(const std::vector<std::string> &labels, const std::vector<float> &values);
+// The ranking's classes that have a label, in the ranking's order.
+std::vector<ClassScore> labelledScores(const std::vector<RankedClass> &ranking, const std::vector<std::string> &labels);

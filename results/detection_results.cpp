@@ -1,6 +1,7 @@
 #include "results/detection_results.h"
 
 #include "results/detection_drawing.h"
+#include "results/frame_result.h"
 #include "results/yolo_decoder.h"
 
 #include <QImage>
@@ -15,8 +16,7 @@ DetectionResults::DetectionResults(const NnDescription &description, const Model
 
 void DetectionResults::showResults(const OutputBuffers &outputs)
 {
-    std::vector<Detection> detections = decodeDetections(outputs);
-    assignClassColours(detections);
+    const std::vector<Detection> detections = decodeFrameResult(outputs, modelDims, description).detections;
     QImage canvas = *picture; // shares the pixels until the first stroke detaches it
     if (canvas.format() != QImage::Format_RGB32 && !canvas.isNull())
         canvas = canvas.convertToFormat(QImage::Format_RGB32);

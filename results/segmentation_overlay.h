@@ -1,6 +1,7 @@
 // Paints a segmentation network's class map over a picture.
 #pragma once
 
+#include "results/frame_result.h"
 #include "tensor/tensor_shapes.h"
 
 #include <QRgb>
@@ -9,6 +10,12 @@
 #include <vector>
 
 class QImage;
+
+// The class of one cell of a depth-last class map (depth values): depth 1
+// gives 1 for a value of 0.5 or more, else 0; depth 2 or more gives the
+// foreground class (1 to depth - 1) whose softmax probability exceeds 0.5,
+// else 0 (the background).
+std::uint32_t segmentationCellClass(const float *values, std::uint32_t depth);
 
 // count opaque colours from a generator seeded with seed: for each colour three
 // successive values, whose low 8 bits give blue, green and red.
@@ -27,3 +34,11 @@ std::size_t segmentationColourCount(std::uint32_t depth);
 // a short buffer paint nothing.
 void paintSegmentation(QImage &picture, const std::vector<float> &values, const TensorDims &dims,
                        const std::vector<QRgb> &colours);
+
+// The same painting from a decoded class map: class k paints colours[k - 1];
+// classes without a colour paint nothing.
+void paintClassMap(QImage &picture, const ClassMap &map, const std::vector<QRgb> &colours);
+
+// The class map as a picture of its own size: class k in colours[k - 1],
+// everything else transparent. For laying the map over a picture of any size.
+QImage classMapMask(const ClassMap &map, const std::vector<QRgb> &colours);

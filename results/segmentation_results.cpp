@@ -16,14 +16,9 @@ SegmentationResults::SegmentationResults(const NnDescription &description, const
 void SegmentationResults::showResults(const OutputBuffers &outputs)
 {
     const auto seed = quint32(QDateTime::currentMSecsSinceEpoch()); // low 32 bits
-    if (!outputs.empty() && !modelDims.outputs.empty()) {
-        const TensorDims &dims = modelDims.outputs.front();
-        const std::vector<float> &values = outputs.front();
-        // A map that holds not even one complete pixel paints nothing.
-        if (dims.depth > 0 && dims.depth <= values.size())
-            paintSegmentation(*picture, values, dims,
-                              randomClassColours(segmentationColourCount(dims.depth), seed));
-    }
+    const ClassMap map = decodeFrameResult(outputs, modelDims, description).classMap;
+    if (!map.classes.empty())
+        paintClassMap(*picture, map, randomClassColours(segmentationColourCount(modelDims.outputs.front().depth), seed));
     if (QLabel *label = *pictureLabel)
         label->setPixmap(QPixmap::fromImage(*picture));
 }

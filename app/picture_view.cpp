@@ -1,0 +1,260 @@
+#include "app/picture_view.h"
+
+#include "results/detection_drawing.h"
+#include "results/result_painter.h"
+#include "results/segmentation_overlay.h"
+
+#include <QDateTime>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
+
+// The widget inside the scroll area; the view paints it.
+class PictureView::Canvas : public QWidget
+{
+public:
+    explicit Canvas(PictureView *view) : view(view)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        view->paintCanvas(painter, event->rect());
+    }
+
+private:
+    PictureView *view;
+};
+
+namespace {
+
+// The part of the picture the network never saw is shown this much darker.
+const QColor unseenShade(0, 0, 0, 128);
+
+// Formats the raster painter draws without converting them first.
+QImage drawable(const QImage &image)
+{
+    if (image.isNull() || image.format() == QImage::Format_RGB32
+        || image.format() == QImage::Format_ARGB32_Premultiplied)
+        return image;
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                         : QImage::Format_RGB32);
+}
+
+// Enough colours for every class a map can hold: the first ones are the same
+// as those of a shorter list drawn from the same seed.
+constexpr std::size_t mapColourCount = 255;
+
+} // namespace
+
+PictureView::PictureView(QWidget *parent) : QScrollArea(parent), labelFont(detectionLabelFont())
+{
+    canvasWidget = new Canvas(this);
+    setBackgroundRole(QPalette::Dark);
+    setAlignment(Qt::AlignCenter);
+    setWidget(canvasWidget);
+    setWidgetResizable(true);
+    // Labels are placed in the visible part: scrolling places them anew.
+    const auto repaint = [this] { canvasWidget->update(); };
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, repaint);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, repaint);
+}
+
+void PictureView::setLabels(const std::vector<std::string> &names)
+{
+    labels = names;
+    canvasWidget->update();
+}
+
+void PictureView::showFrame(const PreparedPicture &frame, const FrameResult &frameResult)
+{
+    const QSize previousSize = shownImage().size();
+    const QRect previousCrop = picture.crop;
+    const QSize previousNetworkSize = picture.picture.size();
+    picture = frame;
+    result = frameResult;
+    original = drawable(picture.original);
+    if (picture.crop != previousCrop || picture.picture.size() != previousNetworkSize || geometry.isNull())
+        geometry = pictureGeometry(picture);
+
+    networkPicture = drawable(picture.picture);
+    mask = QImage();
+    if (!result.classMap.classes.empty()) {
+        // Colours drawn afresh for every frame, as the segmentation has always shown them.
+        const auto seed = quint32(QDateTime::currentMSecsSinceEpoch()); // low 32 bits
+        const std::vector<QRgb> colours = randomClassColours(mapColourCount, seed);
+        paintClassMap(networkPicture, result.classMap, colours);
+        mask = classMapMask(result.classMap, colours);
+    }
+    ++frameCount;
+    if (shownImage().size() != previousSize)
+        updateCanvasSize();
+    canvasWidget->update();
+}
+
+void PictureView::clear()
+{
+    picture = PreparedPicture();
+    original = networkPicture = mask = QImage();
+    result = FrameResult();
+    geometry = PictureGeometry();
+    updateCanvasSize();
+}
+
+PictureView::Source PictureView::shownSource() const
+{
+    return chosenSource == Source::Original && hasOriginal() ? Source::Original : Source::Network;
+}
+
+void PictureView::setSource(Source source)
+{
+    if (source == chosenSource)
+        return;
+    chosenSource = source;
+    updateCanvasSize();
+    emit viewChanged();
+}
+
+void PictureView::setFitToWindow(bool fitToWindow)
+{
+    if (fitToWindow == fit)
+        return;
+    fit = fitToWindow;
+    updateCanvasSize();
+    emit viewChanged();
+}
+
+void PictureView::setZoom(double factor)
+{
+    if (!std::isfinite(factor))
+        return;
+    factor = std::clamp(factor, minimumZoom, maximumZoom);
+    if (!fit && factor == zoom)
+        return;
+    fit = false;
+    zoom = factor;
+    updateCanvasSize();
+    emit viewChanged();
+}
+
+void PictureView::zoomIn()
+{
+    setZoom(scale() * 1.25);
+}
+
+void PictureView::zoomOut()
+{
+    setZoom(scale() / 1.25);
+}
+
+double PictureView::scale() const
+{
+    if (!fit)
+        return zoom;
+    const QSize size = shownImage().size();
+    if (size.isEmpty())
+        return 1.0;
+    return double(pictureRect().width()) / double(size.width());
+}
+
+const QImage &PictureView::shownImage() const
+{
+    return shownSource() == Source::Original ? original : networkPicture;
+}
+
+QRect PictureView::pictureRect() const
+{
+    const QSize image = shownImage().size();
+    const QRect area = canvasWidget->rect();
+    if (image.isEmpty())
+        return QRect();
+    const QSize shown = fit ? image.scaled(area.size(), Qt::KeepAspectRatio)
+                            : QSize(std::max(1, int(std::lround(image.width() * zoom))),
+                                    std::max(1, int(std::lround(image.height() * zoom))));
+    return QRect(QPoint(std::max(0, (area.width() - shown.width()) / 2),
+                        std::max(0, (area.height() - shown.height()) / 2)),
+                 shown);
+}
+
+void PictureView::updateCanvasSize()
+{
+    const QSize image = shownImage().size();
+    if (fit || image.isEmpty())
+        canvasWidget->setMinimumSize(0, 0);
+    else
+        canvasWidget->setMinimumSize(std::min(int(std::lround(image.width() * zoom)), QWIDGETSIZE_MAX),
+                                     std::min(int(std::lround(image.height() * zoom)), QWIDGETSIZE_MAX));
+    setHorizontalScrollBarPolicy(fit ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(fit ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    canvasWidget->update();
+}
+
+void PictureView::resizeEvent(QResizeEvent *event)
+{
+    QScrollArea::resizeEvent(event);
+    canvasWidget->update();
+}
+
+QTransform PictureView::networkToImage() const
+{
+    return shownSource() == Source::Original ? geometry.networkToOriginal() : QTransform();
+}
+
+void PictureView::drawFrame(QPainter &painter, const QRect &target, const QRect &visible, const QFont &font) const
+{
+    const QImage &image = shownImage();
+    if (image.isNull() || target.isEmpty())
+        return;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, target.size() != image.size());
+    painter.drawImage(target, image);
+
+    const QTransform imageToDevice = QTransform::fromScale(double(target.width()) / image.width(),
+                                                           double(target.height()) / image.height())
+                                     * QTransform::fromTranslate(target.x(), target.y());
+    const bool onOriginal = shownSource() == Source::Original;
+    if (onOriginal && !geometry.isNull()) {
+        const QRect seen = imageToDevice.mapRect(QRectF(geometry.crop())).toAlignedRect();
+        for (const QRect &unseen : QRegion(target).subtracted(QRegion(seen)))
+            painter.fillRect(unseen, unseenShade);
+    }
+
+    ResultPlacement placement;
+    placement.networkToDevice = networkToImage() * imageToDevice;
+    placement.visible = visible;
+    placement.networkArea = placement.networkToDevice.mapRect(QRectF(QPointF(0, 0), QSizeF(picture.picture.size())));
+    placement.font = font;
+    drawFrameResult(painter, result, labels, placement, onOriginal ? mask : QImage());
+}
+
+void PictureView::paintCanvas(QPainter &painter, const QRect &exposed)
+{
+    painter.fillRect(exposed, palette().color(QPalette::Dark));
+    const QRect target = pictureRect();
+    const QRect visible = target.intersected(canvasWidget->visibleRegion().boundingRect());
+    drawFrame(painter, target, visible, labelFont);
+}
+
+QImage PictureView::resultImage() const
+{
+    const QImage &image = shownImage();
+    if (image.isNull())
+        return QImage();
+    QImage out(image.size(), QImage::Format_RGB32);
+    if (out.isNull())
+        return out;
+    // Labels in proportion to a large picture, as on a screen that shows it whole.
+    QFont font = labelFont;
+    const int factor = std::max(1, int(std::lround(std::max(image.width(), image.height()) / 1280.0)));
+    if (font.pixelSize() > 0)
+        font.setPixelSize(font.pixelSize() * factor);
+    QPainter painter(&out);
+    drawFrame(painter, out.rect(), out.rect(), font);
+    return out;
+}

@@ -1,0 +1,92 @@
+#include "results/label_placement.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+// Moves the rectangle the least distance that puts it inside area, or at
+// area's left or top edge where it is larger.
+QRect shiftedInside(QRect rect, const QRect &area)
+{
+    if (rect.right() > area.right())
+        rect.moveRight(area.right());
+    if (rect.left() < area.left())
+        rect.moveLeft(area.left());
+    if (rect.bottom() > area.bottom())
+        rect.moveBottom(area.bottom());
+    if (rect.top() < area.top())
+        rect.moveTop(area.top());
+    return rect;
+}
+
+// The first earlier label that the rectangle covers, or null.
+const QRect *firstCovered(const QRect &rect, const std::vector<QRect> &placed)
+{
+    for (const QRect &other : placed)
+        if (rect.intersects(other))
+            return &other;
+    return nullptr;
+}
+
+std::int64_t overlapArea(const QRect &a, const std::vector<QRect> &placed)
+{
+    std::int64_t area = 0;
+    for (const QRect &other : placed) {
+        const QRect common = a.intersected(other);
+        if (!common.isEmpty())
+            area += std::int64_t(common.width()) * common.height();
+    }
+    return area;
+}
+
+} // namespace
+
+std::vector<QRect> placeLabels(const std::vector<QRect> &boxes, const std::vector<QSize> &sizes,
+                               const QRect &visible)
+{
+    std::vector<QRect> placed;
+    const std::size_t count = std::min(boxes.size(), sizes.size());
+    placed.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const QRect &box = boxes[i];
+        const QSize &size = sizes[i];
+        const std::array<QRect, 4> places{
+            QRect(QPoint(box.left(), box.top() - size.height() + 1), size), // above, on the top edge
+            QRect(box.topLeft(), size),                                  // inside at the top
+            QRect(QPoint(box.left(), box.bottom() + 1), size),          // below
+            QRect(QPoint(box.left(), box.bottom() + 1 - size.height()), size), // inside at the bottom
+        };
+        QRect best;
+        std::int64_t bestOverlap = std::numeric_limits<std::int64_t>::max();
+        for (const QRect &place : places) {
+            const QRect candidate = shiftedInside(place, visible);
+            // A place that had to move is taken only when no place fits as it is.
+            const std::int64_t overlap = overlapArea(candidate, placed);
+            if (overlap == 0 && candidate == place) {
+                best = candidate;
+                bestOverlap = 0;
+                break;
+            }
+            if (overlap < bestOverlap) {
+                best = candidate;
+                bestOverlap = overlap;
+            }
+        }
+        // Crowded: the labels stack downwards from the usual place, below
+        // the labels in the way, as long as a few steps find room.
+        QRect stacked = shiftedInside(places[0], visible);
+        for (int step = 0; bestOverlap > 0 && step < 8; ++step) {
+            const QRect *blocking = firstCovered(stacked, placed);
+            if (!blocking) {
+                best = stacked;
+                break;
+            }
+            stacked = shiftedInside(QRect(QPoint(stacked.left(), blocking->bottom() + 1), size), visible);
+        }
+        placed.push_back(best);
+    }
+    return placed;
+}

@@ -1,0 +1,98 @@
+// The mapping from network-input pixels back to the picture the user gave:
+// against the pixels preparation really copied, for crops of either
+// direction, odd sizes, strong reduction and enlargement.
+#include "picture/picture_geometry.h"
+#include "picture/picture_preparation.h"
+#include "picture_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+struct GeometryCase
+{
+    int pictureWidth, pictureHeight;
+    std::uint32_t width, height; // network input
+    QImage::Format format;
+};
+
+void PrintTo(const GeometryCase &c, std::ostream *out)
+{
+    *out << c.pictureWidth << "x" << c.pictureHeight << " -> " << c.width << "x" << c.height << " format "
+         << int(c.format);
+}
+
+class PictureGeometryTest : public testing::TestWithParam<GeometryCase>
+{
+};
+
+} // namespace
+
+TEST_P(PictureGeometryTest, MapsEveryNetworkPixelToTheOriginalPixelItWasCopiedFrom)
+{
+    const GeometryCase &c = GetParam();
+    std::mt19937 random(std::uint32_t(c.pictureWidth * 7919 + c.pictureHeight));
+    const QImage image = randomPicture(random, c.pictureWidth, c.pictureHeight, c.format);
+    const PreparedPicture prepared = prepareDecodedPicture(image, makeRequest(c.width, c.height, 3), false);
+    ASSERT_FALSE(prepared.picture.isNull());
+
+    // The original is the caller's picture itself, not a copy.
+    EXPECT_EQ(prepared.original.constBits(), image.constBits());
+    EXPECT_EQ(prepared.crop, centreCrop(image.size(), c.width, c.height));
+
+    const PictureGeometry geometry = pictureGeometry(prepared);
+    ASSERT_FALSE(geometry.isNull());
+    const QImage original = image.convertToFormat(QImage::Format_RGB32);
+    const QImage network = prepared.picture.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < int(c.height); ++y)
+        for (int x = 0; x < int(c.width); ++x)
+            ASSERT_EQ(network.pixel(x, y), original.pixel(geometry.originalColumn(x), geometry.originalRow(y)))
+                << "network pixel " << x << ", " << y;
+
+    // In continuous coordinates every network pixel covers the original
+    // pixel it was copied from, and the mapping goes back the same way.
+    for (int x = 0; x < int(c.width); ++x) {
+        const double left = geometry.toOriginal(QPointF(x, 0)).x();
+        const double right = geometry.toOriginal(QPointF(x + 1, 0)).x();
+        EXPECT_LE(std::floor(left), geometry.originalColumn(x)) << "column " << x;
+        EXPECT_LT(geometry.originalColumn(x), right) << "column " << x;
+        EXPECT_NEAR(geometry.toNetwork(QPointF(left, 0)).x(), x, 1e-9);
+    }
+    for (int y = 0; y < int(c.height); ++y) {
+        const double top = geometry.toOriginal(QPointF(0, y)).y();
+        const double bottom = geometry.toOriginal(QPointF(0, y + 1)).y();
+        EXPECT_LE(std::floor(top), geometry.originalRow(y)) << "row " << y;
+        EXPECT_LT(geometry.originalRow(y), bottom) << "row " << y;
+        EXPECT_NEAR(geometry.toNetwork(QPointF(0, top)).y(), y, 1e-9);
+    }
+    // The whole input covers the crop exactly.
+    EXPECT_EQ(geometry.toOriginal(QRectF(0, 0, c.width, c.height)), QRectF(prepared.crop));
+    const QRect corners = geometry.originalPixels(QRect(0, 0, int(c.width), int(c.height)));
+    EXPECT_TRUE(prepared.crop.contains(corners)) << "corners " << corners.x() << "," << corners.y() << " "
+                                                 << corners.width() << "x" << corners.height();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Crops, PictureGeometryTest,
+    testing::Values(GeometryCase{640, 480, 224, 224, QImage::Format_RGB32},  // columns cropped
+                    GeometryCase{480, 640, 224, 224, QImage::Format_RGB32},  // rows cropped
+                    GeometryCase{1001, 333, 160, 160, QImage::Format_RGB32}, // more than halved
+                    GeometryCase{333, 1001, 160, 96, QImage::Format_RGB32},
+                    GeometryCase{77, 45, 160, 160, QImage::Format_RGB32}, // enlarged
+                    GeometryCase{45, 77, 161, 119, QImage::Format_RGB32},
+                    GeometryCase{5, 3, 7, 9, QImage::Format_RGB32},
+                    GeometryCase{1600, 1000, 416, 416, QImage::Format_RGB32},
+                    GeometryCase{643, 487, 97, 61, QImage::Format_RGB888}, // decoded in another format
+                    GeometryCase{211, 97, 160, 160, QImage::Format_Indexed8}));
+
+TEST(PictureGeometryTest, BinaryImagesAndEmptyCropsHaveNoGeometry)
+{
+    PreparedPicture binary;
+    binary.picture = QImage(8, 8, QImage::Format_RGB32);
+    const PictureGeometry none = pictureGeometry(binary);
+    EXPECT_TRUE(none.isNull());
+    EXPECT_EQ(none.toOriginal(QPointF(3.5, 2.0)), QPointF(3.5, 2.0));
+    EXPECT_EQ(none.originalColumn(5), 5);
+}

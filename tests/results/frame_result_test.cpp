@@ -1,0 +1,170 @@
+// decodeFrameResult: the same boxes the window has always drawn, the
+// classifier's full ranking, and the segmentation's class per cell.
+#include "results/detection_drawing.h"
+#include "results/frame_result.h"
+#include "results/segmentation_overlay.h"
+#include "results/yolo_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+namespace {
+
+std::vector<std::int32_t> classOrder(const FrameResult &result)
+{
+    std::vector<std::int32_t> order;
+    for (const RankedClass &ranked : result.ranking)
+        order.push_back(ranked.classIndex);
+    return order;
+}
+
+NnDescription descriptionOf(NetworkKind kind, int labels = 0)
+{
+    NnDescription description;
+    description.neural_network = kind;
+    for (int k = 0; k < labels; ++k)
+        description.labels.push_back("class" + std::to_string(k));
+    return description;
+}
+
+} // namespace
+
+// Boxes in network-input pixels, clamped to the input, with class colours:
+// bit for bit what decodeDetections gives for a picture of the input's size.
+TEST(FrameResultTest, DetectionsAreTheDecodersClampedToTheNetworkInput)
+{
+    NnDescription description = descriptionOf(NetworkKind::Yolo3, 3);
+    description.yolo_anchors = {10, 14, 23, 27, 37, 58, 81, 82, 135, 169, 344, 319};
+    description.yolo_confidence_threshold = 0.3;
+    description.yolo_iou_threshold = 0.45;
+    ModelDims dims;
+    dims.inputs = {{96, 64, 3}};
+    dims.outputs = {{3, 2, 3 * 8}, {6, 4, 3 * 8}};
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> score(-4.0f, 4.0f);
+    OutputBuffers outputs;
+    for (const TensorDims &d : dims.outputs) {
+        outputs.emplace_back(elementCount(d));
+        for (float &v : outputs.back())
+            v = score(random);
+    }
+
+    const FrameResult result = decodeFrameResult(outputs, dims, description);
+    std::vector<Detection> expected =
+        decodeDetections(outputs, dims.outputs, dims.inputs.front(), QSize(96, 64), description);
+    assignClassColours(expected);
+    ASSERT_GE(result.detections.size(), 3u);
+    ASSERT_EQ(result.detections.size(), expected.size());
+    bool reachesAnEdge = false;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const Detection &d = result.detections[i];
+        const Detection &e = expected[i];
+        EXPECT_EQ(std::tie(d.x, d.y, d.width, d.height, d.classIndex), std::tie(e.x, e.y, e.width, e.height, e.classIndex));
+        EXPECT_EQ(d.confidence, e.confidence);
+        EXPECT_EQ(d.colour, e.colour);
+        EXPECT_LE(d.x + d.width, 95);
+        EXPECT_LE(d.y + d.height, 63);
+        reachesAnEdge = reachesAnEdge || d.x + d.width == 95 || d.y + d.height == 63;
+    }
+    EXPECT_TRUE(reachesAnEdge) << "no box was clamped: the case does not test the clamping";
+    EXPECT_TRUE(result.ranking.empty());
+    EXPECT_TRUE(result.classMap.classes.empty());
+}
+
+struct RankingCase
+{
+    const char *name;
+    std::vector<float> scores;
+    std::vector<std::int32_t> order;
+};
+
+class FrameResultRankingTest : public testing::TestWithParam<RankingCase>
+{
+};
+
+TEST_P(FrameResultRankingTest, RanksEveryClassMostProbableFirst)
+{
+    const RankingCase &c = GetParam();
+    ModelDims dims;
+    dims.outputs = {{std::uint32_t(c.scores.size()), 1, 1}};
+    const FrameResult result = decodeFrameResult({c.scores}, dims, descriptionOf(NetworkKind::Classifier, 2));
+    EXPECT_EQ(classOrder(result), c.order);
+    double sum = 0.0;
+    for (const RankedClass &ranked : result.ranking)
+        sum += std::isnan(ranked.probability) ? 0.0 : ranked.probability;
+    if (!c.scores.empty() && !std::isnan(result.ranking.front().probability)) {
+        EXPECT_NEAR(sum, 1.0, 1e-5);
+    }
+    EXPECT_TRUE(result.detections.empty());
+}
+
+const float notANumber = std::numeric_limits<float>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Scores, FrameResultRankingTest,
+    testing::Values(RankingCase{"ordered", {1.0f, 3.0f, 2.0f}, {1, 2, 0}},
+                    RankingCase{"ties keep the class order", {2.0f, 5.0f, 2.0f, 2.0f}, {1, 0, 2, 3}},
+                    RankingCase{"more classes than labels", {0.0f, 1.0f, 2.0f, 3.0f, 4.0f}, {4, 3, 2, 1, 0}},
+                    RankingCase{"no scores", {}, {}},
+                    RankingCase{"not a number", {1.0f, notANumber, 2.0f}, {0, 1, 2}}),
+    [](const testing::TestParamInfo<RankingCase> &info) {
+        std::string name = info.param.name;
+        for (char &c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        return name;
+    });
+
+// The class map holds per cell what the overlay paints on a picture of the
+// map's size: class k where it paints colour k - 1, 0 where it paints nothing.
+TEST(FrameResultTest, ClassMapAgreesWithTheOverlay)
+{
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> score(-3.0f, 3.0f);
+    for (std::uint32_t depth : {1u, 2u, 4u}) {
+        const TensorDims map{7, 5, depth};
+        std::vector<float> values(elementCount(map));
+        for (float &v : values)
+            v = depth == 1 ? score(random) / 6.0f + 0.5f : score(random);
+        // The last cell is missing: a short buffer leaves it background.
+        values.resize(values.size() - depth);
+        ModelDims dims;
+        dims.outputs = {map};
+
+        const ClassMap classMap = decodeFrameResult({values}, dims, descriptionOf(NetworkKind::Unet)).classMap;
+        ASSERT_EQ(classMap.width, 7u);
+        ASSERT_EQ(classMap.height, 5u);
+        ASSERT_EQ(classMap.classes.size(), 35u);
+
+        std::vector<QRgb> colours;
+        for (std::size_t c = 0; c < segmentationColourCount(depth); ++c)
+            colours.push_back(qRgb(10 + int(c), 0, 0));
+        QImage painted(7, 5, QImage::Format_RGB32);
+        painted.fill(Qt::black);
+        paintSegmentation(painted, values, map, colours);
+        int foreground = 0;
+        for (int cell = 0; cell < 35; ++cell) {
+            const QRgb pixel = painted.pixel(cell % 7, cell / 7);
+            const int expected = pixel == qRgb(0, 0, 0) ? 0 : qRed(pixel) - 9;
+            EXPECT_EQ(classMap.classes[std::size_t(cell)], expected) << "depth " << depth << ", cell " << cell;
+            foreground += expected != 0;
+        }
+        EXPECT_GT(foreground, 0);
+        EXPECT_LT(foreground, 34);
+    }
+}
+
+TEST(FrameResultTest, EmptyOrMalformedSegmentationOutputsGiveNoMap)
+{
+    ModelDims dims;
+    dims.outputs = {{4, 4, 0}};
+    EXPECT_TRUE(decodeFrameResult({{}}, dims, descriptionOf(NetworkKind::Unet)).classMap.classes.empty());
+    dims.outputs = {{4, 4, 3}};
+    EXPECT_TRUE(decodeFrameResult({{1.0f}}, dims, descriptionOf(NetworkKind::Unet)).classMap.classes.empty());
+    EXPECT_TRUE(decodeFrameResult({}, dims, descriptionOf(NetworkKind::Unet)).classMap.classes.empty());
+}
