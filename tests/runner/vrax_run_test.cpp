@@ -79,8 +79,19 @@ QRectF rectOf(const QJsonArray &box)
     return QRectF(box[0].toDouble(), box[1].toDouble(), box[2].toDouble(), box[3].toDouble());
 }
 
+// A box of expected.json, in network-input pixels, on the original picture:
+// the centre crop stretched over the input.
+QRectF toOriginal(const QJsonArray &box, const QJsonObject &picture, const QJsonObject &input)
+{
+    const QJsonArray crop = picture.value("crop").toArray();
+    const double sx = crop[2].toDouble() / input.value("width").toDouble();
+    const double sy = crop[3].toDouble() / input.value("height").toDouble();
+    return QRectF(crop[0].toDouble() + box[0].toDouble() * sx, crop[1].toDouble() + box[1].toDouble() * sy,
+                  box[2].toDouble() * sx, box[3].toDouble() * sy);
+}
+
 // What the examples' expected.json says about one picture, checked against its result line.
-void checkLine(const QString &kind, const QJsonObject &expected, const QJsonObject &line)
+void checkLine(const QString &kind, const QJsonObject &input, const QJsonObject &expected, const QJsonObject &line)
 {
     SCOPED_TRACE(expected.value("file").toString().toStdString());
     if (kind == QLatin1String("classifier")) {
@@ -95,7 +106,7 @@ void checkLine(const QString &kind, const QJsonObject &expected, const QJsonObje
         EXPECT_EQ(cells, mask.value("width").toVariant().toLongLong() * mask.value("height").toVariant().toLongLong());
         EXPECT_GE(mask.value("classes").toArray().size(), 2);
     } else {
-        // The boxes, in the original picture's pixels, lie where the examples say.
+        // The boxes lie on the original picture where the examples say.
         const QJsonArray found = line.value("detections").toArray();
         for (const QJsonValue &want : expected.value("detections").toArray()) {
             const QJsonObject w = want.toObject();
@@ -103,7 +114,7 @@ void checkLine(const QString &kind, const QJsonObject &expected, const QJsonObje
             for (const QJsonValue &got : found)
                 if (got.toObject().value("label") == w.value("label"))
                     best = std::max(best, iou(rectOf(got.toObject().value("box").toArray()),
-                                              rectOf(w.value("box").toArray())));
+                                              toOriginal(w.value("box").toArray(), expected, input)));
             EXPECT_GE(best, w.value("min_iou").toDouble()) << w.value("label").toString().toStdString();
         }
     }
@@ -157,7 +168,8 @@ TEST_P(EveryExample, runsEachPictureOnceAndWritesFiguresAndResults)
     for (const QJsonValue &picture : pictures) {
         const int line = sources.indexOf(QFileInfo(picture.toObject().value("file").toString()).fileName());
         ASSERT_GE(line, 0) << picture.toObject().value("file").toString().toStdString();
-        checkLine(expected.value("network").toString(), picture.toObject(), lines[std::size_t(line)]);
+        checkLine(expected.value("network").toString(), expected.value("input").toObject(), picture.toObject(),
+                  lines[std::size_t(line)]);
     }
     EXPECT_EQ(QDir(out.filePath("saved")).entryList(QDir::Files).size(), pictures.size());
 }
