@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -35,6 +36,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <exception>
 #include <stdexcept>
 
@@ -223,12 +225,30 @@ double ticksToSeconds(std::int64_t ticks)
     return double(ticks) / 10000000.0;
 }
 
-void showWarning(const QString &title, const std::exception &error)
+// The example networks: installed in share/vraxgui/examples beside the
+// binary's folder; the build links the source tree's examples there.
+QString exampleFolder()
 {
-    QMessageBox::warning(nullptr, title, QString::fromUtf8(error.what()), QMessageBox::Ok);
+    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/vraxgui/examples"));
+    return folder.exists() ? folder.canonicalPath() : QString();
 }
 
 } // namespace
+
+void VRAXGUI::showWarning(const QString &title, const QString &text)
+{
+    if (checking) {
+        ++errorsPrinted;
+        std::fprintf(stderr, "vraxgui: %s: %s\n", qPrintable(title), qPrintable(text));
+        return;
+    }
+    QMessageBox::warning(nullptr, title, text, QMessageBox::Ok);
+}
+
+void VRAXGUI::showWarning(const QString &title, const std::exception &error)
+{
+    showWarning(title, QString::fromUtf8(error.what()));
+}
 
 void VRAXGUI::openBoard()
 {
@@ -254,7 +274,9 @@ void VRAXGUI::openBoard()
 
 void VRAXGUI::openDescription()
 {
-    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open NN description File"), QString(),
+    // The first dialog starts among the examples; later ones where the last ended.
+    const QString folder = descriptionPath.isEmpty() ? exampleFolder() : QString();
+    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open NN description File"), folder,
                                                           tr("XML Files (*.xml)"));
     if (!fileName.isEmpty())
         openDescriptionFile(fileName);
@@ -284,8 +306,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         createResultView(resultView, description, modelDims, picture, pictureLabel);
         statisticsDock->descriptionOpened(openMs);
     } catch (const std::exception &error) {
-        QMessageBox::warning(nullptr, tr("Description Opening Error"), QString::fromUtf8(error.what()),
-                             QMessageBox::Ok, QMessageBox::NoButton);
+        showWarning(tr("Description Opening Error"), error);
     }
 }
 
@@ -324,6 +345,24 @@ void VRAXGUI::openStartupFiles(const QString &descriptionFile, const QStringList
         openPictureFiles(absolute);
     }
     updateStatus();
+}
+
+bool VRAXGUI::checkFiles(const QString &descriptionFile, const QStringList &pictureFiles)
+{
+    checking = true;
+    errorsPrinted = 0;
+    openStartupFiles(descriptionFile, pictureFiles);
+    if (errorsPrinted == 0 && pictureList.isEmpty())
+        std::printf("%s\n", qPrintable(statusLabel->text()));
+    if (errorsPrinted == 0) {
+        for (int i = 0; i < pictureList.size() && errorsPrinted == 0; ++i) {
+            run();
+            std::printf("%s\n", qPrintable(statusLabel->text()));
+        }
+    }
+    std::fflush(stdout);
+    checking = false;
+    return errorsPrinted == 0;
 }
 
 PictureReading VRAXGUI::pictureReading() const
