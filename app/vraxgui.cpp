@@ -8,7 +8,6 @@
 #include "app/status_line.h"
 #include "description/description_reader.h"
 #include "pipeline/model_session.h"
-#include "picture/cloud_net_plus_input.h"
 #include "picture/input_depth.h"
 #include "picture/picture_preparation.h"
 #include "pipeline/frame_hand_over.h"
@@ -117,8 +116,7 @@ VRAXGUI::VRAXGUI()
 
 VRAXGUI::~VRAXGUI()
 {
-    for (RuntimeHandle session : sessions)
-        VRAX_Destroy(session);
+    destroySessions(sessions);
     resultView.reset();
 }
 
@@ -415,7 +413,7 @@ void VRAXGUI::run()
 {
     try {
         if (!resultView || sessions.empty())
-            throw std::runtime_error("No board session is open: open the NN description again");
+            throw std::runtime_error(noSessionMessage);
         OutputBuffers outputs = resultView->createOutputs();
 
         const std::uint64_t current = nextPicture;
@@ -452,7 +450,7 @@ void VRAXGUI::runAuto()
     updateStatus();
     try {
         if (!resultView || sessions.empty())
-            throw std::runtime_error("No board session is open: open the NN description again");
+            throw std::runtime_error(noSessionMessage);
         resultView->createOutputs(); // refuses outputs too large to allocate, before anything runs
 
         FramePipeline::Boards boards;

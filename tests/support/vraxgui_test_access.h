@@ -1,5 +1,6 @@
-// Lets tests read and set the main window's private state and call its
-// commands directly, as the menus would.
+// Lets the Run Auto and real-model tests read and set the main window's
+// private state and call its commands directly. Other tests read the window
+// as its user does (tests/app/window_view.h).
 #pragma once
 
 #include "app/vraxgui.h"
@@ -10,9 +11,7 @@ struct VRAXGUITestAccess
     VRAXGUI &window;
 
     NnDescription &description() { return window.description; }
-    ModelDims &modelDims() { return window.modelDims; }
     BoardType &boardType() { return window.boardType; }
-    std::uint32_t &boardIndex() { return window.boardIndex; }
     std::uint32_t &parallelCount() { return window.parallelCount; }
     QString &descriptionPath() { return window.descriptionPath; }
     QStringList &pictureList() { return window.pictureList; }
@@ -23,9 +22,6 @@ struct VRAXGUITestAccess
     double &boardFps() { return window.boardFps; }
     bool &autoRunning() { return window.autoRunning; }
     QLabel *pictureLabel() { return window.pictureLabel; }
-    QLabel *statusLabel() { return window.statusLabel; }
-    QScrollArea *scrollArea() { return window.scrollArea; }
-    QProgressBar *progressBar() { return window.progressBar; }
     QAction *openBoardAct() { return window.openBoardAct; }
     QAction *openDescriptionAct() { return window.openDescriptionAct; }
     QAction *openPictureAct() { return window.openPictureAct; }
@@ -34,13 +30,10 @@ struct VRAXGUITestAccess
     QAction *aboutAct() { return window.aboutAct; }
     std::unique_ptr<NnResults> &resultView() { return window.resultView; }
     std::vector<RuntimeHandle> &sessions() { return window.sessions; }
-    ModelInfo &modelInfo() { return window.modelInfo; }
     std::uint64_t &nextPicture() { return window.nextPicture; }
 
     void updateStatus() { window.updateStatus(); }
     void waitForAllUnits() { window.waitForAllUnits(); }
     void openDescriptionFile(const QString &fileName) { window.openDescriptionFile(fileName); }
     void openPictureFiles(const QStringList &fileNames) { window.openPictureFiles(fileNames); }
-    void loadPicture(const QString &path) { window.loadPicture(path); }
-    void runInBackground(BackgroundTask task) { window.runInBackground(std::move(task)); }
 };
