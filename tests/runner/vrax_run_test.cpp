@@ -239,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Failed to open VRAX NN descriptions file"},
         FailureCase{"badDescription", {"{BAD}", "{PICTURES}"}, {}, 1, "Failed to open VRAX NN descriptions file"},
         FailureCase{"missingInput", {"{DESCRIPTION}", "{DIR}/nothing.png"}, {}, 1, "nothing.png"},
-        FailureCase{"badPicture", {"{DESCRIPTION}", "{BADPICTURE}"}, {}, 1, "bad.png: Wrong binary image size"},
+        FailureCase{"badPicture", {"{DESCRIPTION}", "{BADPICTURE}"}, {}, 1, "bad.png"},
         FailureCase{"failingBoard", {"-n", "40", "{DESCRIPTION}", "{PICTURES}"}, {"VRAX_FAULTS=VRAX_Process=13@5"}, 1,
                     "VRAX_RESULT_BOARD_SYNC_ERROR"},
         FailureCase{"failingOpen", {"{DESCRIPTION}", "{PICTURES}"}, {"VRAX_FAULTS=VRAX_Initialize=16"}, 1,
