@@ -4,6 +4,7 @@
 #include "accel/frame_processing.h"
 #include "accel/open_board_dialog.h"
 #include "accel/result_check.h"
+#include "app/statistics_dock.h"
 #include "app/status_line.h"
 #include "description/description_reader.h"
 #include "pipeline/model_session.h"
@@ -85,6 +86,17 @@ VRAXGUI::VRAXGUI()
     QMenu *viewMenu = menuBar()->addMenu(tr("&View"));
     showEveryFrameAct = viewMenu->addAction(tr("Show Every Frame"));
     showEveryFrameAct->setCheckable(true);
+    statisticsDock = new StatisticsDock(this);
+    addDockWidget(Qt::RightDockWidgetArea, statisticsDock);
+    statisticsDock->setVisible(QSettings().value(QStringLiteral("view/statistics"), false).toBool());
+    QAction *statisticsAct = statisticsDock->toggleViewAction();
+    statisticsAct->setText(tr("Statistics"));
+    // Remembered when the user chooses, not when the dock goes with the window.
+    connect(statisticsAct, &QAction::triggered, this, [this](bool on) {
+        QSettings().setValue(QStringLiteral("view/statistics"), on);
+        statisticsDock->refresh(true);
+    });
+    viewMenu->addAction(statisticsAct);
 
     const int cacheMegabytes = QSettings().value(QStringLiteral("performance/pictureCacheMegabytes"), 256).toInt();
     pictureCache.setBudget(std::size_t(std::max(cacheMegabytes, 0)) << 20);
@@ -280,7 +292,9 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         readDescription(description, fileName.toUtf8().toStdString());
         const BoardChoice choice{boardType, boardIndex, parallelCount};
         const std::string modelPath = description.model;
+        const std::int64_t openStart = steadyNanoseconds();
         runInBackground([this, choice, modelPath] { openBoardSession(choice, modelPath, sessions, modelInfo); });
+        const double openMs = double(steadyNanoseconds() - openStart) / 1e6;
 
         ModelDims dims = modelDimsOf(modelInfo);
         checkModelFitsDescription(description, dims, boardType);
@@ -288,6 +302,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         descriptionPath = fileName;
         modelDims = std::move(dims);
         createResultView(resultView, description, modelDims, picture, pictureLabel);
+        statisticsDock->descriptionOpened(openMs);
     } catch (const std::exception &error) {
         showWarning(tr("Description Opening Error"), error);
     }
@@ -405,16 +420,23 @@ void VRAXGUI::run()
         if (++nextPicture >= std::uint64_t(pictureList.size()))
             nextPicture = 0;
         picturePath = pictureList.at(int(current));
+        StageTimes times;
+        times.readStart = steadyNanoseconds();
         loadPicture(picturePath);
+        times.read = times.prepared = steadyNanoseconds();
 
         const std::int64_t start = ticksNow();
+        times.submitted = steadyNanoseconds();
         runInBackground([this, &outputs] { processFrame(sessions, inputTensor, outputs, boardFps); });
+        times.fetched = times.decoded = times.drawStart = steadyNanoseconds();
         frameTime = ticksToSeconds(ticksNow() - start);
 
         showPicture();
         if (resultView)
             resultView->showResults(outputs);
         updateStatus();
+        times.shown = steadyNanoseconds();
+        statisticsDock->addFrame(times);
         emit frameShown();
         QCoreApplication::processEvents();
     } catch (const std::exception &error) {
@@ -449,6 +471,7 @@ void VRAXGUI::runAuto()
         activePipeline = &pipeline;
         autoRunning = true;
         runAutoStart = steadyNanoseconds();
+        statisticsDock->startRun();
         lastShown = 0;
         std::exception_ptr failure;
         try {
@@ -463,6 +486,7 @@ void VRAXGUI::runAuto()
             failure = std::current_exception();
         }
         paceTimer->stop();
+        statisticsDock->refresh(true);
         handOver = nullptr;
         activePipeline = nullptr;
         // The last frame in is the one left on screen.
@@ -506,6 +530,8 @@ void VRAXGUI::showArrivedFrame()
     frameTime = done > 0 ? double(steadyNanoseconds() - runAutoStart) / 1e9 / double(done) : 0.0;
     boardFps = activePipeline->boardFps();
     showFrame(*frame);
+    statisticsDock->setRunState(activePipeline->framesInFlight(), done, boardFps);
+    statisticsDock->addFrame(frame->times);
     lastShown = steadyNanoseconds();
 }
 
