@@ -7,6 +7,7 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("VRAX")); // where the settings are kept
     QGuiApplication::setApplicationDisplayName(VRAXGUI::tr("VRAX GUI"));
 
     QCommandLineParser parser;

@@ -4,6 +4,7 @@
 #include "accel/frame_processing.h"
 #include "accel/open_board_dialog.h"
 #include "accel/result_check.h"
+#include "app/picture_view.h"
 #include "app/status_line.h"
 #include "description/description_reader.h"
 #include "pipeline/model_session.h"
@@ -39,21 +40,8 @@
 
 VRAXGUI::VRAXGUI()
 {
-    pictureLabel = new QLabel;
-    statusLabel = new QLabel;
-    scrollArea = new QScrollArea;
     progressBar = new QProgressBar;
-
-    pictureLabel->setBackgroundRole(QPalette::Base);
-    pictureLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    pictureLabel->setScaledContents(true);
-
-    statusBar()->addWidget(statusLabel, 1);
-
-    scrollArea->setBackgroundRole(QPalette::Dark);
-    scrollArea->setWidget(pictureLabel);
-    scrollArea->setVisible(false);
-    setCentralWidget(scrollArea);
+    createPictureArea();
 
     progressBar->setRange(0, 0);
     progressBar->setTextVisible(false);
@@ -79,11 +67,19 @@ VRAXGUI::VRAXGUI()
                                      QKeySequence(Qt::CTRL + Qt::Key_A));
     runAutoAct->setEnabled(false);
     fileMenu->addSeparator();
-    fileMenu->addAction(tr("E&xit"), this, [this] { close(); }, QKeySequence(Qt::CTRL + Qt::Key_X));
+    addResultActions(fileMenu);
+    fileMenu->addSeparator();
+    exitAct = fileMenu->addAction(tr("E&xit"), this, [this] { close(); }, QKeySequence(Qt::CTRL + Qt::Key_X));
+    // Also on the window itself: the shortcut works while the menu bar is
+    // disabled for board work.
+    addAction(exitAct);
+    addRecentDescriptions(fileMenu, openPictureAct);
 
     QMenu *viewMenu = menuBar()->addMenu(tr("&View"));
     showEveryFrameAct = viewMenu->addAction(tr("Show Every Frame"));
     showEveryFrameAct->setCheckable(true);
+    viewMenu->addSeparator();
+    addViewActions(viewMenu);
 
     const int cacheMegabytes = QSettings().value(QStringLiteral("performance/pictureCacheMegabytes"), 256).toInt();
     pictureCache.setBudget(std::size_t(std::max(cacheMegabytes, 0)) << 20);
@@ -98,6 +94,7 @@ VRAXGUI::VRAXGUI()
 
     resize(QGuiApplication::primaryScreen()->availableSize() * 3 / 5);
 
+    restoreSettings();
     updateStatus();
 }
 
@@ -179,6 +176,7 @@ void VRAXGUI::updateStatus()
     // change them while it loops.
     openBoardAct->setEnabled(!runAutoInProgress);
     openDescriptionAct->setEnabled(!runAutoInProgress);
+    recentMenu->setEnabled(!recentDescriptions.isEmpty() && !runAutoInProgress);
 
     StatusLineState state;
     state.boardType = boardType;
@@ -188,7 +186,8 @@ void VRAXGUI::updateStatus()
     state.picturePath = picturePath;
     state.frameTime = frameTime;
     state.boardFps = boardFps;
-    statusLabel->setText(statusLineText(state));
+    statusLabel->setState(state);
+    ratesLabel->setText(statusLineRates(state));
 }
 
 void VRAXGUI::runInBackground(BackgroundTask task)
@@ -211,18 +210,20 @@ double ticksToSeconds(std::int64_t ticks)
     return double(ticks) / 10000000.0;
 }
 
-void showWarning(const QString &title, const std::exception &error)
-{
-    QMessageBox::warning(nullptr, title, QString::fromUtf8(error.what()), QMessageBox::Ok);
-}
-
 } // namespace
+
+void VRAXGUI::showWarning(const QString &title, const std::exception &error)
+{
+    QMessageBox::warning(this, title, QString::fromUtf8(error.what()), QMessageBox::Ok);
+}
 
 void VRAXGUI::openBoard()
 {
     try {
         OpenBoardDialog dialog;
+        dialog.setParent(this, dialog.windowFlags()); // over the window, not anywhere
         if (dialog.chooseBoard(sessions, boardType, boardIndex, parallelCount)) {
+            rememberBoard();
             pictureCache.clear();
             descriptionPath.clear();
             pictureList.clear();
@@ -242,7 +243,8 @@ void VRAXGUI::openBoard()
 
 void VRAXGUI::openDescription()
 {
-    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open NN description File"), QString(),
+    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open NN description File"),
+                                                          rememberedFolder(QStringLiteral("descriptions")),
                                                           tr("XML Files (*.xml)"));
     if (!fileName.isEmpty())
         openDescriptionFile(fileName);
@@ -267,9 +269,11 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
 
         descriptionPath = fileName;
         modelDims = std::move(dims);
-        createResultView(resultView, description, modelDims, picture, pictureLabel);
+        createResultView(resultView, description, modelDims, picture, noPictureLabel);
+        pictureView->setLabels(description.labels);
+        rememberDescription(fileName);
     } catch (const std::exception &error) {
-        QMessageBox::warning(nullptr, tr("Description Opening Error"), QString::fromUtf8(error.what()),
+        QMessageBox::warning(this, tr("Description Opening Error"), QString::fromUtf8(error.what()),
                              QMessageBox::Ok, QMessageBox::NoButton);
     }
 }
@@ -277,7 +281,10 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
 void VRAXGUI::openPicture()
 {
     const QStringList fileNames = QFileDialog::getOpenFileNames(
-        this, tr("Open Picture"), QString(), tr("Picture files (*.bmp *.gif *.jpeg *.jpg *.png)"));
+        this, tr("Open Picture"), rememberedFolder(QStringLiteral("pictures")),
+        tr("Picture files (*.bmp *.gif *.jpeg *.jpg *.png)"));
+    if (!fileNames.isEmpty())
+        rememberFolder(QStringLiteral("pictures"), fileNames.front());
     openPictureFiles(fileNames);
     updateStatus();
 }
@@ -333,6 +340,8 @@ VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
     LoadedPicture loaded;
     loaded.picture = std::move(prepared.picture);
     loaded.tensor = std::move(prepared.tensor);
+    loaded.original = std::move(prepared.original);
+    loaded.crop = prepared.crop;
     return loaded;
 }
 
@@ -342,7 +351,9 @@ void VRAXGUI::adoptPicture(const QString &path, LoadedPicture loaded)
     input.depth = roundedInputDepth(isPlanarBoard(boardType), input.depth);
     picture = std::move(loaded.picture);
     inputTensor = std::move(loaded.tensor);
-    scrollArea->setVisible(true);
+    pictureOriginal = std::move(loaded.original);
+    pictureCrop = loaded.crop;
+    pictureView->setVisible(true);
     setWindowFilePath(path);
 }
 
@@ -353,8 +364,7 @@ void VRAXGUI::loadPicture(const QString &path)
 
 void VRAXGUI::showPicture()
 {
-    pictureLabel->setPixmap(QPixmap::fromImage(picture));
-    pictureLabel->adjustSize();
+    showResult(currentPicture(), FrameResult());
 }
 
 void VRAXGUI::run()
@@ -374,9 +384,7 @@ void VRAXGUI::run()
         runInBackground([this, &outputs] { processFrame(sessions, inputTensor, outputs, boardFps); });
         frameTime = ticksToSeconds(ticksNow() - start);
 
-        showPicture();
-        if (resultView)
-            resultView->showResults(outputs);
+        showResult(currentPicture(), decodeFrameResult(outputs, modelDims, description));
         updateStatus();
         emit frameShown();
         QCoreApplication::processEvents();
@@ -402,7 +410,11 @@ void VRAXGUI::runAuto()
         frames.onArrival = [this] {
             QMetaObject::invokeMethod(this, [this] { showArrivedFrame(); }, Qt::QueuedConnection);
         };
-        FramePipeline pipeline(boards, source, modelDims, nullptr, [&frames](FramePtr frame) {
+        // Each frame's outputs are interpreted on the board thread, off the GUI's.
+        auto interpret = [dims = modelDims, network = description](Frame &frame) {
+            frame.result = decodeFrameResult(frame.outputs, dims, network);
+        };
+        FramePipeline pipeline(boards, source, modelDims, interpret, [&frames](FramePtr frame) {
             frames.put(std::move(frame));
         });
         // Wakes the loop below when the run ends by itself (a failure, the end).
@@ -477,13 +489,10 @@ void VRAXGUI::showFrame(Frame &frame)
     frame.times.drawStart = steadyNanoseconds();
     picturePath = frame.origin.path;
     picture = frame.picture.picture;
+    pictureOriginal = frame.picture.original;
+    pictureCrop = frame.picture.crop;
     setWindowFilePath(picturePath);
-    scrollArea->setVisible(true);
-    // The detection and segmentation views draw the picture themselves.
-    if (description.neural_network == NetworkKind::Classifier || !resultView)
-        showPicture();
-    if (resultView)
-        resultView->showResults(frame.outputs);
+    showResult(frame.picture, frame.result);
     updateStatus();
     frame.times.shown = steadyNanoseconds();
     emit frameShown();

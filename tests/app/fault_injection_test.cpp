@@ -168,7 +168,7 @@ void FaultInjectionTest::boardCountFailureLeavesTheSimulator()
     access.openBoardAct()->trigger();
     QCOMPARE(rows, 1);
     QCOMPARE(access.boardType(), BoardType::Simulator);
-    QVERIFY(access.statusLabel()->text().startsWith("Board 0 (simulator), "));
+    QVERIFY(access.statusText().startsWith("Board 0 (simulator), "));
 }
 
 void FaultInjectionTest::failedBlinkClosesTheDescription()

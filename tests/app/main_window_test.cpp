@@ -60,9 +60,9 @@ void MainWindowTest::startsWithNothingOpen()
     QVERIFY(!access.openPictureAct()->isChecked() && !access.openPictureAct()->isEnabled());
     QVERIFY(!access.runAct()->isEnabled() && !access.runAutoAct()->isEnabled());
     QVERIFY(access.aboutAct()->isEnabled());
-    QVERIFY(access.scrollArea()->isHidden());
+    QVERIFY(access.pictureView()->isHidden());
     QVERIFY(access.progressBar()->isHidden());
-    QCOMPARE(access.statusLabel()->text(),
+    QCOMPARE(access.statusText(),
              QString("Board 0 (simulator), no description, no picture. 0.00 (0.00) fps."));
     QVERIFY(window.windowTitle().isEmpty());
 }
@@ -203,11 +203,11 @@ void MainWindowTest::spaceAndEscapeStopRunAuto()
     VRAXGUI window;
     window.show();
     VRAXGUITestAccess access(window);
-    const QString statusBefore = access.statusLabel()->text();
+    const QString statusBefore = access.statusText();
     access.autoRunning() = true;
     QTest::keyClick(&window, Qt::Key(key));
     QCOMPARE(access.autoRunning(), !stops);
-    QCOMPARE(access.statusLabel()->text(), statusBefore);
+    QCOMPARE(access.statusText(), statusBefore);
     QVERIFY(window.isVisible());
 }
 

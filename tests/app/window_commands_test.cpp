@@ -27,16 +27,16 @@ namespace {
 
 QString statusOf(VRAXGUITestAccess &access)
 {
-    return access.statusLabel()->text();
+    return access.statusText();
 }
 
 // The name of the dominant colour of the shown picture's centre.
 QString shownColour(VRAXGUITestAccess &access)
 {
-    const QPixmap pixmap = access.pictureLabel()->pixmap(Qt::ReturnByValue);
-    if (pixmap.isNull())
+    const QImage shown = access.pictureView()->shownImage();
+    if (shown.isNull())
         return QString();
-    const QColor colour = pixmap.toImage().pixelColor(pixmap.width() / 2, pixmap.height() / 2);
+    const QColor colour = shown.pixelColor(shown.width() / 2, shown.height() / 2);
     if (colour.red() > 200 && colour.green() < 50 && colour.blue() < 50)
         return "red";
     if (colour.green() > 200 && colour.red() < 50 && colour.blue() < 50)
@@ -222,7 +222,7 @@ void WindowCommandsTest::openPicturesThroughTheMenu()
     QCOMPARE(access.pictureList(), pictures);
     QCOMPARE(access.picturePath(), pictures[0]);
     QCOMPARE(access.nextPicture(), 0u);
-    QVERIFY(access.scrollArea()->isVisible());
+    QVERIFY(access.pictureView()->isVisible());
     QCOMPARE(window.windowFilePath(), pictures[0]);
     QCOMPARE(shownColour(access), QString("red"));
     QCOMPARE(access.picture().size(), QSize(32, 32));

@@ -2,6 +2,8 @@
 // commands directly, as the menus would.
 #pragma once
 
+#include "app/picture_view.h"
+#include "app/status_line.h"
 #include "app/vraxgui.h"
 
 struct VRAXGUITestAccess
@@ -22,9 +24,11 @@ struct VRAXGUITestAccess
     double &frameTime() { return window.frameTime; }
     double &boardFps() { return window.boardFps; }
     bool &autoRunning() { return window.autoRunning; }
-    QLabel *pictureLabel() { return window.pictureLabel; }
+    PictureView *pictureView() { return window.pictureView; }
     QLabel *statusLabel() { return window.statusLabel; }
-    QScrollArea *scrollArea() { return window.scrollArea; }
+    QLabel *ratesLabel() { return window.ratesLabel; }
+    // The whole status line, as the status bar's tool tip holds it.
+    QString statusText() { return window.statusLabel->toolTip(); }
     QProgressBar *progressBar() { return window.progressBar; }
     QAction *openBoardAct() { return window.openBoardAct; }
     QAction *openDescriptionAct() { return window.openDescriptionAct; }
@@ -43,4 +47,7 @@ struct VRAXGUITestAccess
     void openPictureFiles(const QStringList &fileNames) { window.openPictureFiles(fileNames); }
     void loadPicture(const QString &path) { window.loadPicture(path); }
     void runInBackground(BackgroundTask task) { window.runInBackground(std::move(task)); }
+    void saveResultFile(const QString &fileName) { window.saveResultFile(fileName); }
+    void openDroppedFiles(const QStringList &paths) { window.openDroppedFiles(paths); }
+    QStringList &recentDescriptions() { return window.recentDescriptions; }
 };
