@@ -11,7 +11,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
-#include <QCollator>
+#include <QRegularExpression>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -62,18 +62,54 @@ void placeBeside(QWidget *tool, const QWidget *window)
     tool->move(x, std::max(frame.top(), available.top()));
 }
 
-// The pictures directly inside a folder, in natural order ("2.png" before
-// "10.png"), as File > Open Picture would list them.
+// "frame2" before "frame10": runs of digits compare by their value, the rest
+// without regard to case.
+bool naturallyBefore(const QString &a, const QString &b)
+{
+    int i = 0;
+    int j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            int endA = i;
+            int endB = j;
+            while (endA < a.size() && a[endA].isDigit())
+                ++endA;
+            while (endB < b.size() && b[endB].isDigit())
+                ++endB;
+            // Without leading zeros, the longer number is the larger one.
+            const QStringRef numberA = a.midRef(i, endA - i);
+            const QStringRef numberB = b.midRef(j, endB - j);
+            const QString trimmedA = numberA.toString().remove(QRegularExpression(QStringLiteral("^0+(?=.)")));
+            const QString trimmedB = numberB.toString().remove(QRegularExpression(QStringLiteral("^0+(?=.)")));
+            if (trimmedA.size() != trimmedB.size())
+                return trimmedA.size() < trimmedB.size();
+            if (trimmedA != trimmedB)
+                return trimmedA < trimmedB;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        const QChar ca = a[i].toCaseFolded();
+        const QChar cb = b[j].toCaseFolded();
+        if (ca != cb)
+            return ca < cb;
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j))
+        return a.size() - i < b.size() - j;
+    return a < b; // equal but for case or leading zeros: any fixed order
+}
+
+// The pictures directly inside a folder, in natural order, as File > Open
+// Picture would list them.
 QStringList picturesInDroppedFolder(const QString &folder)
 {
     const QStringList patterns{QStringLiteral("*.bmp"), QStringLiteral("*.gif"), QStringLiteral("*.jpeg"),
                                QStringLiteral("*.jpg"), QStringLiteral("*.png")};
     QDir dir(folder);
     QStringList names = dir.entryList(patterns, QDir::Files | QDir::Readable);
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(names.begin(), names.end(), collator);
+    std::sort(names.begin(), names.end(), naturallyBefore);
     QStringList paths;
     for (const QString &name : names)
         paths << dir.absoluteFilePath(name);

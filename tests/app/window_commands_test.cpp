@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QScrollArea>
+#include <QFileInfo>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -387,6 +388,7 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
     const int frames = 30;
     int resultsChecked = 0;
     int mismatches = 0;
+    int titleMismatches = 0;
     // The entries that would change what Run Auto works on stay disabled
     // while it runs; Exit and About stay enabled.
     bool changersEnabled = false;
@@ -398,6 +400,9 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
                               || access.openDescriptionAct()->isEnabled() || access.openPictureAct()->isEnabled()
                               || access.runAct()->isEnabled() || access.runAutoAct()->isEnabled();
             keptEnabled = keptEnabled && exitAct->isEnabled() && access.aboutAct()->isEnabled();
+            // The title names the picture shown (red.png shows red).
+            if (QFileInfo(window.windowFilePath()).completeBaseName() != shownColour(access))
+                ++titleMismatches;
             const QString label = topLabel(access);
             if (label.isEmpty())
                 return;
@@ -412,6 +417,7 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
     // The first pipelineLength - 1 pictures come before any result.
     QVERIFY(resultsChecked >= watcher.framesShown - pipelineLength);
     QCOMPARE(mismatches, 0);
+    QCOMPARE(titleMismatches, 0);
     QVERIFY(!changersEnabled);
     QVERIFY(keptEnabled);
     QVERIFY(access.frameTime() > 0.0);
@@ -436,20 +442,29 @@ void WindowCommandsTest::runAutoStopsOnEscapeAndOnClose()
         QVERIFY(window.isVisible());
     }
     {
-        qputenv("VRAX_BOARDS", "2:2");
-        auto window = std::make_unique<VRAXGUI>();
-        window->show();
-        VRAXGUITestAccess access(*window);
-        access.boardType() = BoardType::TK307_04;
-        access.parallelCount() = 2;
-        files->openColourClassifier(*window);
-        RunAutoWatcher watcher(access, 12, [&window] { window->close(); });
-        access.runAutoAct()->trigger();
-        QVERIFY(!access.autoRunning());
-        QVERIFY(!window->isVisible());
-        QVERIFY(!access.resultView());
-        window.reset();
-        QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
+        // The close button, then File > Exit by its shortcut: both stop the
+        // loop, wait for the units and close.
+        for (const bool byShortcut : {false, true}) {
+            qputenv("VRAX_BOARDS", "2:2");
+            auto window = std::make_unique<VRAXGUI>();
+            window->show();
+            VRAXGUITestAccess access(*window);
+            access.boardType() = BoardType::TK307_04;
+            access.parallelCount() = 2;
+            files->openColourClassifier(*window);
+            RunAutoWatcher watcher(access, 12, [&window, byShortcut] {
+                if (byShortcut)
+                    QTest::keyClick(window.get(), Qt::Key_X, Qt::ControlModifier);
+                else
+                    window->close();
+            });
+            access.runAutoAct()->trigger();
+            QVERIFY(!access.autoRunning());
+            QVERIFY(!window->isVisible());
+            QVERIFY(!access.resultView());
+            window.reset();
+            QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
+        }
     }
 }
 
