@@ -261,7 +261,7 @@ void VRAXGUI::copyResult()
 
 void VRAXGUI::addRecentDescriptions(QMenu *fileMenu, QAction *before)
 {
-    recentMenu = new QMenu(tr("Open &Recent"), fileMenu);
+    recentMenu = new QMenu(tr("Open Rec&ent"), fileMenu);
     fileMenu->insertMenu(before, recentMenu);
     updateRecentMenu();
 }
