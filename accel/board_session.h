@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+// The refusal of every command that needs an open session when none is.
+inline constexpr char noSessionMessage[] = "No board session is open: open the NN description again";
+
 // The board choice of the board dialog.
 struct BoardChoice
 {

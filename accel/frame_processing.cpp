@@ -1,5 +1,6 @@
 #include "accel/frame_processing.h"
 
+#include "accel/board_session.h"
 #include "accel/result_check.h"
 
 #include <stdexcept>
@@ -9,7 +10,7 @@ namespace {
 void requireSession(const std::vector<RuntimeHandle> &sessions)
 {
     if (sessions.empty())
-        throw std::runtime_error("No board session is open: open the NN description again");
+        throw std::runtime_error(noSessionMessage);
 }
 
 } // namespace
@@ -17,14 +18,14 @@ void requireSession(const std::vector<RuntimeHandle> &sessions)
 void submitFrame(RuntimeHandle session, std::uint32_t unit, const std::vector<float> &inputTensor)
 {
     const float *inputs[1] = {inputTensor.data()};
-    checkRuntimeResult(VRAX_Process(session, unit, inputs), "VRAX_ProcessFrame");
+    checkRuntimeResult(VRAX_Process(session, unit, inputs), "VRAX_Process");
 }
 
 void waitUntilIdle(RuntimeHandle session, std::uint32_t unit)
 {
     std::uint32_t status = 0;
     do {
-        checkRuntimeResult(VRAX_GetStatus(session, unit, &status), "GetStatus");
+        checkRuntimeResult(VRAX_GetStatus(session, unit, &status), "VRAX_GetStatus");
     } while (status == VRAX_STATUS_BUSY);
 }
 
@@ -34,7 +35,7 @@ void fetchOutputs(RuntimeHandle session, std::uint32_t unit, OutputBuffers &outp
     pointers.reserve(outputs.size());
     for (std::vector<float> &buffer : outputs)
         pointers.push_back(buffer.data());
-    checkRuntimeResult(VRAX_GetOutput(session, unit, pointers.data(), &boardFps), "GetOutput");
+    checkRuntimeResult(VRAX_GetOutput(session, unit, pointers.data(), &boardFps), "VRAX_GetOutput");
 }
 
 void processFrame(const std::vector<RuntimeHandle> &sessions, const std::vector<float> &inputTensor,

@@ -85,25 +85,6 @@ ModelWords takeCompiledModel(BoardType boardType, std::uint32_t *model, std::uin
 
 } // namespace
 
-std::vector<char> readFileBytes(const std::string &path)
-{
-    std::uint64_t size = 0;
-    std::ifstream file = openInput(path, size);
-    std::vector<char> bytes(size);
-    readExactly(file, bytes.data(), size, path);
-    return bytes;
-}
-
-ModelWords readFileWords(const std::string &path)
-{
-    std::uint64_t size = 0;
-    std::ifstream file = openInput(path, size);
-    ModelWords words(size / sizeof(std::uint32_t));
-    readExactly(file, reinterpret_cast<char *>(words.data()), words.size() * sizeof(std::uint32_t),
-                path);
-    return words;
-}
-
 ModelWords prepareModel(BoardType boardType, const std::string &modelPath)
 {
     const QString suffix = QFileInfo(QString::fromStdString(modelPath)).suffix();

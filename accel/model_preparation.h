@@ -17,9 +17,3 @@ using ModelWords = std::vector<std::uint32_t>;
 // is larger than 4 GiB or (binary model) holds no complete word, and the
 // compiler's message when compilation fails.
 ModelWords prepareModel(BoardType boardType, const std::string &modelPath);
-
-// The whole file. Throws "Unable to open input file: " + path.
-std::vector<char> readFileBytes(const std::string &path);
-
-// The file's first (size div 4) words; up to three trailing bytes are ignored.
-ModelWords readFileWords(const std::string &path);

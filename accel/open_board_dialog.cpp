@@ -1,5 +1,6 @@
 #include "accel/open_board_dialog.h"
 
+#include "accel/board_session.h"
 #include "accel/result_check.h"
 
 #include <QButtonGroup>
@@ -11,17 +12,6 @@
 
 #include <optional>
 #include <string>
-
-namespace {
-
-void destroySessions(std::vector<RuntimeHandle> &sessions)
-{
-    for (RuntimeHandle session : sessions)
-        VRAX_Destroy(session);
-    sessions.clear();
-}
-
-} // namespace
 
 OpenBoardDialog::OpenBoardDialog() = default;
 

@@ -16,18 +16,10 @@ QString tr(const char *text)
 
 QString boardTypePiece(BoardType type)
 {
-    switch (type) {
-    case BoardType::TK301_02: return tr(" (TK301.02), ");
-    case BoardType::TK307_04: return tr(" (TK307.04), ");
-    case BoardType::Wisp: return tr(" (Wisp), ");
-    case BoardType::Slab: return tr(" (Slab), ");
-    case BoardType::Tier: return tr(" (Tier), ");
-    case BoardType::Rack: return tr(" (Rack), ");
-    case BoardType::Bolt: return tr(" (Bolt), ");
-    case BoardType::Simulator: break;
-    }
-    // Any value the table does not know reads as the simulator.
-    return tr(" (simulator), ");
+    // The simulator is written in lower case here, as the status line always
+    // has; any value the board table does not know reads as the simulator.
+    const QString name = QLatin1String(boardTypeName(type));
+    return tr(" (%1), ").arg(name == QLatin1String(boardTypeName(BoardType::Simulator)) ? tr("simulator") : name);
 }
 
 } // namespace

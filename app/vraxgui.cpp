@@ -8,7 +8,6 @@
 #include "app/status_line.h"
 #include "description/description_reader.h"
 #include "pipeline/model_session.h"
-#include "picture/cloud_net_plus_input.h"
 #include "picture/input_depth.h"
 #include "picture/picture_preparation.h"
 #include "pipeline/frame_hand_over.h"
@@ -18,6 +17,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -35,6 +35,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <exception>
 #include <stdexcept>
 
@@ -100,8 +101,7 @@ VRAXGUI::VRAXGUI()
 
 VRAXGUI::~VRAXGUI()
 {
-    for (RuntimeHandle session : sessions)
-        VRAX_Destroy(session);
+    destroySessions(sessions);
     resultView.reset();
 }
 
@@ -210,11 +210,29 @@ double ticksToSeconds(std::int64_t ticks)
     return double(ticks) / 10000000.0;
 }
 
+// The example networks: installed in share/vraxgui/examples beside the
+// binary's folder; the build links the source tree's examples there.
+QString exampleFolder()
+{
+    const QDir folder(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/vraxgui/examples"));
+    return folder.exists() ? folder.canonicalPath() : QString();
+}
+
 } // namespace
+
+void VRAXGUI::showWarning(const QString &title, const QString &text)
+{
+    if (checking) {
+        ++errorsPrinted;
+        std::fprintf(stderr, "vraxgui: %s: %s\n", qPrintable(title), qPrintable(text));
+        return;
+    }
+    QMessageBox::warning(this, title, text, QMessageBox::Ok);
+}
 
 void VRAXGUI::showWarning(const QString &title, const std::exception &error)
 {
-    QMessageBox::warning(this, title, QString::fromUtf8(error.what()), QMessageBox::Ok);
+    showWarning(title, QString::fromUtf8(error.what()));
 }
 
 void VRAXGUI::openBoard()
@@ -243,8 +261,9 @@ void VRAXGUI::openBoard()
 
 void VRAXGUI::openDescription()
 {
-    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open NN description File"),
-                                                          rememberedFolder(QStringLiteral("descriptions")),
+    // The first dialog starts among the examples; later ones where the last ended.
+    const QString folder = descriptionPath.isEmpty() ? exampleFolder() : QString();
+    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open NN description File"), folder,
                                                           tr("XML Files (*.xml)"));
     if (!fileName.isEmpty())
         openDescriptionFile(fileName);
@@ -273,8 +292,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         pictureView->setLabels(description.labels);
         rememberDescription(fileName);
     } catch (const std::exception &error) {
-        QMessageBox::warning(this, tr("Description Opening Error"), QString::fromUtf8(error.what()),
-                             QMessageBox::Ok, QMessageBox::NoButton);
+        showWarning(tr("Description Opening Error"), error);
     }
 }
 
@@ -316,6 +334,24 @@ void VRAXGUI::openStartupFiles(const QString &descriptionFile, const QStringList
         openPictureFiles(absolute);
     }
     updateStatus();
+}
+
+bool VRAXGUI::checkFiles(const QString &descriptionFile, const QStringList &pictureFiles)
+{
+    checking = true;
+    errorsPrinted = 0;
+    openStartupFiles(descriptionFile, pictureFiles);
+    if (errorsPrinted == 0 && pictureList.isEmpty())
+        std::printf("%s\n", qPrintable(statusLabel->text()));
+    if (errorsPrinted == 0) {
+        for (int i = 0; i < pictureList.size() && errorsPrinted == 0; ++i) {
+            run();
+            std::printf("%s\n", qPrintable(statusLabel->text()));
+        }
+    }
+    std::fflush(stdout);
+    checking = false;
+    return errorsPrinted == 0;
 }
 
 PictureReading VRAXGUI::pictureReading() const
@@ -371,7 +407,7 @@ void VRAXGUI::run()
 {
     try {
         if (!resultView || sessions.empty())
-            throw std::runtime_error("No board session is open: open the NN description again");
+            throw std::runtime_error(noSessionMessage);
         OutputBuffers outputs = resultView->createOutputs();
 
         const std::uint64_t current = nextPicture;
@@ -399,7 +435,7 @@ void VRAXGUI::runAuto()
     updateStatus();
     try {
         if (!resultView || sessions.empty())
-            throw std::runtime_error("No board session is open: open the NN description again");
+            throw std::runtime_error(noSessionMessage);
         resultView->createOutputs(); // refuses outputs too large to allocate, before anything runs
 
         FramePipeline::Boards boards;

@@ -17,6 +17,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,11 @@ public:
     // Opens a description on the current board and then the pictures, as if
     // chosen through the menus (the command line's files).
     void openStartupFiles(const QString &descriptionFile, const QStringList &pictureFiles);
+    // The command line's --check: opens the files as openStartupFiles() does,
+    // runs the network once on each picture and prints the status line after
+    // each run; errors go to standard error instead of message boxes. True
+    // when everything opened and ran.
+    bool checkFiles(const QString &descriptionFile, const QStringList &pictureFiles);
 
 signals:
     // A frame's result is on screen (Run, or Run Auto at the screen's pace).
@@ -93,6 +99,9 @@ private:
     void showPicture();
     // Waits until every unit of every session has finished its frame.
     void waitForAllUnits();
+    // Shows an error in a message box, or on standard error while checking.
+    void showWarning(const QString &title, const QString &text);
+    void showWarning(const QString &title, const std::exception &error);
     // How pictures become the network's input on the current board.
     PictureReading pictureReading() const;
     // Run Auto: shows the newest finished frame, at most once per screen
@@ -185,6 +194,9 @@ private:
     std::int64_t runAutoStart = 0;   // steady clock, ns
     std::int64_t lastShown = 0;      // steady clock, ns
     QTimer *paceTimer = nullptr;
+    // Set by checkFiles(): errors are printed and counted instead of shown.
+    bool checking = false;
+    int errorsPrinted = 0;
     // Pictures decoded once, for the current description and board.
     mutable PictureCache pictureCache; // a cache: reading through it changes no state the window shows
 

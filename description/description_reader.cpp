@@ -26,6 +26,8 @@ std::string elementPath(const XMLElement *parent, const char *name)
     return std::string(parent->Name()) + "/" + name;
 }
 
+// "Fail to find" (beside the root's "Failed to find") is kept on purpose: users
+// and scripts match these texts.
 [[noreturn]] void throwMissing(const XMLElement *parent, const char *name)
 {
     throw std::runtime_error("Fail to find \"" + elementPath(parent, name) + "\" element");

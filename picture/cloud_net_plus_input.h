@@ -10,7 +10,8 @@
 constexpr std::size_t cloudNetPlusValueCount = 131072;
 
 // True when "cloud_net_plus" appears anywhere in the path (case-sensitive,
-// directories included).
+// directories included). Choosing the input by the path is kept on purpose:
+// the network's users name their folders and files for it.
 bool isCloudNetPlusPath(const std::string &path);
 
 // Resizes the tensor to 131072 values (values already there stay, new ones

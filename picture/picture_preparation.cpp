@@ -6,11 +6,13 @@
 #include "picture/nearest_scaling.h"
 #include "picture/planar_layout.h"
 
+#include <QFileInfo>
 #include <QImageReader>
 #include <QString>
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 namespace {
 
@@ -25,6 +27,12 @@ int truncatedAtMost(double value, int limit)
 {
     const double truncated = std::trunc(value);
     return truncated >= double(limit) ? limit : int(truncated);
+}
+
+// A file whose suffix names a format the picture reader knows.
+bool namedLikePicture(const QFileInfo &file)
+{
+    return QImageReader::supportedImageFormats().contains(file.suffix().toLower().toLatin1());
 }
 
 } // namespace
@@ -73,10 +81,16 @@ PreparedPicture prepareDecodedPicture(const QImage &image, const PictureRequest 
 PreparedPicture preparePicture(const PictureRequest &request, bool planar)
 {
     checkInputFormatFits(request.format, request.depth, planar);
-    QImageReader reader(QString::fromUtf8(request.path.data(), int(request.path.size())));
+    const QString path = QString::fromUtf8(request.path.data(), int(request.path.size()));
+    QImageReader reader(path);
     const QImage image = reader.read();
     if (!image.isNull())
         return prepareDecodedPicture(image, request, planar);
+    // A picture that does not decode is no binary image with a wrong size.
+    const QFileInfo file(path);
+    if (file.isFile() && namedLikePicture(file))
+        throw std::runtime_error("Cannot read picture: " + request.path + " ("
+                                 + reader.errorString().toStdString() + ")");
 
     // Not a picture: a raw tensor, shown as the picture it encodes.
     PreparedPicture prepared;

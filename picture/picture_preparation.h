@@ -21,7 +21,9 @@ QRect centreCrop(const QSize &picture, std::uint32_t width, std::uint32_t height
 // Reads the file named by the request. A readable picture is cropped, scaled
 // and converted (then laid out in planes when planar is set); any other file
 // is read as a binary image (readBinaryImage) and its display picture rebuilt
-// from it (tensorToImage). The prepared picture is null when none can be
+// from it (tensorToImage), except a file named like a picture (a suffix the
+// picture reader knows, such as .jpg or .png) that fails to decode: that
+// throws "Cannot read picture: " + path + " (" + the reader's reason + ")". The prepared picture is null when none can be
 // made, for instance for an input of width or height 0. Throws
 // std::runtime_error when the format does not fit the depth
 // (checkInputFormatFits) and what readBinaryImage throws.

@@ -1,5 +1,6 @@
 #include "pipeline/frame_pipeline.h"
 
+#include "accel/board_session.h"
 #include "accel/frame_processing.h"
 
 #include <stdexcept>
@@ -11,7 +12,7 @@ FramePipeline::FramePipeline(Boards boards, FrameSource &source, const ModelDims
       deliver(std::move(deliver))
 {
     if (this->boards.sessions.empty())
-        throw std::runtime_error("No board session is open: open the NN description again");
+        throw std::runtime_error(noSessionMessage);
     if (this->boards.unitsPerSession == 0)
         throw std::invalid_argument("FramePipeline needs at least one unit per session");
     // A live source keeps one frame waiting, the newest; a file source a few,

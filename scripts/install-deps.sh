@@ -14,4 +14,5 @@ apt-get install -y -qq --no-install-recommends \
   clang libfuzzer-14-dev libclang-rt-14-dev \
   xvfb xauth openbox xdotool x11-apps x11-utils imagemagick fonts-dejavu-core \
   python3 tesseract-ocr tesseract-ocr-eng \
+  dpkg-dev file lintian \
   >/dev/null

@@ -35,6 +35,7 @@ const char *const usageText =
     "                       replaced by \"weights\")\n"
     "  -i, --info           print the dimensions of the binary model BINARY_MODEL\n"
     "  -h, --help           show this text\n"
+    "  -v, --version        show the version\n"
     "\n"
     "Dimensions are printed as width x height x depth, the way the runtime reports\n"
     "them, followed by the network's own shape.\n";
@@ -173,6 +174,9 @@ int main(int argc, char **argv)
             if (arg == "-h" || arg == "--help") {
                 std::fputs(usageText, stdout);
                 return 0;
+            } else if (arg == "-v" || arg == "--version") {
+                std::printf("vrax-compile %s\n", VRAX_VERSION);
+                return 0;
             } else if (arg == "-o" || arg == "--output") {
                 outputPath = value();
             } else if (arg == "-w" || arg == "--weights") {
@@ -204,7 +208,8 @@ int main(int argc, char **argv)
         const bool multiFlag = multiChoice >= 0 ? multiChoice == 1 : ((boardType - 1) & ~2u) != 0;
         return compile(modelPath, outputPath, weightsPath, multiFlag, boardType);
     } catch (const UsageError &error) {
-        std::fprintf(stderr, "vrax-compile: %s\nTry 'vrax-compile --help'.\n", error.what());
+        std::fprintf(stderr, "vrax-compile: %s\n%.*sTry 'vrax-compile --help'.\n", error.what(),
+                     int(std::strchr(usageText, '\n') + 1 - usageText), usageText);
         return 2;
     } catch (const std::exception &error) {
         std::fprintf(stderr, "vrax-compile: %s\n", error.what());

@@ -1,19 +1,32 @@
 #include "fake_runtime.h"
 
-#include <vrax_compiler.h>
-
 #include <algorithm>
 
 namespace {
 
 FakeRuntime *current = new FakeRuntime;
 
-// Counts the call and tells whether it is the one scripted to fail.
-bool failsNow(const char *function)
+// Records the call, counts it and tells whether it is the one scripted to fail.
+bool failsNow(FakeRuntimeCall call)
 {
     FakeRuntime &fake = *current;
-    const int count = fake.callCounts[function]++;
-    return fake.failingFunction == function && count >= fake.failAfterCalls;
+    const int count = fake.callCounts[call.function]++;
+    fake.calls.push_back(std::move(call));
+    return fake.failingFunction == fake.calls.back().function && count >= fake.failAfterCalls;
+}
+
+bool failsNow(const char *function)
+{
+    return failsNow(FakeRuntimeCall(function));
+}
+
+std::int32_t compile(FakeRuntimeCall call, uint32_t **model, uint32_t *modelWords)
+{
+    if (failsNow(std::move(call)))
+        return current->failureCode;
+    *model = current->compiledModel.data();
+    *modelWords = std::uint32_t(current->compiledModel.size());
+    return VRAX_COMPILER_RESULT_OK;
 }
 
 } // namespace
@@ -32,10 +45,17 @@ void resetFakeRuntime()
 std::vector<FakeRuntimeCall> FakeRuntime::callsOf(const std::string &function) const
 {
     std::vector<FakeRuntimeCall> result;
-    for (const FakeRuntimeCall &call : calls)
-        if (call.function == function)
-            result.push_back(call);
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(result),
+                 [&function](const FakeRuntimeCall &call) { return call.function == function; });
     return result;
+}
+
+std::vector<std::uint32_t> FakeRuntime::handlesOf(const std::string &function) const
+{
+    std::vector<std::uint32_t> handles;
+    for (const FakeRuntimeCall &call : callsOf(function))
+        handles.push_back(call.handle);
+    return handles;
 }
 
 extern "C" {
@@ -48,20 +68,23 @@ int32_t VRAX_GetLibVersion(uint32_t *major, uint32_t *minor, uint32_t *patch)
     return VRAX_RESULT_OK;
 }
 
-int32_t VRAX_GetBoardCount(uint32_t, uint32_t *count)
+int32_t VRAX_GetBoardCount(uint32_t boardType, uint32_t *count)
 {
-    *count = 0;
+    if (failsNow("VRAX_GetBoardCount"))
+        return current->failureCode;
+    if (boardType >= current->boardCounts.size())
+        return VRAX_RESULT_NO_BOARD;
+    *count = current->boardCounts[boardType];
     return VRAX_RESULT_OK;
 }
 
-int32_t VRAX_Blink(uint32_t, uint32_t)
+int32_t VRAX_Blink(uint32_t boardType, uint32_t boardIndex)
 {
-    return VRAX_RESULT_NO_BOARD;
+    return failsNow(FakeRuntimeCall("VRAX_Blink", 0, boardIndex, boardType)) ? current->failureCode : VRAX_RESULT_OK;
 }
 
 int32_t VRAX_Create(VRAX_Handle *handle)
 {
-    current->calls.push_back({"VRAX_Create", 0, 0, 0});
     if (failsNow("VRAX_Create"))
         return current->failureCode;
     *handle = current->nextHandle++;
@@ -73,17 +96,17 @@ int32_t VRAX_Create(VRAX_Handle *handle)
 int32_t VRAX_Initialize(VRAX_Handle handle, uint32_t boardType, uint32_t boardIndex, uint32_t,
                         const uint32_t *const models[4], const uint32_t sizes[4])
 {
-    bool agree = true;
+    FakeRuntimeCall call("VRAX_Initialize", handle, boardIndex, boardType);
+    call.modelWords = sizes[0];
+    call.slotsAgree = true;
     for (int slot = 1; slot < 4; ++slot)
-        agree = agree && models[slot] == models[0] && sizes[slot] == sizes[0];
-    current->calls.push_back({"VRAX_Initialize", handle, boardIndex, boardType, sizes[0], agree});
-    return failsNow("VRAX_Initialize") ? current->failureCode : VRAX_RESULT_OK;
+        call.slotsAgree = call.slotsAgree && models[slot] == models[0] && sizes[slot] == sizes[0];
+    return failsNow(call) ? current->failureCode : VRAX_RESULT_OK;
 }
 
 int32_t VRAX_GetModelInfo(VRAX_Handle handle, uint32_t, VRAX_ModelInfo *info)
 {
-    current->calls.push_back({"VRAX_GetModelInfo", handle, 0, 0});
-    if (failsNow("VRAX_GetModelInfo"))
+    if (failsNow(FakeRuntimeCall("VRAX_GetModelInfo", handle)))
         return current->failureCode;
     *info = current->modelInfo;
     return VRAX_RESULT_OK;
@@ -92,8 +115,7 @@ int32_t VRAX_GetModelInfo(VRAX_Handle handle, uint32_t, VRAX_ModelInfo *info)
 int32_t VRAX_Process(VRAX_Handle handle, uint32_t unit, const float *const inputs[1])
 {
     const float tag = inputs[0][0];
-    current->calls.push_back({"VRAX_Process", handle, unit, uint32_t(tag)});
-    if (failsNow("VRAX_Process"))
+    if (failsNow(FakeRuntimeCall("VRAX_Process", handle, unit, uint32_t(tag))))
         return current->failureCode;
     current->units[{handle, unit}] = {tag, current->pollsWhileBusy};
     return VRAX_RESULT_OK;
@@ -101,8 +123,7 @@ int32_t VRAX_Process(VRAX_Handle handle, uint32_t unit, const float *const input
 
 int32_t VRAX_GetStatus(VRAX_Handle handle, uint32_t unit, uint32_t *status)
 {
-    current->calls.push_back({"VRAX_GetStatus", handle, unit, 0});
-    if (failsNow("VRAX_GetStatus"))
+    if (failsNow(FakeRuntimeCall("VRAX_GetStatus", handle, unit)))
         return current->failureCode;
     auto &state = current->units[{handle, unit}];
     *status = state.second > 0 ? VRAX_STATUS_BUSY : VRAX_STATUS_IDLE;
@@ -114,8 +135,7 @@ int32_t VRAX_GetStatus(VRAX_Handle handle, uint32_t unit, uint32_t *status)
 int32_t VRAX_GetOutput(VRAX_Handle handle, uint32_t unit, float *const outputs[], double *fps)
 {
     const auto &state = current->units[{handle, unit}];
-    current->calls.push_back({"VRAX_GetOutput", handle, unit, uint32_t(state.first)});
-    if (failsNow("VRAX_GetOutput"))
+    if (failsNow(FakeRuntimeCall("VRAX_GetOutput", handle, unit, uint32_t(state.first))))
         return current->failureCode;
     outputs[0][0] = state.first;
     *fps = 42.5;
@@ -124,7 +144,7 @@ int32_t VRAX_GetOutput(VRAX_Handle handle, uint32_t unit, float *const outputs[]
 
 int32_t VRAX_Destroy(VRAX_Handle handle)
 {
-    current->calls.push_back({"VRAX_Destroy", handle, 0, 0});
+    failsNow(FakeRuntimeCall("VRAX_Destroy", handle));
     auto &live = current->liveHandles;
     const auto found = std::find(live.begin(), live.end(), handle);
     if (found == live.end()) {
@@ -135,29 +155,37 @@ int32_t VRAX_Destroy(VRAX_Handle handle)
     return VRAX_RESULT_OK;
 }
 
+int32_t VRAX_COMPILER_CompileONNX(uint32_t version, bool multiFlag, const void *onnx, uint32_t onnxBytes,
+                                  uint32_t **model, uint32_t *modelWords)
+{
+    FakeRuntimeCall call("VRAX_COMPILER_CompileONNX", 0, 0, version);
+    call.multiFlag = multiFlag;
+    call.data.assign(static_cast<const char *>(onnx), onnxBytes);
+    return compile(std::move(call), model, modelWords);
+}
+
+int32_t VRAX_COMPILER_CompileDarkNet(uint32_t version, bool multiFlag, const void *cfg, uint32_t cfgBytes,
+                                     const void *weights, uint32_t weightsBytes, uint32_t **model,
+                                     uint32_t *modelWords)
+{
+    FakeRuntimeCall call("VRAX_COMPILER_CompileDarkNet", 0, 0, version);
+    call.multiFlag = multiFlag;
+    call.data.assign(static_cast<const char *>(cfg), cfgBytes);
+    call.moreData.assign(static_cast<const char *>(weights), weightsBytes);
+    return compile(std::move(call), model, modelWords);
+}
+
+int32_t VRAX_COMPILER_FreeModel(uint32_t boardType, uint32_t *model)
+{
+    FakeRuntimeCall call("VRAX_COMPILER_FreeModel", 0, 0, boardType);
+    call.model = model;
+    failsNow(std::move(call));
+    return VRAX_COMPILER_RESULT_OK;
+}
+
 const char *VRAX_COMPILER_GetLastError(void)
 {
-    return "fake compiler";
-}
-
-} // extern "C"
-
-extern "C" {
-
-int32_t VRAX_COMPILER_CompileONNX(uint32_t, bool, const void *, uint32_t, uint32_t **, uint32_t *)
-{
-    return VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION;
-}
-
-int32_t VRAX_COMPILER_CompileDarkNet(uint32_t, bool, const void *, uint32_t, const void *, uint32_t, uint32_t **,
-                                     uint32_t *)
-{
-    return VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION;
-}
-
-int32_t VRAX_COMPILER_FreeModel(uint32_t, uint32_t *)
-{
-    return VRAX_COMPILER_RESULT_OK;
+    return current->compilerError;
 }
 
 } // extern "C"

@@ -1,9 +1,12 @@
-// A scripted board runtime for unit tests: records every call, answers from a
-// script, and can fail a chosen call. Linked instead of the real runtime.
+// The one test double of the board runtime and the model compiler, linked
+// instead of the real libraries: it records every call, answers from a
+// script, and fails a chosen call.
 #pragma once
 
 #include <vrax.h>
+#include <vrax_compiler.h>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -12,22 +15,44 @@
 
 struct FakeRuntimeCall
 {
+    explicit FakeRuntimeCall(std::string function = {}, std::uint32_t handle = 0, std::uint32_t unit = 0,
+                             std::uint32_t value = 0)
+        : function(std::move(function)), handle(handle), unit(unit), value(value)
+    {
+    }
+
     std::string function;
     std::uint32_t handle = 0;
-    std::uint32_t unit = 0;   // unit, or board index for VRAX_Initialize
-    std::uint32_t value = 0;  // frame tag for Process/GetOutput, board type for Initialize
-    std::uint32_t modelWords = 0;   // Initialize: length of the model in slot 0
-    bool slotsAgree = false;        // Initialize: all four slots hold the same model
+    std::uint32_t unit = 0;        // unit; board index for Initialize and Blink
+    std::uint32_t value = 0;       // frame tag (Process, GetOutput); board type (Initialize, Blink, FreeModel);
+                                   // version (the compilers)
+    std::uint32_t modelWords = 0;  // Initialize: length of the model in slot 0
+    bool slotsAgree = false;       // Initialize: all four slots hold the same model
+    bool multiFlag = false;        // the compilers
+    std::string data;              // the compilers: the ONNX or cfg bytes
+    std::string moreData;          // CompileDarkNet: the weights
+    const std::uint32_t *model = nullptr; // FreeModel: the buffer handed back
 };
 
 struct FakeRuntime
 {
     // What the fake answers.
+    std::array<std::uint32_t, 8> boardCounts{}; // per board type
     std::uint32_t pollsWhileBusy = 2;    // status queries answering busy after each Process
     VRAX_ModelInfo modelInfo{};          // answered by VRAX_GetModelInfo
+    std::vector<std::uint32_t> compiledModel = {0xC0DE0001u, 0xC0DE0002u, 0xC0DE0003u};
+    const char *compilerError = "fake compiler"; // VRAX_COMPILER_GetLastError
     std::string failingFunction;         // this call fails...
-    int failAfterCalls = 0;              // ...after this many successful calls of it
-    std::int32_t failureCode = VRAX_RESULT_BOARD_SYNC_ERROR;
+    int failAfterCalls = 0;              // ...after this many successful calls of it...
+    std::int32_t failureCode = VRAX_RESULT_BOARD_SYNC_ERROR; // ...with this code
+
+    // Makes `function` fail with `code` from its first call on.
+    void fail(const std::string &function, std::int32_t code)
+    {
+        failingFunction = function;
+        failAfterCalls = 0;
+        failureCode = code;
+    }
 
     // What happened.
     std::vector<FakeRuntimeCall> calls;
@@ -41,9 +66,11 @@ struct FakeRuntime
     std::uint32_t nextHandle = 100;
 
     std::vector<FakeRuntimeCall> callsOf(const std::string &function) const;
+    // The handles of the calls of one function, in order.
+    std::vector<std::uint32_t> handlesOf(const std::string &function) const;
 };
 
-// The fake that the VRAX_* functions of the test executable use; reset it in
-// each test.
+// The fake that the VRAX_* and VRAX_COMPILER_* functions of the test
+// executable use; reset it in each test.
 FakeRuntime &fakeRuntime();
 void resetFakeRuntime();

@@ -1,5 +1,6 @@
-// The board selection dialog against a fake runtime whose boards the test sets.
+// The board selection dialog against the fake runtime, whose boards the test sets.
 #include "accel/open_board_dialog.h"
+#include "fake_runtime.h"
 #include "support/modal_answer.h"
 
 #include <QButtonGroup>
@@ -13,49 +14,6 @@
 #include <array>
 #include <optional>
 #include <utility>
-
-namespace {
-
-struct FakeRuntime
-{
-    std::array<std::uint32_t, 8> counts{}; // boards per type
-    std::int32_t blinkResult = VRAX_RESULT_OK;
-    QVector<QPair<uint, uint>> blinks; // (type, index)
-    QVector<uint> destroyed;
-};
-
-FakeRuntime fake;
-
-} // namespace
-
-extern "C" {
-
-int32_t VRAX_GetBoardCount(uint32_t boardType, uint32_t *count)
-{
-    if (boardType >= fake.counts.size())
-        return VRAX_RESULT_NO_BOARD;
-    *count = fake.counts[boardType];
-    return VRAX_RESULT_OK;
-}
-
-int32_t VRAX_Blink(uint32_t boardType, uint32_t boardIndex)
-{
-    fake.blinks.append({boardType, boardIndex});
-    return fake.blinkResult;
-}
-
-int32_t VRAX_Destroy(VRAX_Handle handle)
-{
-    fake.destroyed.append(handle);
-    return VRAX_RESULT_OK;
-}
-
-const char *VRAX_COMPILER_GetLastError(void)
-{
-    return "";
-}
-
-} // extern "C"
 
 namespace {
 
@@ -153,9 +111,24 @@ struct Session
 
 void setCounts(const QVector<uint> &counts)
 {
-    fake = FakeRuntime();
+    resetFakeRuntime();
     for (int type = 1; type < counts.size() && type < 8; ++type)
-        fake.counts[std::size_t(type)] = counts[type];
+        fakeRuntime().boardCounts[std::size_t(type)] = counts[type];
+}
+
+// The boards asked to blink, as (type, index).
+QVector<QPair<uint, uint>> blinks()
+{
+    QVector<QPair<uint, uint>> result;
+    for (const FakeRuntimeCall &call : fakeRuntime().callsOf("VRAX_Blink"))
+        result.append({call.value, call.unit});
+    return result;
+}
+
+QVector<uint> destroyedHandles()
+{
+    const std::vector<std::uint32_t> handles = fakeRuntime().handlesOf("VRAX_Destroy");
+    return QVector<uint>(handles.begin(), handles.end());
 }
 
 } // namespace
@@ -241,7 +214,7 @@ void OpenBoardDialogTest::rowsListEveryBoard()
     QCOMPARE(uint(session.boardType), rowChoices[checkedRow][0]);
     QCOMPARE(session.boardIndex, rowChoices[checkedRow][1]);
     QCOMPARE(session.parallelCount, stored[2]);
-    QVERIFY(fake.blinks.isEmpty());
+    QVERIFY(blinks().isEmpty());
 }
 
 void OpenBoardDialogTest::choiceIsStoredAndSessionsFollowIt_data()
@@ -304,10 +277,10 @@ void OpenBoardDialogTest::choiceIsStoredAndSessionsFollowIt()
         QCOMPARE(session.boardIndex, expected[1]);
         QCOMPARE(session.parallelCount, expected[2]);
         if (withSessions && sessionsClosed) {
-            QCOMPARE(fake.destroyed, (QVector<uint>{11, 12}));
+            QCOMPARE(destroyedHandles(), (QVector<uint>{11, 12}));
             QVERIFY(session.sessions.empty());
         } else {
-            QVERIFY(fake.destroyed.isEmpty());
+            QVERIFY(destroyedHandles().isEmpty());
             QCOMPARE(session.sessions.size(), withSessions ? std::size_t(2) : std::size_t(0));
         }
         QVERIFY(!session.blinkError);
@@ -340,14 +313,15 @@ void OpenBoardDialogTest::blinkClosesTheSessions()
     QFETCH(Choice, expected);
 
     setCounts({0, 2, 0, 1, 0, 0, 0, 0});
-    fake.blinkResult = blinkResult;
+    if (blinkResult != VRAX_RESULT_OK)
+        fakeRuntime().fail("VRAX_Blink", blinkResult);
     Session session({3, 0, 0});
     session.sessions = {5, 6, 7};
     OpenBoardDialog dialog;
     session.choose(dialog, Actions{2, false, true, accept});
 
-    QCOMPARE(fake.blinks, (QVector<QPair<uint, uint>>{{1, 1}}));
-    QCOMPARE(fake.destroyed, (QVector<uint>{5, 6, 7}));
+    QCOMPARE(blinks(), (QVector<QPair<uint, uint>>{{1, 1}}));
+    QCOMPARE(destroyedHandles(), (QVector<uint>{5, 6, 7}));
     QVERIFY(session.sessions.empty());
     QCOMPARE(session.blinkError.value_or(QString()), error);
     if (error.isEmpty())
@@ -372,7 +346,7 @@ void OpenBoardDialogTest::blinkFollowsTheSelectedRow()
     other.choose(second, Actions{3, false, true, false});
     QVERIFY(!other.shown.blinkEnabled);
     QVERIFY(other.shown.blinkEnabledAfterClick);
-    QCOMPARE(fake.blinks, (QVector<QPair<uint, uint>>{{7, 1}}));
+    QCOMPARE(blinks(), (QVector<QPair<uint, uint>>{{7, 1}}));
     QVERIFY(other.chosen);
 }
 

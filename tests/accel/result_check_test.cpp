@@ -1,16 +1,10 @@
 #include "accel/result_check.h"
+#include "fake_runtime.h"
 #include "support/failure_message.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-
-// The fake compiler's explanation, set by each case.
-static const char *fakeLastError = "";
-extern "C" const char *VRAX_COMPILER_GetLastError(void)
-{
-    return fakeLastError;
-}
 
 TEST(ResultCheck, RuntimeFailureMessageIsExactlyTheCodeName)
 {
@@ -43,7 +37,7 @@ TEST(ResultCheck, CompilerFailureAppendsTheCompilersExplanation)
         {99, "out of range", "Unknown compiler result code 99: out of range"},
     };
     for (const auto &c : cases) {
-        fakeLastError = c.explanation;
+        fakeRuntime().compilerError = c.explanation;
         EXPECT_EQ(failureMessage([&c] { checkCompilerResult(c.code, "VRAX_COMPILER_Test"); }), c.message);
     }
 }

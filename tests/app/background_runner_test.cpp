@@ -134,14 +134,11 @@ void BackgroundRunnerTest::taskEffectsAreVisibleAfterReturn()
 {
     // Many short tasks in a row: each result is seen on return, and no
     // wake-up of a finished task leaks into the next one.
-    int total = 0;
     for (int i = 1; i <= 200; ++i) {
         int result = 0;
         runInBackground([&result, i] { result = i; }, menuBar, indicator);
         QCOMPARE(result, i);
-        total += result;
     }
-    QCOMPARE(total, 200 * 201 / 2);
 }
 
 QTEST_MAIN(BackgroundRunnerTest)

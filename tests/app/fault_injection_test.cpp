@@ -5,12 +5,11 @@
 #include "support/modal_answer.h"
 #include "support/vraxgui_test_access.h"
 #include "window_fixture.h"
+#include "window_view.h"
 
 #include <vrax_sim.h>
 
-#include <QAction>
-#include <QLabel>
-#include <QProgressBar>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -32,13 +31,15 @@ struct PaintCounter : QObject
 };
 
 // Answers the board dialog: picks the row with the given label, optionally
-// presses Blink, then Ok or Cancel.
-void answerBoardDialog(const QString &row, bool blink, bool accept)
+// ticks "parallel" or presses Blink, then Ok or Cancel.
+void answerBoardDialog(const QString &row, bool blink, bool accept, bool parallel = false)
 {
-    answerNextModal([row, blink, accept](QWidget *dialog) {
+    answerNextModal([row, blink, accept, parallel](QWidget *dialog) {
         for (QRadioButton *button : dialog->findChildren<QRadioButton *>())
             if (button->text() == row)
-                QTest::mouseClick(button, Qt::LeftButton);
+                button->click();
+        if (parallel)
+            dialog->findChild<QCheckBox *>()->setChecked(true);
         if (blink)
             QTest::mouseClick(buttonNamed(dialog, "Blink"), Qt::LeftButton);
         // A failed Blink closes the dialog itself.
@@ -108,50 +109,49 @@ void FaultInjectionTest::sessionOpeningFailures()
     qputenv("VRAX_BOARDS", "4:2");
     {
         VRAXGUI window;
-        VRAXGUITestAccess access(window);
-        access.boardType() = BoardType::Slab;
-        access.parallelCount() = 2;
+        const WindowView view{window};
+        answerBoardDialog("1. Slab", false, true, true);
+        view.entry("Open &Board...")->trigger();
+        QVERIFY2(view.status().startsWith("Board 0 (Slab)"), qPrintable(view.status()));
         files->openColourClassifier(window);
 
         VRAX_SIM_InjectFault(function.toUtf8().constData(), code, afterCalls);
         QString title, text;
         acceptNextMessageBox(&title, &text);
-        access.openDescriptionFile(files->writeDescription("other.xml"));
+        window.openStartupFiles(files->writeDescription("other.xml"), {});
         QCOMPARE(title, QString("Description Opening Error"));
         QCOMPARE(text, message);
-        QVERIFY(access.descriptionPath().isEmpty());
-        QVERIFY(access.pictureList().isEmpty());
+        QVERIFY2(view.status().contains("no description, no picture."), qPrintable(view.status()));
         QVERIFY(VRAX_SIM_LiveSessionCount() <= 2u);
 
-        // The next opening closes what is left and works.
+        // The next opening closes what is left and works on both boards.
         VRAX_SIM_ClearInjections();
-        files->openColourClassifier(window);
-        QCOMPARE(access.sessions().size(), std::size_t(2));
+        const QStringList pictures = files->openColourClassifier(window);
         QCOMPARE(VRAX_SIM_LiveSessionCount(), 2u);
-        access.runAct()->trigger();
-        QCOMPARE(access.picturePath(), access.pictureList().front());
+        view.entry("&Run")->trigger();
+        QVERIFY(view.status().contains("picture: " + pictures.front() + ". "));
     }
 }
 
 void FaultInjectionTest::compilerFailure()
 {
     VRAXGUI window;
-    VRAXGUITestAccess access(window);
     files->openColourClassifier(window);
-    const std::vector<RuntimeHandle> sessions = access.sessions();
+    const std::uint32_t created = VRAX_SIM_CreatedCount();
 
     qputenv("VRAX_COMPILER_FAULTS", "VRAX_COMPILER_CompileONNX=1");
     QString title, text;
     acceptNextMessageBox(&title, &text);
-    access.openDescriptionFile(files->writeDescription("other.xml"));
+    window.openStartupFiles(files->writeDescription("other.xml"), {});
     QCOMPARE(title, QString("Description Opening Error"));
     QVERIFY2(text.startsWith("VRAX_COMPILER_RESULT_MEMORY_ALLOCATION_ERROR: "), qPrintable(text));
-    // The previous model stays loaded.
-    QCOMPARE(access.sessions(), sessions);
+    // The previous model stays loaded: its session is neither closed nor replaced.
+    QCOMPARE(VRAX_SIM_LiveSessionCount(), 1u);
+    QCOMPARE(VRAX_SIM_CreatedCount(), created);
 
     qunsetenv("VRAX_COMPILER_FAULTS");
     files->openColourClassifier(window);
-    QVERIFY(access.runAct()->isEnabled());
+    QVERIFY(WindowView{window}.entry("&Run")->isEnabled());
 }
 
 void FaultInjectionTest::boardCountFailureLeavesTheSimulator()
@@ -159,47 +159,46 @@ void FaultInjectionTest::boardCountFailureLeavesTheSimulator()
     qputenv("VRAX_BOARDS", "1:2");
     VRAX_SIM_InjectFault("VRAX_GetBoardCount", 21, 0);
     VRAXGUI window;
-    VRAXGUITestAccess access(window);
+    const WindowView view{window};
     int rows = -1;
     answerNextModal([&rows](QWidget *modal) {
         rows = modal->findChildren<QRadioButton *>().size();
         QTest::mouseClick(buttonNamed(modal, "Ok"), Qt::LeftButton);
     });
-    access.openBoardAct()->trigger();
+    view.entry("Open &Board...")->trigger();
     QCOMPARE(rows, 1);
-    QCOMPARE(access.boardType(), BoardType::Simulator);
-    QVERIFY(access.statusText().startsWith("Board 0 (simulator), "));
+    QVERIFY(view.status().startsWith("Board 0 (simulator), "));
 }
 
 void FaultInjectionTest::failedBlinkClosesTheDescription()
 {
     qputenv("VRAX_BOARDS", "1:1");
     VRAXGUI window;
-    VRAXGUITestAccess access(window);
+    const WindowView view{window};
     files->openColourClassifier(window);
-    QVERIFY(access.runAct()->isEnabled());
+    QVERIFY(view.entry("&Run")->isEnabled());
 
     VRAX_SIM_InjectFault("VRAX_Blink", 4, 0);
     QString title, text;
     acceptNextMessageBox(&title, &text);
     answerBoardDialog("1. TK301.02", true, true);
-    access.openBoardAct()->trigger();
+    view.entry("Open &Board...")->trigger();
 
     QCOMPARE(title, QString("Board Opening Error"));
     QCOMPARE(text, QString("VRAX_RESULT_BOARD_RESET_ERROR"));
-    QVERIFY(access.sessions().empty());
-    QVERIFY(access.descriptionPath().isEmpty());
-    QVERIFY(!access.runAct()->isEnabled());
-    QVERIFY(!access.runAutoAct()->isEnabled());
+    QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
+    QVERIFY(view.status().contains("no description, no picture."));
+    QVERIFY(!view.entry("&Run")->isEnabled());
+    QVERIFY(!view.entry("Run &Auto (space to abort)")->isEnabled());
 
     // A Blink that works, then Cancel: the description is forgotten all the same.
     VRAX_SIM_ClearInjections();
     files->openColourClassifier(window);
     answerBoardDialog("1. TK301.02", true, false);
-    access.openBoardAct()->trigger();
+    view.entry("Open &Board...")->trigger();
     QCOMPARE(VRAX_SIM_BlinkCount(1, 0), 1u);
-    QVERIFY(access.descriptionPath().isEmpty());
-    QVERIFY(access.sessions().empty());
+    QVERIFY(view.status().contains("no description, no picture."));
+    QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
 }
 
 void FaultInjectionTest::drainFailureIsReported()
@@ -243,32 +242,40 @@ void FaultInjectionTest::busyBoardKeepsTheWindowAlive()
     VRAXGUI window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    VRAXGUITestAccess access(window);
+    const WindowView view{window};
     files->openColourClassifier(window);
 
     // Every frame keeps its unit busy for two seconds.
     VRAX_SIM_InjectDelay("frame", 2000);
     PaintCounter counter;
-    access.statusLabel()->installEventFilter(&counter);
-    bool indicatorShown = false;
+    QWidget *statusLine = window.statusBar();
+    statusLine->installEventFilter(&counter);
+    int paintsAtIndicator = -1;
+    bool repaintedWhileBusy = false;
     bool closed = false;
-    // Once the busy indicator shows, the window must still repaint and close.
+    // Once the busy indicator shows, a repaint asked for must arrive through
+    // the event loop while the frame still runs; then the window must close.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (indicatorShown || !access.progressBar()->isVisible())
+        if (closed || !view.busyIndicator()->isVisible())
             return;
-        indicatorShown = true;
-        access.statusLabel()->repaint();
+        if (paintsAtIndicator < 0) {
+            paintsAtIndicator = counter.paints;
+            statusLine->update();
+            return;
+        }
+        if (counter.paints == paintsAtIndicator)
+            return;
+        repaintedWhileBusy = true;
         closed = window.close();
     });
     poll.start(5);
-    access.runAct()->trigger();
+    view.entry("&Run")->trigger();
 
-    QVERIFY(indicatorShown);
-    QVERIFY(counter.paints > 0);
+    QVERIFY(repaintedWhileBusy);
     QVERIFY(closed);
     QVERIFY(!window.isVisible());
-    QVERIFY(!access.progressBar()->isVisible());
+    QVERIFY(!view.busyIndicator()->isVisible());
 }
 
 QTEST_MAIN(FaultInjectionTest)

@@ -6,6 +6,7 @@
 #include "support/modal_answer.h"
 #include "support/vraxgui_test_access.h"
 #include "window_fixture.h"
+#include "window_view.h"
 
 #include <QAction>
 #include <QImageReader>
@@ -143,7 +144,7 @@ void PictureViewTest::ratesStayWholeInANarrowWindow()
                  && shown.contains(".xml, picture: /de") && shown.endsWith(".png. "),
              qPrintable(shown));
     QVERIFY(access.statusLabel()->fontMetrics().horizontalAdvance(shown) <= access.statusLabel()->width());
-    QCOMPARE(access.statusText(), "Board 0 (simulator), description: " + access.descriptionPath()
+    QCOMPARE(WindowView{window}.status(), "Board 0 (simulator), description: " + access.descriptionPath()
                                       + ", picture: " + access.picturePath() + ". 123.45 (678.90) fps.");
 }
 

@@ -6,9 +6,9 @@
 #include "accel/frame_processing.h"
 #include "app/vraxgui.h"
 #include "real_model_descriptions.h"
-#include "results/classification_results.h"
 #include "results/detection_results.h"
 #include "support/vraxgui_test_access.h"
+#include "window_view.h"
 
 #include <QAction>
 #include <QLabel>
@@ -136,19 +136,14 @@ void RealModelsTest::detectorsFindTheKnownObjects()
 
 void RealModelsTest::expressionClassifierSeesAHappyFace()
 {
-    const QString description = write("expressions.xml", expressionDescription());
     VRAXGUI window;
-    VRAXGUITestAccess access(window);
-    access.openDescriptionFile(description);
-    access.openPictureFiles({sharedPicture("astronaut_face.png")});
-    access.runAct()->trigger();
+    window.openStartupFiles(write("expressions.xml", expressionDescription()), {sharedPicture("astronaut_face.png")});
+    WindowView{window}.entry("&Run")->trigger();
 
-    auto *view = dynamic_cast<ClassificationResults *>(access.resultView().get());
-    QVERIFY(view);
-    auto *table = view->findChild<QTableWidget *>("result_table");
+    QTableWidget *table = WindowView::resultTable();
+    QVERIFY(table && table->isVisible());
     QCOMPARE(table->rowCount(), 7);
     QCOMPARE(table->item(0, 0)->text(), QString("happy"));
-    QVERIFY(view->isVisible());
 }
 
 void RealModelsTest::selfieSegmenterPaintsTheAstronaut()

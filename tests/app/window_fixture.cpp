@@ -2,7 +2,7 @@
 
 #include "support/shared_data.h"
 #include "support/test_files.h"
-#include "support/vraxgui_test_access.h"
+#include "window_view.h"
 
 #include <vrax_sim.h>
 
@@ -73,12 +73,12 @@ QStringList WindowFixture::colourPictures()
             writePicture("blue.png", Qt::blue)};
 }
 
-void WindowFixture::openColourClassifier(VRAXGUI &window)
+QStringList WindowFixture::openColourClassifier(VRAXGUI &window)
 {
-    VRAXGUITestAccess access(window);
-    access.openDescriptionFile(writeDescription("colours.xml"));
-    QVERIFY2(!access.descriptionPath().isEmpty(), "the description did not open");
-    access.openPictureFiles(colourPictures());
-    access.updateStatus();
-    QCOMPARE(access.pictureList().size(), 3);
+    const QStringList pictures = colourPictures();
+    window.openStartupFiles(writeDescription("colours.xml"), pictures);
+    const QString status = WindowView{window}.status();
+    QTest::qVerify(status.contains("picture: " + pictures.front() + ". "), "opened",
+                   qPrintable("the colour classifier did not open: " + status), __FILE__, __LINE__);
+    return pictures;
 }

@@ -34,8 +34,8 @@ public:
     // Red, green and blue pictures, in that order.
     QStringList colourPictures();
     // Opens the colour classifier on the window's board choice and chooses
-    // the three colour pictures.
-    void openColourClassifier(VRAXGUI &window);
+    // the three colour pictures, which it returns.
+    QStringList openColourClassifier(VRAXGUI &window);
 
 private:
     QTemporaryDir dir;

@@ -192,6 +192,12 @@ TEST_F(PreparePictureFiles, UnreadableFilesAreNamedInTheFailure)
     request.path = write(QStringLiteral("note.txt"), "0123456789");
     EXPECT_EQ(failureOf(request), "Wrong binary image size");
 
+    // Named like a picture, but not one: the reader's reason, not the binary size.
+    for (const char *name : {"text.jpg", "text.PNG", "text.bmp"}) {
+        request.path = write(QString::fromLatin1(name), "just some text");
+        EXPECT_EQ(failureOf(request), "Cannot read picture: " + request.path + " (Unsupported image format)");
+    }
+
     request.path = dir.filePath(QStringLiteral("missing.png")).toStdString();
     EXPECT_EQ(failureOf(request), "Unable to open binary image file: " + request.path);
 

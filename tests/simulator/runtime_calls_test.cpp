@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <thread>
@@ -309,14 +310,19 @@ TEST_F(RuntimeCalls, FailedInitializeKeepsThePreviousModel)
 TEST_F(RuntimeCalls, DestroyWaitsForRunningFrames)
 {
     VRAX_SIM_ResetCounters();
-    ASSERT_EQ(VRAX_SIM_InjectDelay("frame", 100), VRAX_RESULT_OK);
+    const auto frameDelay = std::chrono::milliseconds(100);
+    ASSERT_EQ(VRAX_SIM_InjectDelay("frame", std::uint32_t(frameDelay.count())), VRAX_RESULT_OK);
     VRAX_Handle handle = 0;
     ASSERT_EQ(VRAX_Create(&handle), VRAX_RESULT_OK);
     ASSERT_EQ(initializeWith(handle, model()), VRAX_RESULT_OK);
     const float *const inputs[1] = {input.data()};
+    const auto submitted = std::chrono::steady_clock::now();
     for (std::uint32_t unit = 0; unit < 4; ++unit)
         ASSERT_EQ(VRAX_Process(handle, unit, inputs), VRAX_RESULT_OK);
     EXPECT_EQ(VRAX_Destroy(handle), VRAX_RESULT_OK);
+    // Each frame sleeps frameDelay after its work: a Destroy that returned
+    // sooner left its units running.
+    EXPECT_GE(std::chrono::steady_clock::now() - submitted, frameDelay);
     EXPECT_EQ(VRAX_SIM_DestroyedCount(), 1u);
     std::uint32_t status = 0;
     EXPECT_EQ(VRAX_GetStatus(handle, 0, &status), VRAX_RESULT_INVALID_FUNC_PARAMETER);

@@ -95,6 +95,7 @@ TEST_F(VraxCompileTool, FailuresSayWhy)
         {"'" + garbage + "'", 2, "must be an .onnx, .pb or .cfg file"},
         {"-b 9 '" + onnx + "'", 2, "board type"},
         {"", 2, "no model given"},
+        {"--no-such-option '" + onnx + "'", 2, "unknown option --no-such-option\nUsage: vrax-compile"},
     };
     for (const Case &c : cases) {
         const ToolRun run = runTool(c.arguments);

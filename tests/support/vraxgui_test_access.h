@@ -1,5 +1,6 @@
-// Lets tests read and set the main window's private state and call its
-// commands directly, as the menus would.
+// Lets the Run Auto and real-model tests read and set the main window's
+// private state and call its commands directly. Other tests read the window
+// as its user does (tests/app/window_view.h).
 #pragma once
 
 #include "app/picture_view.h"
@@ -12,9 +13,7 @@ struct VRAXGUITestAccess
     VRAXGUI &window;
 
     NnDescription &description() { return window.description; }
-    ModelDims &modelDims() { return window.modelDims; }
     BoardType &boardType() { return window.boardType; }
-    std::uint32_t &boardIndex() { return window.boardIndex; }
     std::uint32_t &parallelCount() { return window.parallelCount; }
     QString &descriptionPath() { return window.descriptionPath; }
     QStringList &pictureList() { return window.pictureList; }
@@ -27,9 +26,6 @@ struct VRAXGUITestAccess
     PictureView *pictureView() { return window.pictureView; }
     QLabel *statusLabel() { return window.statusLabel; }
     QLabel *ratesLabel() { return window.ratesLabel; }
-    // The whole status line, as the status bar's tool tip holds it.
-    QString statusText() { return window.statusLabel->toolTip(); }
-    QProgressBar *progressBar() { return window.progressBar; }
     QAction *openBoardAct() { return window.openBoardAct; }
     QAction *openDescriptionAct() { return window.openDescriptionAct; }
     QAction *openPictureAct() { return window.openPictureAct; }
@@ -38,15 +34,12 @@ struct VRAXGUITestAccess
     QAction *aboutAct() { return window.aboutAct; }
     std::unique_ptr<NnResults> &resultView() { return window.resultView; }
     std::vector<RuntimeHandle> &sessions() { return window.sessions; }
-    ModelInfo &modelInfo() { return window.modelInfo; }
     std::uint64_t &nextPicture() { return window.nextPicture; }
 
     void updateStatus() { window.updateStatus(); }
     void waitForAllUnits() { window.waitForAllUnits(); }
     void openDescriptionFile(const QString &fileName) { window.openDescriptionFile(fileName); }
     void openPictureFiles(const QStringList &fileNames) { window.openPictureFiles(fileNames); }
-    void loadPicture(const QString &path) { window.loadPicture(path); }
-    void runInBackground(BackgroundTask task) { window.runInBackground(std::move(task)); }
     void saveResultFile(const QString &fileName) { window.saveResultFile(fileName); }
     void openDroppedFiles(const QStringList &paths) { window.openDroppedFiles(paths); }
     QStringList &recentDescriptions() { return window.recentDescriptions; }

@@ -1,0 +1,65 @@
+// The application's command line, run as a user runs it: help, version,
+// usage errors, and --check opening and running files without a window.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct AppRun
+{
+    int status = -1;
+    std::string output; // standard output and standard error
+};
+
+AppRun runApp(const std::string &arguments)
+{
+    AppRun run;
+    const std::string command = std::string(VRAXGUI_APP) + " " + arguments + " 2>&1";
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    std::array<char, 256> buffer{};
+    while (fgets(buffer.data(), static_cast<int>(buffer.size()), pipe))
+        run.output += buffer.data();
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(VraxguiCommandLine, AnswersWithStatusAndText)
+{
+    const std::string examples = VRAX_EXAMPLES;
+    const std::string classifier = examples + "/classifier/shapes_classifier.xml";
+    const std::string pictures = examples + "/classifier/pictures/";
+    struct Case
+    {
+        std::string arguments;
+        int status;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"--version", 0, "vraxgui " VRAXGUI_VERSION "\n"},
+        {"--help", 0, "--check"},
+        {"--no-such-option", 2, "Unknown option 'no-such-option'.\nUsage: "},
+        {"--check", 2, "--check needs a description"},
+        {"--check " + examples + "/missing.xml", 1, "Description Opening Error"},
+        {"--check " + classifier + " " + pictures + "missing.png", 1, "Open Picture"},
+        // One status line per picture run, the last picture's last.
+        {"--check " + classifier + " " + pictures + "circle.png " + pictures + "star.png", 0,
+         "picture: " + pictures + "circle.png. "},
+        {"--check " + classifier + " " + pictures + "circle.png " + pictures + "star.png", 0,
+         "picture: " + pictures + "star.png. "},
+        {"--check " + classifier, 0, "description: " + classifier + ", no picture."},
+    };
+    for (const Case &c : cases) {
+        const AppRun run = runApp(c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.text), std::string::npos) << c.arguments << "\n" << run.output;
+    }
+}
+
+} // namespace
