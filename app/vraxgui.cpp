@@ -342,11 +342,11 @@ bool VRAXGUI::checkFiles(const QString &descriptionFile, const QStringList &pict
     errorsPrinted = 0;
     openStartupFiles(descriptionFile, pictureFiles);
     if (errorsPrinted == 0 && pictureList.isEmpty())
-        std::printf("%s\n", qPrintable(statusLabel->text()));
+        std::printf("%s\n", qPrintable(statusLabel->toolTip()));
     if (errorsPrinted == 0) {
         for (int i = 0; i < pictureList.size() && errorsPrinted == 0; ++i) {
             run();
-            std::printf("%s\n", qPrintable(statusLabel->text()));
+            std::printf("%s\n", qPrintable(statusLabel->toolTip()));
         }
     }
     std::fflush(stdout);

@@ -99,7 +99,8 @@ private:
     void showPicture();
     // Waits until every unit of every session has finished its frame.
     void waitForAllUnits();
-    // Shows an error in a message box, or on standard error while checking.
+    // Shows an error in a message box over the window, or on standard error
+    // while checking.
     void showWarning(const QString &title, const QString &text);
     void showWarning(const QString &title, const std::exception &error);
     // How pictures become the network's input on the current board.
@@ -111,8 +112,6 @@ private:
     void showFrame(Frame &frame);
     // Ends a running Run Auto and waits for its frames; for closing.
     void stopRunAuto();
-    // A message box over the window with the error's text.
-    void showWarning(const QString &title, const std::exception &error);
 
     // The picture area, its menus, results kept and the remembered settings
     // (vraxgui_view.cpp).

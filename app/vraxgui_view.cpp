@@ -286,9 +286,9 @@ void VRAXGUI::openRecentDescription(const QString &fileName)
         updateRecentMenu();
         if (settingsEnabled())
             QSettings().setValue(QStringLiteral("recent/descriptions"), recentDescriptions);
-        QMessageBox::warning(this, tr("Description Opening Error"),
-                             tr("The description %1 no longer exists; it was removed from the recent files.")
-                                 .arg(QDir::toNativeSeparators(fileName)));
+        showWarning(tr("Description Opening Error"),
+                    tr("The description %1 no longer exists; it was removed from the recent files.")
+                        .arg(QDir::toNativeSeparators(fileName)));
         return;
     }
     openDescriptionFile(fileName);
@@ -427,5 +427,5 @@ void VRAXGUI::openDroppedFiles(const QStringList &paths)
     }
     updateStatus();
     if (!problems.isEmpty())
-        QMessageBox::warning(this, tr("Open Dropped Files"), problems.join(QLatin1Char('\n')));
+        showWarning(tr("Open Dropped Files"), problems.join(QLatin1Char('\n')));
 }

@@ -410,9 +410,9 @@ void WindowCommandsTest::runAutoStopsOnEscapeAndOnClose()
         QVERIFY(window.isVisible());
     }
     {
-        // The close button, then File > Exit by its shortcut: both stop the
-        // loop, wait for the units and close.
-        for (const bool byShortcut : {false, true}) {
+        // The close button, then File > Exit: both stop the loop, wait for
+        // the units and close.
+        for (const bool byMenu : {false, true}) {
             qputenv("VRAX_BOARDS", "2:2");
             auto window = std::make_unique<VRAXGUI>();
             window->show();
@@ -420,9 +420,9 @@ void WindowCommandsTest::runAutoStopsOnEscapeAndOnClose()
             access.boardType() = BoardType::TK307_04;
             access.parallelCount() = 2;
             files->openColourClassifier(*window);
-            RunAutoWatcher watcher(access, 12, [&window, byShortcut] {
-                if (byShortcut)
-                    QTest::keyClick(window.get(), Qt::Key_X, Qt::ControlModifier);
+            RunAutoWatcher watcher(access, 12, [&window, byMenu] {
+                if (byMenu)
+                    WindowView{*window}.entry("E&xit")->trigger();
                 else
                     window->close();
             });
