@@ -5,6 +5,7 @@
 #include "accel/open_board_dialog.h"
 #include "accel/result_check.h"
 #include "app/picture_view.h"
+#include "app/statistics_dock.h"
 #include "app/status_line.h"
 #include "description/description_reader.h"
 #include "pipeline/model_session.h"
@@ -79,6 +80,17 @@ VRAXGUI::VRAXGUI()
     QMenu *viewMenu = menuBar()->addMenu(tr("&View"));
     showEveryFrameAct = viewMenu->addAction(tr("Show Every Frame"));
     showEveryFrameAct->setCheckable(true);
+    statisticsDock = new StatisticsDock(this);
+    addDockWidget(Qt::RightDockWidgetArea, statisticsDock);
+    statisticsDock->setVisible(QSettings().value(QStringLiteral("view/statistics"), false).toBool());
+    QAction *statisticsAct = statisticsDock->toggleViewAction();
+    statisticsAct->setText(tr("Statistics"));
+    // Remembered when the user chooses, not when the dock goes with the window.
+    connect(statisticsAct, &QAction::triggered, this, [this](bool on) {
+        QSettings().setValue(QStringLiteral("view/statistics"), on);
+        statisticsDock->refresh(true);
+    });
+    viewMenu->addAction(statisticsAct);
     viewMenu->addSeparator();
     addViewActions(viewMenu);
 
@@ -281,7 +293,9 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         readDescription(description, fileName.toUtf8().toStdString());
         const BoardChoice choice{boardType, boardIndex, parallelCount};
         const std::string modelPath = description.model;
+        const std::int64_t openStart = steadyNanoseconds();
         runInBackground([this, choice, modelPath] { openBoardSession(choice, modelPath, sessions, modelInfo); });
+        const double openMs = double(steadyNanoseconds() - openStart) / 1e6;
 
         ModelDims dims = modelDimsOf(modelInfo);
         checkModelFitsDescription(description, dims, boardType);
@@ -291,6 +305,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         createResultView(resultView, description, modelDims, picture, noPictureLabel);
         pictureView->setLabels(description.labels);
         rememberDescription(fileName);
+        statisticsDock->descriptionOpened(openMs);
     } catch (const std::exception &error) {
         showWarning(tr("Description Opening Error"), error);
     }
@@ -414,14 +429,21 @@ void VRAXGUI::run()
         if (++nextPicture >= std::uint64_t(pictureList.size()))
             nextPicture = 0;
         picturePath = pictureList.at(int(current));
+        StageTimes times;
+        times.readStart = steadyNanoseconds();
         loadPicture(picturePath);
+        times.read = times.prepared = steadyNanoseconds();
 
         const std::int64_t start = ticksNow();
+        times.submitted = steadyNanoseconds();
         runInBackground([this, &outputs] { processFrame(sessions, inputTensor, outputs, boardFps); });
+        times.fetched = times.decoded = times.drawStart = steadyNanoseconds();
         frameTime = ticksToSeconds(ticksNow() - start);
 
         showResult(currentPicture(), decodeFrameResult(outputs, modelDims, description));
         updateStatus();
+        times.shown = steadyNanoseconds();
+        statisticsDock->addFrame(times);
         emit frameShown();
         QCoreApplication::processEvents();
     } catch (const std::exception &error) {
@@ -460,6 +482,7 @@ void VRAXGUI::runAuto()
         activePipeline = &pipeline;
         autoRunning = true;
         runAutoStart = steadyNanoseconds();
+        statisticsDock->startRun();
         lastShown = 0;
         std::exception_ptr failure;
         try {
@@ -474,6 +497,7 @@ void VRAXGUI::runAuto()
             failure = std::current_exception();
         }
         paceTimer->stop();
+        statisticsDock->refresh(true);
         handOver = nullptr;
         activePipeline = nullptr;
         // The last frame in is the one left on screen.
@@ -517,6 +541,8 @@ void VRAXGUI::showArrivedFrame()
     frameTime = done > 0 ? double(steadyNanoseconds() - runAutoStart) / 1e9 / double(done) : 0.0;
     boardFps = activePipeline->boardFps();
     showFrame(*frame);
+    statisticsDock->setRunState(activePipeline->framesInFlight(), done, boardFps);
+    statisticsDock->addFrame(frame->times);
     lastShown = steadyNanoseconds();
 }
 

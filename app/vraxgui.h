@@ -30,6 +30,7 @@ class QAction;
 class QLabel;
 class QProgressBar;
 class QScrollArea;
+class StatisticsDock;
 class QTimer;
 
 class VRAXGUI : public QMainWindow
@@ -193,6 +194,7 @@ private:
     std::int64_t runAutoStart = 0;   // steady clock, ns
     std::int64_t lastShown = 0;      // steady clock, ns
     QTimer *paceTimer = nullptr;
+    StatisticsDock *statisticsDock = nullptr;
     // Set by checkFiles(): errors are printed and counted instead of shown.
     bool checking = false;
     int errorsPrinted = 0;

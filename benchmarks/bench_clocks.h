@@ -12,6 +12,14 @@ inline double threadCpuSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
+// CPU time of every thread of the process, in seconds.
+inline double processCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
 // Wall-clock time from a steady clock, in seconds.
 inline double wallSeconds()
 {

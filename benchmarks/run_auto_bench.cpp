@@ -105,6 +105,13 @@ RunAutoFigures runAutoFor(VRAXGUI &window, int frames, const std::function<void(
     return figures;
 }
 
+void showEveryFrame(VRAXGUI &window, bool every)
+{
+    for (QAction *action : window.findChildren<QAction *>())
+        if (action->text() == QLatin1String("Show Every Frame"))
+            action->setChecked(every);
+}
+
 bool openDetector(VRAXGUI &window, const QTemporaryDir &dir, std::uint32_t parallelCount)
 {
     VRAXGUITestAccess access(window);
@@ -191,6 +198,41 @@ void BM_EngineForwardLoop(benchmark::State &state)
     }
 }
 
+// A board of a chosen speed (the simulator as four units of range(0) ms a
+// frame, answering inputs it has seen without the host's cores) against Run
+// Auto at the screen's pace (range(1) 0) or drawing every frame (1). The
+// board's own rate is 4 / time; the host's CPU per frame is the whole
+// process's CPU time over the measured frames, the engine idle by then.
+void BM_RunAutoBoardTime(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    VRAXGUI window;
+    window.show();
+    if (!openDetector(window, dir, 1)) {
+        state.SkipWithError("the detector or its pictures are missing");
+        return;
+    }
+    const auto boardMs = std::uint32_t(state.range(0));
+    VRAX_SIM_SetBoardTime(0, boardMs * 1000);
+    showEveryFrame(window, state.range(1) != 0);
+    runAutoFor(window, 30); // every picture once through the engine
+    for (auto _ : state) {
+        const std::uint32_t engine0 = VRAX_SIM_EngineFrameCount();
+        const double cpu0 = processCpuSeconds();
+        const double wall0 = wallSeconds();
+        const RunAutoFigures figures = runAutoFor(window, 300); // frames shown: about 5 s at the screen's pace
+        const double cpu = processCpuSeconds() - cpu0;
+        const double framesRun = figures.framesPerSecond * (wallSeconds() - wall0);
+        const double board = 4000.0 / double(boardMs);
+        state.counters["fps"] = figures.framesPerSecond;
+        state.counters["board_fps"] = board;
+        state.counters["ratio"] = figures.framesPerSecond / board;
+        state.counters["host_cpu_ms_per_frame"] = 1000.0 * cpu / framesRun;
+        state.counters["engine_frames"] = double(VRAX_SIM_EngineFrameCount() - engine0);
+    }
+    VRAX_SIM_ClearInjections();
+}
+
 // Resident memory of a long Run Auto of the small colour classifier, measured
 // after a warm-up and at the end.
 void BM_RunAutoResidentMemory(benchmark::State &state)
@@ -219,6 +261,7 @@ void BM_RunAutoResidentMemory(benchmark::State &state)
     access.parallelCount() = 1;
     access.openDescriptionFile(description.fileName());
     access.openPictureFiles(pictures);
+    showEveryFrame(window, true); // every frame counted by the watcher
 
     const int frames = int(state.range(0));
     for (auto _ : state) {
@@ -247,7 +290,14 @@ BENCHMARK(BM_EngineForwardLoop)
     ->UseRealTime();
 BENCHMARK(BM_RunOneUnit)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_RunAutoFourUnits)->Arg(0)->Arg(40)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-BENCHMARK(BM_RunAutoResidentMemory)->Arg(2000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_RunAutoBoardTime)
+    ->Args({4, 0})
+    ->Args({4, 1})
+    ->Args({40, 0})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+BENCHMARK(BM_RunAutoResidentMemory)->Arg(5000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char **argv)
 {

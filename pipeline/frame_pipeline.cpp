@@ -3,8 +3,61 @@
 #include "accel/board_session.h"
 #include "accel/frame_processing.h"
 
+#include <pthread.h>
+
+#include <memory>
 #include <stdexcept>
 #include <utility>
+
+// Frames go back to the pipeline when their last holder lets go, with their
+// tensor and output storage, so that a steady run does not allocate them
+// again. The pool outlives the pipeline while frames are still held.
+class FramePipeline::FramePool : public std::enable_shared_from_this<FramePool>
+{
+public:
+    explicit FramePool(std::size_t keep) : keep(keep) {}
+
+    FramePtr acquire()
+    {
+        std::unique_ptr<Frame> frame;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!spare.empty()) {
+                frame = std::move(spare.back());
+                spare.pop_back();
+            }
+        }
+        if (!frame)
+            frame = std::make_unique<Frame>();
+        frame->origin = FrameOrigin();
+        frame->sequence = 0;
+        frame->times = StageTimes();
+        frame->result.detections.clear();
+        frame->result.ranking.clear();
+        frame->result.classMap.width = frame->result.classMap.height = 0;
+        frame->result.classMap.classes.clear();
+        std::weak_ptr<FramePool> owner = weak_from_this();
+        return FramePtr(frame.release(), [owner](Frame *done) {
+            if (const std::shared_ptr<FramePool> pool = owner.lock())
+                pool->recycle(done);
+            else
+                delete done;
+        });
+    }
+
+private:
+    void recycle(Frame *frame)
+    {
+        std::unique_ptr<Frame> kept(frame);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (spare.size() < keep)
+            spare.push_back(std::move(kept));
+    }
+
+    const std::size_t keep;
+    std::mutex mutex;
+    std::vector<std::unique_ptr<Frame>> spare;
+};
 
 FramePipeline::FramePipeline(Boards boards, FrameSource &source, const ModelDims &modelDims, Interpret interpret,
                              Deliver deliver)
@@ -18,6 +71,9 @@ FramePipeline::FramePipeline(Boards boards, FrameSource &source, const ModelDims
     // A live source keeps one frame waiting, the newest; a file source a few,
     // so that a slow picture does not leave a unit idle.
     queueCapacity = source.isLive() ? 1 : 2;
+    // Enough for the frames on the boards, in the queue, being read and held
+    // by the taker.
+    pool = std::make_shared<FramePool>(pipelineLength() + queueCapacity + 4);
 }
 
 FramePipeline::~FramePipeline()
@@ -105,6 +161,9 @@ std::uint32_t FramePipeline::pipelineLength() const
 
 void FramePipeline::readLoop()
 {
+    // Named so that profiles and the CPU figures can tell the application's
+    // threads from the engine's.
+    pthread_setname_np(pthread_self(), "vrax-reader");
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(mutex);
@@ -113,7 +172,7 @@ void FramePipeline::readLoop()
                 break;
         }
         Queued item;
-        item.frame = std::make_shared<Frame>();
+        item.frame = pool->acquire();
         try {
             if (!source.next(*item.frame)) {
                 item.frame.reset();
@@ -181,6 +240,7 @@ void FramePipeline::finishFrame(FramePtr frame)
 
 void FramePipeline::boardLoop()
 {
+    pthread_setname_np(pthread_self(), "vrax-board");
     const std::uint32_t length = pipelineLength();
     std::deque<FramePtr> inFlight;
     std::uint64_t submitted = 0;
@@ -224,9 +284,11 @@ void FramePipeline::boardLoop()
             }
             FramePtr frame = std::move(item.frame);
             frame->sequence = submitted;
+            // A recycled frame's buffers have the right size already; the
+            // fetch fills every value.
             frame->outputs.resize(modelDims.outputs.size());
             for (std::size_t i = 0; i < frame->outputs.size(); ++i)
-                frame->outputs[i].assign(std::size_t(elementCount(modelDims.outputs[i])), 0.0f);
+                frame->outputs[i].resize(std::size_t(elementCount(modelDims.outputs[i])));
             const PipelineSlot slot = pipelineSlot(submitted, boards.unitsPerSession, boards.sessions.size());
             frame->times.submitted = steadyNanoseconds();
             submitFrame(boards.sessions[slot.session], slot.unit, frame->picture.tensor);

@@ -77,6 +77,8 @@ private:
         bool end = false;           // the source has no more frames
     };
 
+    class FramePool;
+
     void readLoop();
     void boardLoop();
     bool popQueued(Queued &item);
@@ -102,6 +104,7 @@ private:
     std::uint32_t inFlightCount = 0;
     double reportedFps = 0.0;
 
+    std::shared_ptr<FramePool> pool;
     std::thread reader;
     std::thread boardThread;
 };

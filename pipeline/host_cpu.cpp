@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <ctime>
+
 #include <unistd.h>
 
 namespace {
@@ -35,13 +37,16 @@ double hostCpuSeconds()
     const long ticksPerSecond = sysconf(_SC_CLK_TCK);
     if (ticksPerSecond <= 0)
         return 0.0;
-    unsigned long long hostTicks = 0;
+    timespec process{};
+    if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &process) != 0)
+        return 0.0;
+    unsigned long long unitTicks = 0;
     const QDir tasks(QStringLiteral("/proc/self/task"));
     for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         unsigned long long ticks = 0;
         bool isUnit = false;
-        if (readTaskTicks(tasks.filePath(task + QStringLiteral("/stat")), ticks, isUnit) && !isUnit)
-            hostTicks += ticks;
+        if (readTaskTicks(tasks.filePath(task + QStringLiteral("/stat")), ticks, isUnit) && isUnit)
+            unitTicks += ticks;
     }
-    return double(hostTicks) / double(ticksPerSecond);
+    return double(process.tv_sec) + double(process.tv_nsec) / 1e9 - double(unitTicks) / double(ticksPerSecond);
 }

@@ -4,8 +4,8 @@
 // around the boards, whether they are real or simulated.
 #pragma once
 
-// Seconds of CPU (user and system) used so far by the process's threads
-// other than the runtime's units, read from /proc; 0 where it is missing.
-// The threads that have ended are not counted: take differences over a
-// span in which the application's threads live throughout.
+// Seconds of CPU (user and system) used so far by the process, ended threads
+// included, less what the runtime's units have used (read from /proc, in
+// clock ticks). The units live as long as their session: take differences
+// over a span in which the sessions stay open.
 double hostCpuSeconds();

@@ -11,21 +11,31 @@
 PreparedPicture readPictureFile(const QString &path, const PictureReading &reading,
                                 const std::vector<float> &previousTensor, StageTimes *times, PictureCache *cache)
 {
-    PictureRequest request = reading.request;
-    request.path = path.toUtf8().toStdString();
+    PreparedPicture prepared;
+    readPictureFileInto(prepared, path, reading, previousTensor, times, cache);
+    return prepared;
+}
+
+void readPictureFileInto(PreparedPicture &into, const QString &path, const PictureReading &reading,
+                         const std::vector<float> &previousTensor, StageTimes *times, PictureCache *cache)
+{
     if (times)
         times->readStart = steadyNanoseconds();
-    const bool sideFile = isCloudNetPlusPath(request.path);
+    // The same test as isCloudNetPlusPath, without a conversion per frame.
+    const bool sideFile = path.contains(QLatin1String("cloud_net_plus"));
     PictureCache::FileStamp stamp;
     if (cache && !sideFile) {
         stamp = PictureCache::stampOf(path);
         if (std::shared_ptr<const PreparedPicture> cached = cache->find(path, stamp)) {
+            into = *cached;
             if (times)
                 times->read = times->prepared = steadyNanoseconds();
-            return *cached;
+            return;
         }
     }
 
+    PictureRequest request = reading.request;
+    request.path = path.toUtf8().toStdString();
     QImageReader reader(path);
     const QImage decoded = reader.read();
     if (times)
@@ -42,9 +52,9 @@ PreparedPicture readPictureFile(const QString &path, const PictureReading &readi
     }
     else if (cache)
         cache->insert(path, stamp, std::make_shared<const PreparedPicture>(prepared));
+    into = std::move(prepared);
     if (times)
         times->prepared = steadyNanoseconds();
-    return prepared;
 }
 
 PictureListSource::PictureListSource(QStringList paths, PictureReading reading, std::vector<float> previousTensor,
@@ -68,7 +78,7 @@ bool PictureListSource::next(Frame &frame)
     frame.origin.path = path;
     frame.origin.number = number;
     frame.origin.timeSeconds = -1.0;
-    frame.picture = readPictureFile(path, reading, previousTensor, &frame.times, cache);
+    readPictureFileInto(frame.picture, path, reading, previousTensor, &frame.times, cache);
     if (keepPrevious)
         previousTensor = frame.picture.tensor;
     return true;

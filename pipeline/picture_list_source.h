@@ -28,6 +28,11 @@ struct PictureReading
 PreparedPicture readPictureFile(const QString &path, const PictureReading &reading,
                                 const std::vector<float> &previousTensor, StageTimes *times = nullptr,
                                 PictureCache *cache = nullptr);
+// The same into a picture whose storage is reused: a cached picture is
+// copied into the tensor already there, without allocating.
+void readPictureFileInto(PreparedPicture &into, const QString &path, const PictureReading &reading,
+                         const std::vector<float> &previousTensor, StageTimes *times = nullptr,
+                         PictureCache *cache = nullptr);
 
 class PictureListSource : public FrameSource
 {

@@ -5,9 +5,15 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace {
+
+double thousandths(double value)
+{
+    return std::round(value * 1000.0) / 1000.0;
+}
 
 void addLabel(QJsonObject &object, std::int32_t classIndex, const std::vector<std::string> &labels)
 {
@@ -22,14 +28,15 @@ QJsonArray detectionsJson(const std::vector<Detection> &detections, const std::v
     for (const Detection &detection : detections) {
         if (detection.classIndex < 0)
             continue;
-        QRect box(detection.x, detection.y, detection.width, detection.height);
+        QRectF box(detection.x, detection.y, detection.width, detection.height);
         if (toOriginal)
             box = toOriginal(box);
         QJsonObject object;
         object.insert(QStringLiteral("class"), detection.classIndex);
         addLabel(object, detection.classIndex, labels);
         object.insert(QStringLiteral("confidence"), detection.confidence);
-        object.insert(QStringLiteral("box"), QJsonArray{box.x(), box.y(), box.width(), box.height()});
+        object.insert(QStringLiteral("box"), QJsonArray{thousandths(box.x()), thousandths(box.y()),
+                                                        thousandths(box.width()), thousandths(box.height())});
         array.append(object);
     }
     return array;

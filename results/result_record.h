@@ -17,7 +17,7 @@
 #include "results/frame_result.h"
 
 #include <QByteArray>
-#include <QRect>
+#include <QRectF>
 #include <QString>
 
 #include <cstdint>
@@ -33,10 +33,12 @@ struct ResultRecordOrigin
     double timeSeconds = -1.0; // position in a video; negative for still pictures
 };
 
-// Turns a box in network-input pixels into the original picture's pixels.
-using BoxToOriginal = std::function<QRect(const QRect &networkBox)>;
+// Turns a box in network-input pixels into the original picture's pixels
+// (continuous coordinates, as the window draws it there).
+using BoxToOriginal = std::function<QRectF(const QRectF &networkBox)>;
 
 // The line, ending in '\n'. Without a mapping the boxes stay in network
-// pixels. Labels come from the description; a class without one gets none.
+// pixels; mapped boxes are written to a thousandth of a pixel. Labels come
+// from the description; a class without one gets none.
 QByteArray resultRecordLine(const ResultRecordOrigin &origin, const FrameResult &result,
                             const NnDescription &description, const BoxToOriginal &toOriginal = {});

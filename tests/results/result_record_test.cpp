@@ -63,9 +63,9 @@ TEST_P(ResultRecordKinds, writesOnlyTheKeyOfItsKind)
         result.ranking.push_back({k == 0 ? 1 : k + 1, k == 0 ? 0.5f : 0.0625f});
     result.classMap = {3, 2, {0, 1, 1, 2, 0, 1}};
 
-    // Boxes double and move by (100, 50) on their way to the original picture.
-    const BoxToOriginal toOriginal = [](const QRect &box) {
-        return QRect(box.x() * 2 + 100, box.y() * 2 + 50, box.width() * 2, box.height() * 2);
+    // Boxes grow by 2.0004 and move by (100, 50.5) on their way to the original picture.
+    const BoxToOriginal toOriginal = [](const QRectF &box) {
+        return QRectF(box.x() * 2.0004 + 100, box.y() * 2.0004 + 50.5, box.width() * 2.0004, box.height() * 2.0004);
     };
     const QJsonObject line = parsedLine(resultRecordLine({"pic.png", 7, -1.0}, result, description, toOriginal));
 
@@ -87,11 +87,11 @@ INSTANTIATE_TEST_SUITE_P(
                  R"([{"class":1,"label":"square","probability":0.5},{"class":2,"probability":0.0625},)"
                  R"({"class":3,"probability":0.0625},{"class":4,"probability":0.0625},{"class":5,"probability":0.0625}])"},
         KindCase{"yolo3", NetworkKind::Yolo3, "detections",
-                 R"([{"box":[120,90,60,80],"class":1,"confidence":0.5,"label":"square"},)"
-                 R"({"box":[100,50,8,8],"class":5,"confidence":0.25}])"},
+                 R"([{"box":[120.004,90.508,60.012,80.016],"class":1,"confidence":0.5,"label":"square"},)"
+                 R"({"box":[100,50.5,8.002,8.002],"class":5,"confidence":0.25}])"},
         KindCase{"yolo5", NetworkKind::Yolo5, "detections",
-                 R"([{"box":[120,90,60,80],"class":1,"confidence":0.5,"label":"square"},)"
-                 R"({"box":[100,50,8,8],"class":5,"confidence":0.25}])"},
+                 R"([{"box":[120.004,90.508,60.012,80.016],"class":1,"confidence":0.5,"label":"square"},)"
+                 R"({"box":[100,50.5,8.002,8.002],"class":5,"confidence":0.25}])"},
         KindCase{"unet", NetworkKind::Unet, "mask",
                  R"({"classes":[{"class":0,"pixels":2},{"class":1,"pixels":3},{"class":2,"pixels":1}],"height":2,"width":3})"}),
     [](const auto &info) { return std::string(info.param.name); });

@@ -1,0 +1,127 @@
+#include "app/statistics_dock.h"
+
+#include "pipeline/host_cpu.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QString ms(double value)
+{
+    return QString::number(value, 'f', 2);
+}
+
+} // namespace
+
+StatisticsDock::StatisticsDock(QWidget *parent) : QDockWidget(tr("Statistics"), parent)
+{
+    setObjectName(QStringLiteral("statisticsDock"));
+    auto *content = new QWidget;
+    auto *layout = new QVBoxLayout(content);
+    span = new QComboBox;
+    span->addItem(tr("Last %1 frames").arg(RunStatistics::recentCount));
+    span->addItem(tr("Since Run Auto started"));
+    connect(span, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this] { refresh(true); });
+    layout->addWidget(span);
+
+    table = new QTableWidget(int(stageCount) + 1, 5);
+    table->setHorizontalHeaderLabels({tr("mean"), tr("p50"), tr("p90"), tr("p99"), tr("max")});
+    QStringList rows;
+    for (std::size_t i = 0; i < stageCount; ++i)
+        rows << tr(stageTitle(Stage(i)));
+    rows << tr("Whole frame");
+    table->setVerticalHeaderLabels(rows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->setToolTip(tr("Milliseconds per frame"));
+    layout->addWidget(table);
+
+    summary = new QLabel;
+    summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    summary->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    layout->addWidget(summary, 1);
+    setWidget(content);
+    refresh(true);
+}
+
+void StatisticsDock::descriptionOpened(double openMs)
+{
+    firstFramePending = true;
+    pendingOpenMs = openMs;
+}
+
+void StatisticsDock::startRun()
+{
+    figures.start(steadyNanoseconds());
+    inFlight = 0;
+    delivered = 0;
+    cpuAtStart = hostCpuSeconds();
+    refresh(true);
+}
+
+void StatisticsDock::addFrame(const StageTimes &times)
+{
+    if (firstFramePending) {
+        firstFramePending = false;
+        figures.setFirstFrame(pendingOpenMs, times);
+    } else {
+        figures.addFrame(times);
+    }
+    refresh();
+}
+
+void StatisticsDock::setRunState(std::uint32_t framesInFlight, std::uint64_t framesDelivered, double fps)
+{
+    inFlight = framesInFlight;
+    delivered = framesDelivered;
+    boardFps = fps;
+}
+
+void StatisticsDock::refresh(bool force)
+{
+    const std::int64_t now = steadyNanoseconds();
+    if (!isVisible() || (!force && now - lastRefresh < 250000000))
+        return;
+    lastRefresh = now;
+    const bool recent = span->currentIndex() == 0;
+    auto setRow = [this](int row, const LatencySummary &s) {
+        const double values[] = {s.mean, s.p50, s.p90, s.p99, s.max};
+        for (int column = 0; column < 5; ++column) {
+            QTableWidgetItem *item = table->item(row, column);
+            if (!item) {
+                item = new QTableWidgetItem;
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+                table->setItem(row, column, item);
+            }
+            item->setText(s.count == 0 ? QStringLiteral("-") : ms(values[column]));
+        }
+    };
+    for (std::size_t i = 0; i < stageCount; ++i)
+        setRow(int(i), recent ? figures.recent(Stage(i)) : figures.sinceStart(Stage(i)));
+    setRow(int(stageCount), recent ? figures.recentFrame() : figures.sinceStartFrame());
+
+    const std::uint64_t frames = std::max<std::uint64_t>(delivered, figures.frames());
+    const double cpu = frames > 0 ? (hostCpuSeconds() - cpuAtStart) * 1000.0 / double(frames) : 0.0;
+    QString text = tr("Frames shown: %1, delivered: %2, in flight: %3")
+                       .arg(figures.frames())
+                       .arg(delivered)
+                       .arg(inFlight);
+    text += QLatin1Char('\n')
+            + tr("Measured rate: %1 fps (last frames %2 fps), board-reported: %3 fps")
+                  .arg(figures.seconds() > 0.0 ? double(frames) / figures.seconds() : 0.0, 0, 'f', 1)
+                  .arg(figures.fpsRecent(), 0, 'f', 1)
+                  .arg(boardFps, 0, 'f', 1);
+    text += QLatin1Char('\n') + tr("Host CPU per frame: %1 ms").arg(ms(cpu));
+    if (const auto &first = figures.firstFrame())
+        text += QLatin1Char('\n')
+                + tr("First frame after opening: model compiled and loaded in %1 ms, first frame %2 ms "
+                     "(board %3 ms)")
+                      .arg(first->openMs, 0, 'f', 1)
+                      .arg(ms(first->latencyMs))
+                      .arg(ms(first->stagesMs[std::size_t(Stage::Board)]));
+    summary->setText(text);
+}

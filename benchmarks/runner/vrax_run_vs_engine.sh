@@ -1,0 +1,61 @@
+#!/bin/sh
+# vrax-run with four units on the simulator against the engine's own forward
+# loop on four threads, on the yolo-fastest detector and three photos, in
+# turn for several rounds so that both share the machine's changing load;
+# prints the medians and their ratio (BENCHMARKS.md).
+#
+# Usage: vrax_run_vs_engine.sh [BUILD_DIR] [ROUNDS] [FRAMES]
+set -eu
+build=${1:-build}
+rounds=${2:-5}
+frames=${3:-240}
+shared=${VRAX_SHARED_DIR:-$(dirname "$0")/../../../shared}
+shared=$(cd "$shared" && pwd)
+models=$shared/models
+pictures=$shared/pictures
+engine=$build/benchmarks/simulator/runtime_throughput_benchmark
+runner=$build/runner/vrax-run
+for file in "$models/yolo-fastest-1.1.cfg" "$pictures/dog.jpg" "$engine" "$runner"; do
+    [ -e "$file" ] || { echo "missing: $file" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+labels=$(cat "$models/yolo-fastest-1.1.names")
+cat >"$work/detector.xml" <<XML
+<vrax_nn_description><input><model>$models/yolo-fastest-1.1.cfg</model><format>rgb</format>
+<divider>255</divider><adder>0</adder></input><output><neural_network>yolo3</neural_network>
+<labels>$labels</labels><yolo_anchors>
+12
+18
+37
+49
+52
+132
+115
+73
+119
+199
+242
+238
+</yolo_anchors>
+<yolo_confidence_threshold>0.25</yolo_confidence_threshold><yolo_iou_threshold>0.45</yolo_iou_threshold>
+</output></vrax_nn_description>
+XML
+
+round=1
+while [ "$round" -le "$rounds" ]; do
+    "$engine" --benchmark_filter='raw_forward/yolo-fastest-1.1/threads:4' --benchmark_format=csv 2>/dev/null |
+        grep '^"raw_forward' | awk -F, '{ print $7 }' >>"$work/engine"
+    "$runner" -q --warmup 4 -n "$frames" --json "$work/run.json" "$work/detector.xml" \
+        "$pictures/dog.jpg" "$pictures/person.jpg" "$pictures/horses.jpg"
+    sed -n 's/.*"throughput_fps": \([0-9.e+-]*\).*/\1/p' "$work/run.json" >>"$work/runner"
+    echo "round $round: engine $(tail -n 1 "$work/engine") fps, vrax-run $(tail -n 1 "$work/runner") fps" >&2
+    round=$((round + 1))
+done
+
+median() { sort -g "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+engineFps=$(median "$work/engine")
+runnerFps=$(median "$work/runner")
+echo "medians over $rounds rounds: engine, 4 threads $engineFps fps; vrax-run, 4 units $runnerFps fps"
+awk -v r="$runnerFps" -v e="$engineFps" 'BEGIN { printf "vrax-run / engine: %.3f\n", r / e }'

@@ -1,0 +1,279 @@
+#include "runner/batch_run.h"
+
+#include "accel/frame_processing.h"
+#include "accel/result_check.h"
+#include "picture/input_depth.h"
+#include "picture/picture_preparation.h"
+#include "pipeline/frame_pipeline.h"
+#include "pipeline/host_cpu.h"
+#include "pipeline/model_session.h"
+#include "pipeline/picture_list_source.h"
+#include "results/result_record.h"
+#include "runner/frame_annotation.h"
+#include "runner/input_list.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <memory>
+
+namespace {
+
+// Sessions closed however the run ends.
+struct SessionsGuard
+{
+    std::vector<RuntimeHandle> sessions;
+    ~SessionsGuard() { destroySessions(sessions); }
+};
+
+BoardChoice choiceOf(const BoardAddress &address, bool parallel)
+{
+    BoardChoice choice{address.type, address.index, 0};
+    if (parallel) {
+        std::uint32_t count = 1;
+        if (address.type != BoardType::Simulator)
+            checkRuntimeResult(VRAX_GetBoardCount(std::uint32_t(address.type), &count), "VRAX_GetBoardCount");
+        if (count == 0)
+            throw std::runtime_error(std::string("No board of type ") + boardTypeName(address.type)
+                                     + " is attached");
+        choice.parallelCount = count;
+    }
+    return choice;
+}
+
+PictureReading pictureReading(const OpenedModel &model, BoardType type)
+{
+    const TensorDims &input = model.modelDims.inputs.front();
+    PictureReading reading;
+    reading.planar = isPlanarBoard(type);
+    reading.request.width = input.width;
+    reading.request.height = input.height;
+    reading.request.format = model.description.format;
+    reading.request.divider = model.description.divider;
+    reading.request.adder = model.description.adder;
+    reading.request.depth = roundedInputDepth(reading.planar, input.depth);
+    return reading;
+}
+
+// The picture source, with the file named in every failure.
+class NamingSource : public FrameSource
+{
+public:
+    explicit NamingSource(FrameSource &source) : source(source) {}
+    bool next(Frame &frame) override
+    {
+        try {
+            return source.next(frame);
+        } catch (const std::exception &error) {
+            const std::string message = error.what();
+            const std::string path = frame.origin.path.toStdString();
+            if (path.empty() || message.find(path) != std::string::npos)
+                throw;
+            throw std::runtime_error(path + ": " + message);
+        }
+    }
+
+private:
+    FrameSource &source;
+};
+
+// The reference board of --compare-with: every frame again, one at a time.
+struct Reference
+{
+    SessionsGuard guard;
+    OpenedModel model;
+    PictureReading reading;
+    bool sameInput = false; // the board's tensor fits the reference as it is
+    FrameComparison comparison{NetworkKind::Classifier};
+
+    void compare(const Frame &frame)
+    {
+        std::vector<float> tensor;
+        if (!sameInput)
+            tensor = prepareDecodedPicture(frame.picture.picture, reading.request, reading.planar).tensor;
+        OutputBuffers outputs;
+        for (const TensorDims &dims : model.modelDims.outputs)
+            outputs.emplace_back(std::size_t(elementCount(dims)), 0.0f);
+        double fps = 0.0;
+        processFrame(guard.sessions, sameInput ? frame.picture.tensor : tensor, outputs, fps);
+        const FrameResult result = decodeFrameResult(outputs, model.modelDims, model.description);
+        comparison.addFrame(frame.outputs, outputs, frame.result, result);
+    }
+};
+
+void openFailure(const QString &what, const BoardAddress &address, bool parallel, const std::exception &error)
+{
+    throw RunFailure(QStringLiteral("%1 on board %2: %3")
+                         .arg(what, boardLabel(address, parallel), QString::fromUtf8(error.what()))
+                         .toStdString());
+}
+
+QFile *openOutput(std::unique_ptr<QFile> &file, const QString &path)
+{
+    file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw RunFailure(QStringLiteral("Cannot write %1: %2").arg(path, file->errorString()).toStdString());
+    return file.get();
+}
+
+} // namespace
+
+QString boardLabel(const BoardAddress &address, bool parallel)
+{
+    if (address.type == BoardType::Simulator)
+        return QStringLiteral("0 (simulator)");
+    return QStringLiteral("%1:%2 (%3)")
+        .arg(std::uint32_t(address.type))
+        .arg(parallel ? QStringLiteral("all") : QString::number(address.index))
+        .arg(QString::fromLatin1(boardTypeName(address.type)));
+}
+
+RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
+{
+    RunFigures figures;
+    figures.description = options.description;
+    figures.board = boardLabel(options.board, options.parallel);
+
+    QStringList pictures;
+    try {
+        pictures = expandInputs(options.inputs);
+    } catch (const std::exception &error) {
+        throw RunFailure(error.what());
+    }
+
+    SessionsGuard boards;
+    OpenedModel model;
+    const std::int64_t openStart = steadyNanoseconds();
+    try {
+        model = openDescriptionOnBoards(QFileInfo(options.description).absoluteFilePath().toStdString(),
+                                        choiceOf(options.board, options.parallel), boards.sessions);
+    } catch (const std::exception &error) {
+        openFailure(QStringLiteral("Opening %1").arg(options.description), options.board, options.parallel, error);
+    }
+    figures.openMs = double(steadyNanoseconds() - openStart) / 1e6;
+    figures.kind = model.description.neural_network;
+    figures.sessions = std::uint32_t(boards.sessions.size());
+    figures.units = unitsPerSession(model.modelInfo) * figures.sessions;
+
+    std::unique_ptr<Reference> reference;
+    if (options.compareWith) {
+        reference = std::make_unique<Reference>();
+        try {
+            reference->model = openDescriptionOnBoards(
+                QFileInfo(options.description).absoluteFilePath().toStdString(),
+                choiceOf(*options.compareWith, false), reference->guard.sessions);
+        } catch (const std::exception &error) {
+            openFailure(QStringLiteral("Opening %1 for the comparison").arg(options.description),
+                        *options.compareWith, false, error);
+        }
+        reference->reading = pictureReading(reference->model, options.compareWith->type);
+        const PictureReading boardReading = pictureReading(model, options.board.type);
+        reference->sameInput = reference->reading.planar == boardReading.planar
+                               && reference->reading.request.depth == boardReading.request.depth;
+        reference->comparison = FrameComparison(model.description.neural_network);
+        figures.comparedWith = boardLabel(*options.compareWith, false);
+    }
+
+    std::unique_ptr<QFile> resultsFile;
+    if (!options.resultsPath.isEmpty())
+        openOutput(resultsFile, options.resultsPath);
+    if (!options.saveDir.isEmpty() && !QDir().mkpath(options.saveDir))
+        throw RunFailure(QStringLiteral("Cannot make the folder %1").arg(options.saveDir).toStdString());
+
+    const std::uint64_t measured = options.seconds > 0.0 ? 0 : options.frames != 0 ? options.frames
+                                                                                 : std::uint64_t(pictures.size());
+    const std::uint64_t total = measured == 0 ? 0 : options.warmup + measured;
+
+    PictureCache cache;
+    PictureListSource pictureSource(pictures, pictureReading(model, options.board.type), {}, &cache);
+    NamingSource source(pictureSource);
+
+    RunStatistics statistics;
+    std::int64_t runStart = 0;
+    std::int64_t previousEnd = 0;
+    double cpuAtStart = 0.0;
+    double cpuAtEnd = 0.0;
+    std::string writeError;
+    FramePipeline *running = nullptr;
+
+    auto interpret = [&model](Frame &frame) {
+        frame.result = decodeFrameResult(frame.outputs, model.modelDims, model.description);
+    };
+    auto deliver = [&](FramePtr frame) {
+        frame->times.drawStart = steadyNanoseconds();
+        if (resultsFile && writeError.empty()) {
+            const ResultRecordOrigin origin{frame->origin.source, frame->sequence, frame->origin.timeSeconds};
+            const QByteArray line = resultRecordLine(origin, frame->result, model.description,
+                                                     boxToOriginal(frame->picture));
+            if (resultsFile->write(line) != line.size())
+                writeError = QStringLiteral("Cannot write %1: %2")
+                                 .arg(options.resultsPath, resultsFile->errorString())
+                                 .toStdString();
+        }
+        if (!options.saveDir.isEmpty() && writeError.empty()) {
+            const QString path = QDir(options.saveDir)
+                                     .filePath(QStringLiteral("%1_%2.png")
+                                                   .arg(frame->sequence, 6, 10, QLatin1Char('0'))
+                                                   .arg(QFileInfo(frame->origin.source).completeBaseName()));
+            if (!annotatedPicture(*frame, model.description, model.modelDims).save(path))
+                writeError = QStringLiteral("Cannot write %1").arg(path).toStdString();
+        }
+        frame->times.shown = steadyNanoseconds();
+        if (!writeError.empty()) {
+            running->stop();
+            return;
+        }
+        if (reference)
+            reference->compare(*frame);
+
+        const std::uint64_t sequence = frame->sequence;
+        if (sequence == 0)
+            statistics.setFirstFrame(figures.openMs, frame->times);
+        if (sequence == options.warmup) {
+            statistics.start(sequence == 0 ? runStart : previousEnd);
+            cpuAtStart = hostCpuSeconds();
+        }
+        if (sequence >= options.warmup)
+            statistics.addFrame(frame->times);
+        previousEnd = frame->times.shown;
+        const double elapsed = sequence >= options.warmup ? statistics.seconds() : 0.0;
+        if (progress)
+            progress(sequence + 1, total, elapsed);
+        if (options.seconds > 0.0 && elapsed >= options.seconds)
+            running->stop();
+    };
+
+    FramePipeline::Boards pipelineBoards{boards.sessions, unitsPerSession(model.modelInfo)};
+    FramePipeline pipeline(pipelineBoards, source, model.modelDims, interpret, deliver);
+    running = &pipeline;
+    runStart = steadyNanoseconds();
+    pipeline.start(total);
+    try {
+        pipeline.wait();
+    } catch (const std::exception &error) {
+        throw RunFailure(error.what());
+    }
+    cpuAtEnd = hostCpuSeconds();
+    if (!writeError.empty())
+        throw RunFailure(writeError);
+    if (resultsFile && !resultsFile->flush())
+        throw RunFailure(QStringLiteral("Cannot write %1: %2")
+                             .arg(options.resultsPath, resultsFile->errorString())
+                             .toStdString());
+
+    figures.frames = statistics.frames();
+    figures.seconds = statistics.seconds();
+    figures.throughputFps = statistics.fpsSinceStart();
+    figures.boardFps = pipeline.boardFps();
+    figures.latency = statistics.sinceStartFrame();
+    for (std::size_t i = 0; i < stageCount; ++i)
+        figures.stages[i] = statistics.sinceStart(Stage(i));
+    if (statistics.firstFrame())
+        figures.firstFrameMs = statistics.firstFrame()->latencyMs;
+    if (figures.frames > 0)
+        figures.hostCpuMsPerFrame = (cpuAtEnd - cpuAtStart) * 1000.0 / double(figures.frames);
+    if (reference)
+        figures.comparison = reference->comparison.report();
+    return figures;
+}

@@ -1,0 +1,53 @@
+// One run of vrax-run: the description opened on the boards, the inputs run
+// round and round through the frame pipeline, the figures collected, the
+// results written.
+#pragma once
+
+#include "pipeline/frame_comparison.h"
+#include "pipeline/run_statistics.h"
+#include "runner/runner_options.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+
+struct RunFigures
+{
+    QString description;
+    QString board; // "0 (simulator)", "2:1 (TK307.04)", "2:all (TK307.04)"
+    std::uint32_t sessions = 0;
+    std::uint32_t units = 0; // frames in flight at most: units per session x sessions
+    std::uint64_t frames = 0;
+    double seconds = 0.0;
+    double throughputFps = 0.0;
+    double boardFps = 0.0;
+    LatencySummary latency;
+    std::array<LatencySummary, stageCount> stages;
+    double openMs = 0.0;
+    double firstFrameMs = 0.0;
+    double hostCpuMsPerFrame = 0.0;
+    std::optional<ComparisonReport> comparison;
+    QString comparedWith;
+    NetworkKind kind = NetworkKind::Classifier;
+};
+
+// A file or the board failed; what() names the file or the step.
+class RunFailure : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Frames finished so far and the frames the run will have (0 when it runs
+// for a time), called from the delivering thread.
+using RunProgress = std::function<void(std::uint64_t done, std::uint64_t total, double elapsedSeconds)>;
+
+// Runs as the options say. Throws RunFailure.
+RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress);
+
+// "0 (simulator)", "2:1 (TK307.04)"; parallel runs give "all" for the index.
+QString boardLabel(const BoardAddress &address, bool parallel);

@@ -1,0 +1,15 @@
+// What vrax-run writes of a frame besides its figures: boxes in the
+// original picture's pixels, and the picture with its result drawn.
+#pragma once
+
+#include "pipeline/frame.h"
+#include "results/result_record.h"
+
+#include <QImage>
+
+// Maps the frame's network-input boxes onto the picture it was read from.
+BoxToOriginal boxToOriginal(const PreparedPicture &picture);
+
+// The picture with the result drawn as the window draws it: boxes and
+// labels, the segmentation overlay, or the most probable class.
+QImage annotatedPicture(const Frame &frame, const NnDescription &description, const ModelDims &modelDims);

@@ -1,0 +1,93 @@
+// vrax-run: runs an NN description over pictures without a window and
+// reports how fast and how well the board did.
+#include "runner/batch_run.h"
+#include "runner/progress_bar.h"
+#include "runner/run_report.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+enum ExitStatus { Success = 0, Failed = 1, UsageFault = 2, BelowAgreement = 3 };
+
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "vrax-run: %s\n", message.toLocal8Bit().constData());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    RunnerOptions options;
+    try {
+        options = parseRunnerOptions(arguments);
+    } catch (const UsageError &error) {
+        printError(QString::fromUtf8(error.what()));
+        std::fprintf(stderr, "Try 'vrax-run --help' for more information.\n");
+        return UsageFault;
+    }
+    if (options.help) {
+        std::fputs(runnerUsage().toLocal8Bit().constData(), stdout);
+        return Success;
+    }
+    if (options.version) {
+        std::uint32_t major = 0, minor = 0, patch = 0;
+        VRAX_GetLibVersion(&major, &minor, &patch);
+        std::printf("vrax-run %s (VRAX runtime %u.%u.%u)\n", VRAX_RUN_VERSION, major, minor, patch);
+        return Success;
+    }
+
+    // Drawing the saved pictures needs fonts, which need a GUI application;
+    // the offscreen platform gives one without a display.
+    std::unique_ptr<QCoreApplication> application;
+    if (!options.saveDir.isEmpty()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+
+    ProgressBar progressBar(stderr, !options.quiet);
+    RunFigures figures;
+    try {
+        figures = runBatch(options, [&](std::uint64_t done, std::uint64_t total, double elapsed) {
+            progressBar.update(done, total, elapsed, options.seconds);
+        });
+    } catch (const std::exception &error) {
+        progressBar.finish();
+        printError(QString::fromUtf8(error.what()));
+        return Failed;
+    }
+    progressBar.finish();
+
+    if (!options.quiet)
+        std::fputs(figuresTable(figures).toLocal8Bit().constData(), stdout);
+    if (!options.jsonPath.isEmpty()) {
+        QFile file(options.jsonPath);
+        const QByteArray json = figuresJson(figures);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size()
+            || !file.flush()) {
+            printError(QStringLiteral("Cannot write %1: %2").arg(options.jsonPath, file.errorString()));
+            return Failed;
+        }
+    }
+    if (options.minAgreement && figures.comparison && figures.comparison->agreement < *options.minAgreement) {
+        printError(QStringLiteral("The agreement with %1 is %2, below %3")
+                       .arg(figures.comparedWith)
+                       .arg(figures.comparison->agreement, 0, 'f', 4)
+                       .arg(*options.minAgreement));
+        return BelowAgreement;
+    }
+    return Success;
+}

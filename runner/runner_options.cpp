@@ -1,0 +1,162 @@
+#include "runner/runner_options.h"
+
+#include <cmath>
+
+namespace {
+
+std::uint64_t parseCount(const QString &option, const QString &text, bool zeroAllowed)
+{
+    bool ok = false;
+    const qulonglong value = text.toULongLong(&ok);
+    if (!ok || (!zeroAllowed && value == 0))
+        throw UsageError(QStringLiteral("%1 needs a whole number%2, not \"%3\"")
+                             .arg(option, zeroAllowed ? QString() : QStringLiteral(" above 0"), text)
+                             .toStdString());
+    return value;
+}
+
+double parsePositive(const QString &option, const QString &text, double highest)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value <= 0.0 || value > highest)
+        throw UsageError(QStringLiteral("%1 needs a number above 0 and up to %2, not \"%3\"")
+                             .arg(option)
+                             .arg(highest)
+                             .arg(text)
+                             .toStdString());
+    return value;
+}
+
+} // namespace
+
+BoardAddress parseBoardAddress(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    bool typeOk = false;
+    bool indexOk = true;
+    BoardAddress address;
+    const uint type = parts.value(0).toUInt(&typeOk);
+    if (parts.size() == 2)
+        address.index = parts[1].toUInt(&indexOk);
+    if (parts.size() > 2 || !typeOk || !indexOk || type > lastBoardType)
+        throw UsageError(QStringLiteral("A board is TYPE[:INDEX] with TYPE 0 (the simulator) to %1, not \"%2\"")
+                             .arg(lastBoardType)
+                             .arg(text)
+                             .toStdString());
+    address.type = BoardType(type);
+    return address;
+}
+
+RunnerOptions parseRunnerOptions(const QStringList &arguments)
+{
+    RunnerOptions options;
+    QStringList positional;
+    bool framesGiven = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        auto value = [&]() -> QString {
+            if (i + 1 >= arguments.size())
+                throw UsageError(QStringLiteral("%1 needs a value").arg(argument).toStdString());
+            return arguments[++i];
+        };
+        if (argument == QLatin1String("-h") || argument == QLatin1String("--help"))
+            options.help = true;
+        else if (argument == QLatin1String("--version"))
+            options.version = true;
+        else if (argument == QLatin1String("-b") || argument == QLatin1String("--board"))
+            options.board = parseBoardAddress(value());
+        else if (argument == QLatin1String("--parallel"))
+            options.parallel = true;
+        else if (argument == QLatin1String("-n") || argument == QLatin1String("--frames")) {
+            options.frames = parseCount(argument, value(), false);
+            framesGiven = true;
+        } else if (argument == QLatin1String("-t") || argument == QLatin1String("--seconds"))
+            options.seconds = parsePositive(argument, value(), 1e7);
+        else if (argument == QLatin1String("--warmup"))
+            options.warmup = parseCount(argument, value(), true);
+        else if (argument == QLatin1String("--json"))
+            options.jsonPath = value();
+        else if (argument == QLatin1String("--results"))
+            options.resultsPath = value();
+        else if (argument == QLatin1String("--save"))
+            options.saveDir = value();
+        else if (argument == QLatin1String("--compare-with"))
+            options.compareWith = parseBoardAddress(value());
+        else if (argument == QLatin1String("--min-agreement"))
+            options.minAgreement = parsePositive(argument, value(), 1.0);
+        else if (argument == QLatin1String("-q") || argument == QLatin1String("--quiet"))
+            options.quiet = true;
+        else if (argument == QLatin1String("--"))
+            positional << arguments.mid(i + 1), i = int(arguments.size());
+        else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1)
+            throw UsageError(QStringLiteral("Unknown option %1").arg(argument).toStdString());
+        else
+            positional << argument;
+    }
+    if (options.help || options.version)
+        return options;
+    if (framesGiven && options.seconds > 0.0)
+        throw UsageError("-n and -t cannot be given together");
+    if (options.minAgreement && !options.compareWith)
+        throw UsageError("--min-agreement needs --compare-with");
+    if (positional.size() < 2)
+        throw UsageError("A description and at least one input are needed");
+    options.description = positional.takeFirst();
+    options.inputs = positional;
+    return options;
+}
+
+QString runnerUsage()
+{
+    return QStringLiteral(R"(Usage: vrax-run [OPTION]... DESCRIPTION INPUT...
+Runs the NN description's network over pictures without a window, with every
+unit of every board session in flight (as Run Auto does), and reports the
+throughput, latency percentiles and per-stage times.
+
+INPUT is a picture or a folder of pictures (read in natural order). The
+inputs are run round and round until the frame count or time is reached.
+
+Options:
+  -b, --board TYPE[:INDEX]  the board to run on: type 0 (the simulator, the
+                            default) to 7, index 0 by default
+      --parallel            use every board of the type, as File > Open
+                            Board's parallel choice
+  -n, --frames FRAMES       run FRAMES measured frames (default: each input once)
+  -t, --seconds SECONDS     run for SECONDS seconds of measurement instead
+      --warmup N            run N frames first and leave them out of the figures
+                            (they are still written to --results and --save)
+      --json FILE           write the figures as JSON
+      --results FILE.jsonl  write every frame's result, one JSON line per frame:
+                            "source", "frame" and, by network kind,
+                            "detections" (class, label, confidence, box
+                            [x, y, w, h] in the original picture's pixels),
+                            "top" (the five most probable classes) or "mask"
+                            (cells per class of the output grid)
+      --save DIR            write every frame's picture with its result drawn
+                            (DIR/NNNNNN_NAME.png, NNNNNN the frame number)
+      --compare-with TYPE[:INDEX]
+                            run every frame on that board too (0: the
+                            simulator, the CPU reference) and report how far
+                            the outputs and results differ
+      --min-agreement X     exit with status 3 when the agreement (0 to 1) of
+                            --compare-with falls below X: top-1 for classifiers,
+                            matched over all detections for detectors, mean
+                            foreground IoU for segmentation
+  -q, --quiet               print nothing but errors (no progress, no table)
+  -h, --help                show this help
+      --version             show the version of vrax-run and of the board runtime
+
+The model's compile and load time and the first frame's latency are reported
+on their own. The first frame also counts among the measured frames unless
+--warmup leaves it out: --warmup 1 keeps its one-off costs out of the
+percentiles.
+Latency stages: read (read and decode the picture), prepare (the input
+tensor), queued (waiting for a free unit), board (submitted to outputs
+fetched), decode (interpreting the outputs), waiting, draw (writing the
+results); together they make the frame's latency.
+
+Exit status: 0 success, 1 a file or the board failed (the message names the
+file or call), 2 a usage error, 3 agreement below --min-agreement.
+)");
+}

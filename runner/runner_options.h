@@ -1,0 +1,52 @@
+// The command line of vrax-run.
+#pragma once
+
+#include "accel/board_session.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+
+struct BoardAddress
+{
+    BoardType type = BoardType::Simulator;
+    std::uint32_t index = 0;
+};
+
+struct RunnerOptions
+{
+    BoardAddress board;
+    bool parallel = false;         // every board of the type
+    std::uint64_t frames = 0;      // -n; 0: each input once (unless seconds is set)
+    double seconds = 0.0;          // -t
+    std::uint64_t warmup = 0;
+    QString jsonPath;
+    QString resultsPath;
+    QString saveDir;
+    std::optional<BoardAddress> compareWith;
+    std::optional<double> minAgreement;
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+    QString description;
+    QStringList inputs;
+};
+
+// A command line that cannot be run; the message says what is wrong.
+class UsageError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the arguments (without the program name). Throws UsageError.
+RunnerOptions parseRunnerOptions(const QStringList &arguments);
+
+// "TYPE[:INDEX]", TYPE 0 to 7. Throws UsageError.
+BoardAddress parseBoardAddress(const QString &text);
+
+// The --help text.
+QString runnerUsage();

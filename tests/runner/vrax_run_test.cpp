@@ -1,0 +1,321 @@
+// vrax-run end to end: every example kind with its figures and result lines
+// checked, the exit status of each kind of failure, and the comparison with
+// the simulator on exact and rounding boards.
+#include "support/shared_data.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRectF>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+namespace {
+
+struct Outcome
+{
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+
+Outcome runVraxRun(const QStringList &arguments, const QStringList &environment = {})
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &entry : environment)
+        env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VRAX_RUN_PATH), arguments);
+    process.waitForFinished(120000);
+    Outcome outcome;
+    outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    outcome.output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    outcome.errors = QString::fromLocal8Bit(process.readAllStandardError());
+    return outcome;
+}
+
+QJsonObject readJson(const QString &path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+std::vector<QJsonObject> readLines(const QString &path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    std::vector<QJsonObject> lines;
+    while (!file.atEnd()) {
+        QJsonParseError error;
+        const QJsonDocument line = QJsonDocument::fromJson(file.readLine(), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError);
+        lines.push_back(line.object());
+    }
+    return lines;
+}
+
+QString example(const QString &file)
+{
+    return QString::fromStdString(sourceDir()) + QStringLiteral("/examples/") + file;
+}
+
+double iou(const QRectF &a, const QRectF &b)
+{
+    const QRectF overlap = a.intersected(b);
+    const double common = overlap.width() * overlap.height();
+    return common / (a.width() * a.height() + b.width() * b.height() - common);
+}
+
+QRectF rectOf(const QJsonArray &box)
+{
+    return QRectF(box[0].toDouble(), box[1].toDouble(), box[2].toDouble(), box[3].toDouble());
+}
+
+// A box of expected.json, in network-input pixels, on the original picture:
+// the centre crop stretched over the input.
+QRectF toOriginal(const QJsonArray &box, const QJsonObject &picture, const QJsonObject &input)
+{
+    const QJsonArray crop = picture.value("crop").toArray();
+    const double sx = crop[2].toDouble() / input.value("width").toDouble();
+    const double sy = crop[3].toDouble() / input.value("height").toDouble();
+    return QRectF(crop[0].toDouble() + box[0].toDouble() * sx, crop[1].toDouble() + box[1].toDouble() * sy,
+                  box[2].toDouble() * sx, box[3].toDouble() * sy);
+}
+
+// What the examples' expected.json says about one picture, checked against its result line.
+void checkLine(const QString &kind, const QJsonObject &input, const QJsonObject &expected, const QJsonObject &line)
+{
+    SCOPED_TRACE(expected.value("file").toString().toStdString());
+    if (kind == QLatin1String("classifier")) {
+        EXPECT_EQ(line.value("top").toArray().size(), 4); // every class of the four, at most five
+        EXPECT_EQ(line.value("top").toArray().at(0).toObject().value("label").toString(),
+                  expected.value("top_label").toString());
+    } else if (kind == QLatin1String("unet")) {
+        const QJsonObject mask = line.value("mask").toObject();
+        qint64 cells = 0;
+        for (const QJsonValue &c : mask.value("classes").toArray())
+            cells += c.toObject().value("pixels").toVariant().toLongLong();
+        EXPECT_EQ(cells, mask.value("width").toVariant().toLongLong() * mask.value("height").toVariant().toLongLong());
+        EXPECT_GE(mask.value("classes").toArray().size(), 2);
+    } else {
+        // The boxes lie on the original picture where the examples say.
+        const QJsonArray found = line.value("detections").toArray();
+        for (const QJsonValue &want : expected.value("detections").toArray()) {
+            const QJsonObject w = want.toObject();
+            double best = 0.0;
+            for (const QJsonValue &got : found)
+                if (got.toObject().value("label") == w.value("label"))
+                    best = std::max(best, iou(rectOf(got.toObject().value("box").toArray()),
+                                              toOriginal(w.value("box").toArray(), expected, input)));
+            EXPECT_GE(best, w.value("min_iou").toDouble()) << w.value("label").toString().toStdString();
+        }
+    }
+}
+
+class EveryExample : public ::testing::TestWithParam<const char *>
+{
+};
+
+TEST_P(EveryExample, runsEachPictureOnceAndWritesFiguresAndResults)
+{
+    const QString folder = example(GetParam());
+    const QJsonObject expected = readJson(folder + "/expected.json");
+    const QJsonArray pictures = expected.value("pictures").toArray();
+    const QString pictureFolder =
+        QFileInfo(folder + "/" + pictures.at(0).toObject().value("file").toString()).absolutePath();
+    QTemporaryDir out;
+    const QString json = out.filePath("figures.json");
+    const QString results = out.filePath("results.jsonl");
+    const Outcome outcome = runVraxRun({"--quiet", "--json", json, "--results", results, "--save", out.filePath("saved"),
+                                        folder + "/" + expected.value("description").toString(), pictureFolder});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
+    EXPECT_TRUE(outcome.output.isEmpty());
+
+    const QJsonObject figures = readJson(json);
+    EXPECT_EQ(figures.value("frames").toInt(), pictures.size());
+    EXPECT_EQ(figures.value("board").toString(), "0 (simulator)");
+    EXPECT_EQ(figures.value("units").toInt(), 4);
+    EXPECT_GT(figures.value("throughput_fps").toDouble(), 0.0);
+    EXPECT_GT(figures.value("first_frame_ms").toDouble(), 0.0);
+    const QJsonObject latency = figures.value("latency_ms").toObject();
+    EXPECT_LE(latency.value("p50").toDouble(), latency.value("p90").toDouble());
+    EXPECT_LE(latency.value("p90").toDouble(), latency.value("p99").toDouble());
+    EXPECT_LE(latency.value("p99").toDouble(), latency.value("max").toDouble());
+    // The stages cover the frame: their means add up to the frame's.
+    double stageSum = 0.0;
+    const QJsonObject stages = figures.value("stages_ms").toObject();
+    for (const char *key : {"read", "prepare", "queued", "board", "decode", "waiting", "draw"}) {
+        EXPECT_TRUE(stages.contains(key)) << key;
+        stageSum += stages.value(key).toDouble();
+    }
+    EXPECT_NEAR(stageSum, latency.value("mean").toDouble(), 1e-6);
+
+    const std::vector<QJsonObject> lines = readLines(results);
+    ASSERT_EQ(lines.size(), std::size_t(pictures.size()));
+    QStringList sources;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].value("frame").toInt(), int(i));
+        sources << lines[i].value("source").toString();
+    }
+    for (const QJsonValue &picture : pictures) {
+        const int line = sources.indexOf(QFileInfo(picture.toObject().value("file").toString()).fileName());
+        ASSERT_GE(line, 0) << picture.toObject().value("file").toString().toStdString();
+        checkLine(expected.value("network").toString(), expected.value("input").toObject(), picture.toObject(),
+                  lines[std::size_t(line)]);
+    }
+    EXPECT_EQ(QDir(out.filePath("saved")).entryList(QDir::Files).size(), pictures.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, EveryExample,
+                         ::testing::Values("yolo2", "yolo3", "yolo3-darknet", "yolo5", "unet", "classifier",
+                                           "classifier-binary"),
+                         [](const auto &info) {
+                             return QString(info.param).remove('-').toStdString();
+                         });
+
+TEST(VraxRun, stagesAddUpToTheFrameOnATimedBoard)
+{
+    // Units of 30 ms: the board stage takes at least that, and a frame's
+    // stages still make up its latency.
+    QTemporaryDir out;
+    const Outcome outcome = runVraxRun({"-q", "-n", "12", "--json", out.filePath("f.json"),
+                                        example("classifier/shapes_classifier.xml"), example("classifier/pictures")},
+                                       {"VRAX_SIM_BOARD_TIME=0:30ms"});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
+    const QJsonObject figures = readJson(out.filePath("f.json"));
+    EXPECT_EQ(figures.value("frames").toInt(), 12);
+    const QJsonObject board = figures.value("stage_percentiles_ms").toObject().value("board").toObject();
+    EXPECT_GE(board.value("p50").toDouble(), 29.9);
+    EXPECT_LT(board.value("p50").toDouble(), 200.0);
+}
+
+struct FailureCase
+{
+    const char *name;
+    QStringList arguments; // {DESCRIPTION} and {BAD} are replaced
+    QStringList environment;
+    int exitCode;
+    const char *message; // part of the error output
+};
+
+void PrintTo(const FailureCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class Failures : public ::testing::TestWithParam<FailureCase>
+{
+};
+
+TEST_P(Failures, exitWithTheirStatusAndSayWhy)
+{
+    QTemporaryDir dir;
+    const QString bad = writeTestFile(dir.filePath("bad.xml"), "not a description");
+    const QString badPicture = writeTestFile(dir.filePath("pictures/bad.png"), "not a picture");
+    QStringList arguments;
+    for (QString argument : GetParam().arguments)
+        arguments << argument.replace("{DESCRIPTION}", example("classifier/shapes_classifier.xml"))
+                         .replace("{PICTURES}", example("classifier/pictures"))
+                         .replace("{BAD}", bad)
+                         .replace("{BADPICTURE}", badPicture)
+                         .replace("{DIR}", dir.path());
+    const Outcome outcome = runVraxRun(arguments, GetParam().environment);
+    EXPECT_EQ(outcome.exitCode, GetParam().exitCode) << outcome.errors.toStdString();
+    EXPECT_TRUE(outcome.errors.contains(QString::fromUtf8(GetParam().message))) << outcome.errors.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Failures,
+    ::testing::Values(
+        FailureCase{"missingDescription", {"{DIR}/none.xml", "{PICTURES}"}, {}, 1,
+                    "Failed to open VRAX NN descriptions file"},
+        FailureCase{"badDescription", {"{BAD}", "{PICTURES}"}, {}, 1, "Failed to open VRAX NN descriptions file"},
+        FailureCase{"missingInput", {"{DESCRIPTION}", "{DIR}/nothing.png"}, {}, 1, "nothing.png"},
+        FailureCase{"badPicture", {"{DESCRIPTION}", "{BADPICTURE}"}, {}, 1, "bad.png"},
+        FailureCase{"failingBoard", {"-n", "40", "{DESCRIPTION}", "{PICTURES}"}, {"VRAX_FAULTS=VRAX_Process=13@5"}, 1,
+                    "VRAX_RESULT_BOARD_SYNC_ERROR"},
+        FailureCase{"failingOpen", {"{DESCRIPTION}", "{PICTURES}"}, {"VRAX_FAULTS=VRAX_Initialize=16"}, 1,
+                    "VRAX_RESULT_NN_LOADING_ERROR"},
+        FailureCase{"absentBoard", {"-b", "2:3", "{DESCRIPTION}", "{PICTURES}"}, {}, 1, "on board 2:3 (TK307.04)"},
+        FailureCase{"unwritableResults", {"--results", "{DIR}/no/such/folder/r.jsonl", "{DESCRIPTION}", "{PICTURES}"},
+                    {}, 1, "Cannot write"},
+        FailureCase{"noInput", {"{DESCRIPTION}"}, {}, 2, "at least one input"},
+        FailureCase{"zeroFrames", {"-n", "0", "{DESCRIPTION}", "{PICTURES}"}, {}, 2, "-n needs a whole number above 0"},
+        FailureCase{"framesAndSeconds", {"-n", "5", "-t", "1", "{DESCRIPTION}", "{PICTURES}"}, {}, 2, "together"},
+        FailureCase{"badBoard", {"-b", "9", "{DESCRIPTION}", "{PICTURES}"}, {}, 2, "TYPE 0 (the simulator) to 7"},
+        FailureCase{"unknownOption", {"--fast", "{DESCRIPTION}", "{PICTURES}"}, {}, 2, "Unknown option --fast"},
+        FailureCase{"agreementAlone", {"--min-agreement", "0.5", "{DESCRIPTION}", "{PICTURES}"}, {}, 2,
+                    "needs --compare-with"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(VraxRun, helpAndVersion)
+{
+    const Outcome help = runVraxRun({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char *option : {"--parallel", "--warmup", "--json", "--results", "--save", "--compare-with",
+                               "--min-agreement", "--quiet", "Exit status"})
+        EXPECT_TRUE(help.output.contains(option)) << option;
+    const Outcome version = runVraxRun({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.output.startsWith("vrax-run ")) << version.output.toStdString();
+}
+
+struct ComparisonCase
+{
+    const char *name;
+    const char *example; // description, relative to examples/
+    const char *precision;
+    double minAgreement;
+    int exitCode;
+    bool exact;
+};
+
+void PrintTo(const ComparisonCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class Comparison : public ::testing::TestWithParam<ComparisonCase>
+{
+};
+
+TEST_P(Comparison, catchesARoundingBoardAndPassesAnExactOne)
+{
+    const ComparisonCase &c = GetParam();
+    const QString description = example(c.example);
+    QTemporaryDir out;
+    const Outcome outcome = runVraxRun({"-q", "-b", "2", "--compare-with", "0", "--min-agreement",
+                                        QString::number(c.minAgreement), "--json", out.filePath("f.json"), description,
+                                        QFileInfo(description).absolutePath() + "/pictures"},
+                                       {"VRAX_BOARDS=2:1", QStringLiteral("VRAX_SIM_PRECISION=2:") + c.precision});
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.errors.toStdString();
+    const QJsonObject comparison = readJson(out.filePath("f.json")).value("comparison").toObject();
+    EXPECT_EQ(comparison.value("reference").toString(), "0 (simulator)");
+    for (const QJsonValue &output : comparison.value("outputs").toArray()) {
+        const QJsonObject o = output.toObject();
+        EXPECT_EQ(o.value("max_abs").toDouble() == 0.0, c.exact);
+        EXPECT_EQ(o.value("cosine").toDouble() > 1.0 - 1e-9, c.exact);
+    }
+    EXPECT_EQ(comparison.value("agreement").toDouble() == 1.0, c.exact || c.exitCode == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, Comparison,
+    ::testing::Values(ComparisonCase{"exactDetector", "yolo3/shapes_yolo3.xml", "float", 1.0, 0, true},
+                      ComparisonCase{"exactSegmentation", "unet/shapes_unet.xml", "float", 1.0, 0, true},
+                      // int8 rounding moves every output but keeps the classes and boxes...
+                      ComparisonCase{"int8Classifier", "classifier/shapes_classifier.xml", "int8", 1.0, 0, false},
+                      ComparisonCase{"int8Detector", "yolo3/shapes_yolo3.xml", "int8", 1.0, 0, false},
+                      // ...and changes a few mask cells: an agreement asked of 0.999 fails.
+                      ComparisonCase{"int8Segmentation", "unet/shapes_unet.xml", "int8", 0.999, 3, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
