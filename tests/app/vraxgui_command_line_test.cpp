@@ -1,33 +1,18 @@
 // The application's command line, run as a user runs it: help, version,
 // usage errors, and --check opening and running files without a window.
+#include "support/command_run.h"
+
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
-struct AppRun
-{
-    int status = -1;
-    std::string output; // standard output and standard error
-};
+using AppRun = CommandRun;
 
 AppRun runApp(const std::string &arguments)
 {
-    AppRun run;
-    const std::string command = std::string(VRAXGUI_APP) + " " + arguments + " 2>&1";
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    std::array<char, 256> buffer{};
-    while (fgets(buffer.data(), static_cast<int>(buffer.size()), pipe))
-        run.output += buffer.data();
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return runCommand(VRAXGUI_APP, arguments);
 }
 
 TEST(VraxguiCommandLine, AnswersWithStatusAndText)

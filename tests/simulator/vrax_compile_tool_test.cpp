@@ -2,6 +2,7 @@
 // same dimensions, and says clearly why it cannot.
 #include "model_container.h"
 #include "simulator_test_support.h"
+#include "support/command_run.h"
 #include "support/test_files.h"
 #include "test_models.h"
 
@@ -9,31 +10,13 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <sys/wait.h>
-
 namespace {
 
-struct ToolRun
-{
-    int status = -1;
-    std::string output; // standard output and standard error
-};
+using ToolRun = CommandRun;
 
 ToolRun runTool(const std::string &arguments)
 {
-    ToolRun run;
-    const std::string command = std::string(VRAX_COMPILE_TOOL) + " " + arguments + " 2>&1";
-    FILE *pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    std::array<char, 256> buffer{};
-    while (fgets(buffer.data(), static_cast<int>(buffer.size()), pipe))
-        run.output += buffer.data();
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return runCommand(VRAX_COMPILE_TOOL, arguments);
 }
 
 class VraxCompileTool : public ::testing::Test
