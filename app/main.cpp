@@ -46,6 +46,7 @@ int main(int argc, char *argv[])
     if (windowless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("VRAX")); // where the settings are kept
     QCoreApplication::setApplicationName(QStringLiteral("vraxgui"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VRAXGUI_VERSION));
     QGuiApplication::setApplicationDisplayName(VRAXGUI::tr("VRAX GUI"));

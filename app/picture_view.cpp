@@ -58,7 +58,6 @@ PictureView::PictureView(QWidget *parent) : QScrollArea(parent), labelFont(detec
 {
     canvasWidget = new Canvas(this);
     setBackgroundRole(QPalette::Dark);
-    setAlignment(Qt::AlignCenter);
     setWidget(canvasWidget);
     setWidgetResizable(true);
     // Labels are placed in the visible part: scrolling places them anew.
@@ -178,6 +177,10 @@ QRect PictureView::pictureRect() const
     const QSize shown = fit ? image.scaled(area.size(), Qt::KeepAspectRatio)
                             : QSize(std::max(1, int(std::lround(image.width() * zoom))),
                                     std::max(1, int(std::lround(image.height() * zoom))));
+    // Fitted, the picture is centred; at a chosen zoom it starts at the top
+    // left, where the picture area has always shown it.
+    if (!fit)
+        return QRect(QPoint(0, 0), shown);
     return QRect(QPoint(std::max(0, (area.width() - shown.width()) / 2),
                         std::max(0, (area.height() - shown.height()) / 2)),
                  shown);

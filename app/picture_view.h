@@ -56,6 +56,8 @@ public:
     // The shown result at the shown picture's own resolution: the original
     // picture with boxes and overlay, or the network's input.
     QImage resultImage() const;
+    // The picture shown, without its result.
+    const QImage &shownImage() const;
     // Where the picture lies on the canvas, in its pixels.
     QRect pictureRect() const;
     QWidget *canvas() const { return canvasWidget; }
@@ -72,7 +74,6 @@ private:
     friend class Canvas;
 
     void paintCanvas(QPainter &painter, const QRect &exposed);
-    const QImage &shownImage() const;
     // Network-input coordinates to the shown image's pixels.
     QTransform networkToImage() const;
     void updateCanvasSize();

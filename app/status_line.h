@@ -4,6 +4,7 @@
 
 #include "accel/board_type.h"
 
+#include <QLabel>
 #include <QString>
 #include <QStringList>
 
@@ -22,3 +23,30 @@ struct StatusLineState
 
 // For example "Board 0 (simulator), no description, no picture. 0.00 (0.00) fps."
 QString statusLineText(const StatusLineState &state);
+// Its two parts: "Board 0 (simulator), no description, no picture. " and
+// "0.00 (0.00) fps.".
+QString statusLineFiles(const StatusLineState &state);
+QString statusLineRates(const StatusLineState &state);
+// The files part within width pixels of font: the description's and the
+// picture's paths are shortened in their middle ("/home/.../pictures/a.png")
+// as far as needed, the rest of the text kept.
+QString elidedStatusLineFiles(const StatusLineState &state, const QFontMetrics &metrics, int width);
+
+// The status bar's text: the files part, elided to the room it is given, the
+// whole line in its tool tip. It asks for no width of its own, so that the
+// rates beside it are never cut.
+class StatusFilesLabel : public QLabel
+{
+public:
+    explicit StatusFilesLabel(QWidget *parent = nullptr);
+    void setState(const StatusLineState &state);
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void elide();
+    StatusLineState state;
+};

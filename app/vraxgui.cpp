@@ -9,6 +9,7 @@
 #include "app/frame_recording.h"
 #include "app/input_kind.h"
 #include "app/recording_content.h"
+#include "app/picture_view.h"
 #include "app/statistics_dock.h"
 #include "app/status_line.h"
 #include "description/description_reader.h"
@@ -50,21 +51,8 @@
 
 VRAXGUI::VRAXGUI()
 {
-    pictureLabel = new QLabel;
-    statusLabel = new QLabel;
-    scrollArea = new QScrollArea;
     progressBar = new QProgressBar;
-
-    pictureLabel->setBackgroundRole(QPalette::Base);
-    pictureLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    pictureLabel->setScaledContents(true);
-
-    statusBar()->addWidget(statusLabel, 1);
-
-    scrollArea->setBackgroundRole(QPalette::Dark);
-    scrollArea->setWidget(pictureLabel);
-    scrollArea->setVisible(false);
-    setCentralWidget(scrollArea);
+    createPictureArea();
 
     progressBar->setRange(0, 0);
     progressBar->setTextVisible(false);
@@ -100,7 +88,13 @@ VRAXGUI::VRAXGUI()
     recordAct->setEnabled(false);
     connect(recordAct, &QAction::triggered, this, [this](bool on) { toggleRecording(on); });
     fileMenu->addSeparator();
-    fileMenu->addAction(tr("E&xit"), this, [this] { close(); }, QKeySequence(Qt::CTRL + Qt::Key_X));
+    addResultActions(fileMenu);
+    fileMenu->addSeparator();
+    exitAct = fileMenu->addAction(tr("E&xit"), this, [this] { close(); }, QKeySequence(Qt::CTRL + Qt::Key_X));
+    // Also on the window itself: the shortcut works while the menu bar is
+    // disabled for board work.
+    addAction(exitAct);
+    addRecentDescriptions(fileMenu, openPictureAct);
 
     QMenu *viewMenu = menuBar()->addMenu(tr("&View"));
     showEveryFrameAct = viewMenu->addAction(tr("Show Every Frame"));
@@ -131,6 +125,8 @@ VRAXGUI::VRAXGUI()
         statisticsDock->refresh(true);
     });
     viewMenu->addAction(statisticsAct);
+    viewMenu->addSeparator();
+    addViewActions(viewMenu);
 
     const int cacheMegabytes = QSettings().value(QStringLiteral("performance/pictureCacheMegabytes"), 256).toInt();
     pictureCache.setBudget(std::size_t(std::max(cacheMegabytes, 0)) << 20);
@@ -145,6 +141,7 @@ VRAXGUI::VRAXGUI()
 
     resize(QGuiApplication::primaryScreen()->availableSize() * 3 / 5);
 
+    restoreSettings();
     updateStatus();
 }
 
@@ -233,6 +230,7 @@ void VRAXGUI::updateStatus()
     // change them while it loops.
     openBoardAct->setEnabled(!runAutoInProgress);
     openDescriptionAct->setEnabled(!runAutoInProgress);
+    recentMenu->setEnabled(!recentDescriptions.isEmpty() && !runAutoInProgress);
 
     StatusLineState state;
     state.boardType = boardType;
@@ -242,12 +240,13 @@ void VRAXGUI::updateStatus()
     state.picturePath = picturePath;
     state.frameTime = frameTime;
     state.boardFps = boardFps;
-    QString text = statusLineText(state);
+    statusLabel->setState(state);
+    QString rates = statusLineRates(state);
     if (stream && stream->isLive())
-        text += tr(" Dropped %1.").arg(framesDropped);
+        rates += tr(" Dropped %1.").arg(framesDropped);
     if (recording->isRecording())
-        text += tr(" Recording.");
-    statusLabel->setText(text);
+        rates += tr(" Recording.");
+    ratesLabel->setText(rates);
 }
 
 void VRAXGUI::runInBackground(BackgroundTask task)
@@ -287,7 +286,7 @@ void VRAXGUI::showWarning(const QString &title, const QString &text)
         std::fprintf(stderr, "vraxgui: %s: %s\n", qPrintable(title), qPrintable(text));
         return;
     }
-    QMessageBox::warning(nullptr, title, text, QMessageBox::Ok);
+    QMessageBox::warning(this, title, text, QMessageBox::Ok);
 }
 
 void VRAXGUI::showWarning(const QString &title, const std::exception &error)
@@ -299,7 +298,9 @@ void VRAXGUI::openBoard()
 {
     try {
         OpenBoardDialog dialog;
+        dialog.setParent(this, dialog.windowFlags()); // over the window, not anywhere
         if (dialog.chooseBoard(sessions, boardType, boardIndex, parallelCount)) {
+            rememberBoard();
             pictureCache.clear();
             descriptionPath.clear();
             pictureList.clear();
@@ -351,7 +352,9 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
 
         descriptionPath = fileName;
         modelDims = std::move(dims);
-        createResultView(resultView, description, modelDims, picture, pictureLabel);
+        createResultView(resultView, description, modelDims, picture, noPictureLabel);
+        pictureView->setLabels(description.labels);
+        rememberDescription(fileName);
         statisticsDock->descriptionOpened(openMs);
     } catch (const std::exception &error) {
         showWarning(tr("Description Opening Error"), error);
@@ -361,7 +364,10 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
 void VRAXGUI::openPicture()
 {
     const QStringList fileNames = QFileDialog::getOpenFileNames(
-        this, tr("Open Picture"), QString(), tr("Picture files (*.bmp *.gif *.jpeg *.jpg *.png)"));
+        this, tr("Open Picture"), rememberedFolder(QStringLiteral("pictures")),
+        tr("Picture files (*.bmp *.gif *.jpeg *.jpg *.png)"));
+    if (!fileNames.isEmpty())
+        rememberFolder(QStringLiteral("pictures"), fileNames.front());
     openPictureFiles(fileNames);
     updateStatus();
 }
@@ -493,7 +499,8 @@ void VRAXGUI::adoptStream(std::unique_ptr<FrameSource> source, const QString &pa
     nextPicture = 0;
     framesDropped = 0;
     stream = std::move(source);
-    adoptPicture(path, LoadedPicture{std::move(prepared.picture), std::move(prepared.tensor)});
+    adoptPicture(path, LoadedPicture{std::move(prepared.picture), std::move(prepared.tensor),
+                                     std::move(prepared.original), prepared.crop});
     showPicture();
 }
 
@@ -565,11 +572,11 @@ bool VRAXGUI::checkFiles(const QString &descriptionFile, const QStringList &pict
     errorsPrinted = 0;
     openStartupFiles(descriptionFile, pictureFiles);
     if (errorsPrinted == 0 && pictureList.isEmpty())
-        std::printf("%s\n", qPrintable(statusLabel->text()));
+        std::printf("%s\n", qPrintable(statusLabel->toolTip()));
     if (errorsPrinted == 0) {
         for (int i = 0; i < pictureList.size() && errorsPrinted == 0; ++i) {
             run();
-            std::printf("%s\n", qPrintable(statusLabel->text()));
+            std::printf("%s\n", qPrintable(statusLabel->toolTip()));
         }
     }
     std::fflush(stdout);
@@ -599,6 +606,8 @@ VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
     LoadedPicture loaded;
     loaded.picture = std::move(prepared.picture);
     loaded.tensor = std::move(prepared.tensor);
+    loaded.original = std::move(prepared.original);
+    loaded.crop = prepared.crop;
     return loaded;
 }
 
@@ -608,7 +617,9 @@ void VRAXGUI::adoptPicture(const QString &path, LoadedPicture loaded)
     input.depth = roundedInputDepth(isPlanarBoard(boardType), input.depth);
     picture = std::move(loaded.picture);
     inputTensor = std::move(loaded.tensor);
-    scrollArea->setVisible(true);
+    pictureOriginal = std::move(loaded.original);
+    pictureCrop = loaded.crop;
+    pictureView->setVisible(true);
     setWindowFilePath(path);
 }
 
@@ -619,8 +630,7 @@ void VRAXGUI::loadPicture(const QString &path)
 
 void VRAXGUI::showPicture()
 {
-    pictureLabel->setPixmap(QPixmap::fromImage(picture));
-    pictureLabel->adjustSize();
+    showResult(currentPicture(), FrameResult());
 }
 
 void VRAXGUI::run()
@@ -649,9 +659,7 @@ void VRAXGUI::run()
         times.fetched = times.decoded = times.drawStart = steadyNanoseconds();
         frameTime = ticksToSeconds(ticksNow() - start);
 
-        showPicture();
-        if (resultView)
-            resultView->showResults(outputs);
+        showResult(currentPicture(), decodeFrameResult(outputs, modelDims, description));
         updateStatus();
         times.shown = steadyNanoseconds();
         statisticsDock->addFrame(times);
@@ -712,7 +720,11 @@ void VRAXGUI::runAuto()
         frames.onArrival = [this] {
             QMetaObject::invokeMethod(this, [this] { showArrivedFrame(); }, Qt::QueuedConnection);
         };
-        FramePipeline pipeline(boards, *source, modelDims, nullptr, [this, &frames](FramePtr frame) {
+        // Each frame's outputs are interpreted on the board thread, off the GUI's.
+        auto interpret = [dims = modelDims, network = description](Frame &frame) {
+            frame.result = decodeFrameResult(frame.outputs, dims, network);
+        };
+        FramePipeline pipeline(boards, *source, modelDims, interpret, [this, &frames](FramePtr frame) {
             recording->add(frame);
             frames.put(std::move(frame));
         });
@@ -797,13 +809,10 @@ void VRAXGUI::showFrame(Frame &frame)
     picture = frame.picture.picture;
     // Video and camera frames are named with their number and time.
     setWindowTitle(frame.origin.timeSeconds >= 0.0 ? frameLabel(frame.origin) : QString());
+    pictureOriginal = frame.picture.original;
+    pictureCrop = frame.picture.crop;
     setWindowFilePath(picturePath);
-    scrollArea->setVisible(true);
-    // The detection and segmentation views draw the picture themselves.
-    if (description.neural_network == NetworkKind::Classifier || !resultView)
-        showPicture();
-    if (resultView)
-        resultView->showResults(frame.outputs);
+    showResult(frame.picture, frame.result);
     updateStatus();
     frame.times.shown = steadyNanoseconds();
     emit frameShown();

@@ -12,6 +12,7 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,9 @@
 #include <vector>
 
 class FrameHandOver;
+class PictureView;
+class QMenu;
+class StatusFilesLabel;
 class FramePipeline;
 class FrameRecording;
 class FrameSource;
@@ -56,6 +60,10 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // Descriptions, pictures and folders dropped on the window open as
+    // through the menus.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     // Menu commands.
@@ -95,6 +103,8 @@ private:
     {
         QImage picture;
         std::vector<float> tensor;
+        QImage original; // the picture as given; null for raw binary images
+        QRect crop;      // what of it the network sees
     };
     // Reads the file without changing the window; safe on the worker while
     // the GUI thread waits for it.
@@ -108,7 +118,8 @@ private:
     void showPicture();
     // Waits until every unit of every session has finished its frame.
     void waitForAllUnits();
-    // Shows an error in a message box, or on standard error while checking.
+    // Shows an error in a message box over the window, or on standard error
+    // while checking.
     void showWarning(const QString &title, const QString &text);
     void showWarning(const QString &title, const std::exception &error);
     // How pictures become the network's input on the current board.
@@ -120,6 +131,33 @@ private:
     void showFrame(Frame &frame);
     // Ends a running Run Auto and waits for its frames; for closing.
     void stopRunAuto();
+
+    // The picture area, its menus, results kept and the remembered settings
+    // (vraxgui_view.cpp).
+    void createPictureArea();
+    void addResultActions(QMenu *fileMenu);
+    void addViewActions(QMenu *viewMenu);
+    void addRecentDescriptions(QMenu *fileMenu, QAction *before);
+    // The one way a finished frame reaches the screen: its picture and its
+    // result in the picture area, the classifier's table beside the window.
+    void showResult(const PreparedPicture &prepared, const FrameResult &result);
+    // The current picture as preparation gave it (without its tensor).
+    PreparedPicture currentPicture() const;
+    void updateViewActions();
+    void saveResultAs();
+    // Writes the shown result to the file, in the format its suffix names;
+    // throws with the file's name and the reason when it cannot.
+    void saveResultFile(const QString &fileName);
+    void copyResult();
+    void openRecentDescription(const QString &fileName);
+    void updateRecentMenu();
+    void openDroppedFiles(const QStringList &paths);
+    void restoreSettings();
+    void saveViewSettings() const;
+    void rememberBoard() const;
+    void rememberDescription(const QString &fileName);
+    void rememberFolder(const QString &kind, const QString &file) const;
+    QString rememberedFolder(const QString &kind) const;
 
     NnDescription description;
     ModelDims modelDims;
@@ -135,9 +173,12 @@ private:
     double boardFps = 0.0;          // as the runtime reports it
     // The user's wish that Run Auto goes on: space, Escape and closing clear it.
     bool autoRunning = false;
-    QLabel *pictureLabel = nullptr;
-    QLabel *statusLabel = nullptr;
-    QScrollArea *scrollArea = nullptr;
+    QImage pictureOriginal; // picture as given, before the crop; null for raw binary images
+    QRect pictureCrop;      // the crop of pictureOriginal that became picture
+    PictureView *pictureView = nullptr;
+    QLabel *const noPictureLabel = nullptr; // the result views draw nothing themselves any more
+    StatusFilesLabel *statusLabel = nullptr;
+    QLabel *ratesLabel = nullptr;
     QProgressBar *progressBar = nullptr;
     QAction *openBoardAct = nullptr;
     QAction *openDescriptionAct = nullptr;
@@ -145,6 +186,17 @@ private:
     QAction *runAct = nullptr;
     QAction *runAutoAct = nullptr;
     QAction *aboutAct = nullptr;
+    QAction *exitAct = nullptr;
+    QAction *saveResultAct = nullptr;
+    QAction *copyResultAct = nullptr;
+    QAction *originalPictureAct = nullptr;
+    QAction *networkInputAct = nullptr;
+    QAction *fitToWindowAct = nullptr;
+    QAction *actualSizeAct = nullptr;
+    QAction *zoomInAct = nullptr;
+    QAction *zoomOutAct = nullptr;
+    QMenu *recentMenu = nullptr;
+    QStringList recentDescriptions; // most recent first
     std::unique_ptr<NnResults> resultView;
     std::vector<RuntimeHandle> sessions; // one per board in use
     ModelInfo modelInfo{};

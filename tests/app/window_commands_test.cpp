@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QFileInfo>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -24,10 +25,10 @@ namespace {
 // The name of the dominant colour of the shown picture's centre.
 QString shownColour(VRAXGUITestAccess &access)
 {
-    const QPixmap pixmap = access.pictureLabel()->pixmap(Qt::ReturnByValue);
-    if (pixmap.isNull())
+    const QImage shown = access.pictureView()->shownImage();
+    if (shown.isNull())
         return QString();
-    const QColor colour = pixmap.toImage().pixelColor(pixmap.width() / 2, pixmap.height() / 2);
+    const QColor colour = shown.pixelColor(shown.width() / 2, shown.height() / 2);
     if (colour.red() > 200 && colour.green() < 50 && colour.blue() < 50)
         return "red";
     if (colour.green() > 200 && colour.red() < 50 && colour.blue() < 50)
@@ -355,6 +356,7 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
     const int frames = 30;
     int resultsChecked = 0;
     int mismatches = 0;
+    int titleMismatches = 0;
     // The entries that would change what Run Auto works on stay disabled
     // while it runs; Exit and About stay enabled.
     bool changersEnabled = false;
@@ -366,6 +368,9 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
                               || access.openDescriptionAct()->isEnabled() || access.openPictureAct()->isEnabled()
                               || access.runAct()->isEnabled() || access.runAutoAct()->isEnabled();
             keptEnabled = keptEnabled && exitAct->isEnabled() && access.aboutAct()->isEnabled();
+            // The title names the picture shown (red.png shows red).
+            if (QFileInfo(window.windowFilePath()).completeBaseName() != shownColour(access))
+                ++titleMismatches;
             const QString label = topLabel();
             if (label.isEmpty())
                 return;
@@ -380,6 +385,7 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
     // The first pipelineLength - 1 pictures come before any result.
     QVERIFY(resultsChecked >= watcher.framesShown - pipelineLength);
     QCOMPARE(mismatches, 0);
+    QCOMPARE(titleMismatches, 0);
     QVERIFY(!changersEnabled);
     QVERIFY(keptEnabled);
     QVERIFY(access.frameTime() > 0.0);
@@ -404,20 +410,29 @@ void WindowCommandsTest::runAutoStopsOnEscapeAndOnClose()
         QVERIFY(window.isVisible());
     }
     {
-        qputenv("VRAX_BOARDS", "2:2");
-        auto window = std::make_unique<VRAXGUI>();
-        window->show();
-        VRAXGUITestAccess access(*window);
-        access.boardType() = BoardType::TK307_04;
-        access.parallelCount() = 2;
-        files->openColourClassifier(*window);
-        RunAutoWatcher watcher(access, 12, [&window] { window->close(); });
-        access.runAutoAct()->trigger();
-        QVERIFY(!access.autoRunning());
-        QVERIFY(!window->isVisible());
-        QVERIFY(!access.resultView());
-        window.reset();
-        QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
+        // The close button, then File > Exit: both stop the loop, wait for
+        // the units and close.
+        for (const bool byMenu : {false, true}) {
+            qputenv("VRAX_BOARDS", "2:2");
+            auto window = std::make_unique<VRAXGUI>();
+            window->show();
+            VRAXGUITestAccess access(*window);
+            access.boardType() = BoardType::TK307_04;
+            access.parallelCount() = 2;
+            files->openColourClassifier(*window);
+            RunAutoWatcher watcher(access, 12, [&window, byMenu] {
+                if (byMenu)
+                    WindowView{*window}.entry("E&xit")->trigger();
+                else
+                    window->close();
+            });
+            access.runAutoAct()->trigger();
+            QVERIFY(!access.autoRunning());
+            QVERIFY(!window->isVisible());
+            QVERIFY(!access.resultView());
+            window.reset();
+            QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
+        }
     }
 }
 

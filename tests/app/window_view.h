@@ -27,7 +27,9 @@ struct WindowView
                     return action;
         return nullptr;
     }
-    QString status() const { return window.statusBar()->findChild<QLabel *>()->text(); }
+    // The whole status line: the files part may be shortened on screen, its
+    // tool tip holds all of it, the rates included.
+    QString status() const { return window.statusBar()->findChild<QLabel *>()->toolTip(); }
     QProgressBar *busyIndicator() const { return window.statusBar()->findChild<QProgressBar *>(); }
     // The classification results' table, when its window exists.
     static QTableWidget *resultTable()

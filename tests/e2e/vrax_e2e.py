@@ -20,6 +20,7 @@ import argparse
 import json
 import os
 import signal
+import struct
 import sys
 import time
 
@@ -99,6 +100,15 @@ class Session:
         runtime_dir = os.path.join(self.args.work, 'runtime')
         os.makedirs(runtime_dir, mode=0o700, exist_ok=True)
         env['XDG_RUNTIME_DIR'] = runtime_dir
+        # Settings of their own, never the user's. The checks look at the
+        # network's input at its actual size, where every pixel is known; the
+        # screenshots show the default view, the original picture fitted.
+        config_dir = os.path.join(self.args.work, 'config')
+        os.makedirs(os.path.join(config_dir, 'VRAX'), exist_ok=True)
+        with open(os.path.join(config_dir, 'VRAX', 'vraxgui.conf'), 'w') as f:
+            if not self.args.screenshot:
+                f.write('[view]\nsource=network\nfit=false\nzoom=1\n')
+        env['XDG_CONFIG_HOME'] = config_dir
         if boards:
             env['VRAX_BOARDS'] = boards
         return env
@@ -346,6 +356,25 @@ class Session:
         self.wait_for('the "%s" dialog to close' % title, lambda: not self.desktop.windows(self.process.pid, title))
         self.expected_dialogs = []
 
+    def save_original_result(self):
+        """View > Original Picture, then File > Save Result As: the file holds
+        the annotated picture at the size of the picture as given."""
+        self.desktop.key(self.main, 'ctrl+2')
+        target = os.path.join(self.args.work, 'saved-result.png')
+        if os.path.exists(target):
+            os.remove(target)
+        self.open_through_dialog('ctrl+s', 'Save Result As', [target])
+        self.wait_for('the saved result', lambda: os.path.exists(target) and os.path.getsize(target) > 0)
+        source = self.example.path(self.example.pictures[0])
+        if source.endswith('.png'):
+            expected = png_size(source)
+        else:  # a raw binary image has only the network's view
+            expected = (self.example.width, self.example.height)
+        saved = png_size(target)
+        if tuple(saved) != tuple(expected):
+            raise TestFailure('the saved result is %dx%d, not the picture\'s %dx%d' % (saved + expected))
+        self.log('Ctrl+2, Ctrl+S: the result saved at the original picture\'s size %dx%d' % tuple(expected))
+
     def screenshot(self, path):
         """The main window with its frame, made compact, as a small PNG; for
         the classifier with the results window beside it, on white."""
@@ -380,6 +409,13 @@ class Session:
         self.log('screenshot %s (%d bytes)' % (path, os.path.getsize(path)))
 
 
+def png_size(path):
+    """(width, height) from a PNG file's header."""
+    with open(path, 'rb') as f:
+        header = f.read(24)
+    return struct.unpack('>II', header[16:24])
+
+
 def run_case(args, desktop):
     case = BOARD_CASES.get(args.case)
     example = Example(args.examples, case['example'] if case else args.case)
@@ -407,6 +443,7 @@ def run_case(args, desktop):
         session.run_picture(index)
     session.run_auto()
     session.run_picture(0)
+    session.save_original_result()
     session.close()
 
 

@@ -3,6 +3,8 @@
 // as its user does (tests/app/window_view.h).
 #pragma once
 
+#include "app/picture_view.h"
+#include "app/status_line.h"
 #include "app/vraxgui.h"
 #include "pipeline/frame_source.h"
 
@@ -22,7 +24,9 @@ struct VRAXGUITestAccess
     double &frameTime() { return window.frameTime; }
     double &boardFps() { return window.boardFps; }
     bool &autoRunning() { return window.autoRunning; }
-    QLabel *pictureLabel() { return window.pictureLabel; }
+    PictureView *pictureView() { return window.pictureView; }
+    QLabel *statusLabel() { return window.statusLabel; }
+    QLabel *ratesLabel() { return window.ratesLabel; }
     QAction *openBoardAct() { return window.openBoardAct; }
     QAction *openDescriptionAct() { return window.openDescriptionAct; }
     QAction *openPictureAct() { return window.openPictureAct; }
@@ -44,4 +48,7 @@ struct VRAXGUITestAccess
     void waitForAllUnits() { window.waitForAllUnits(); }
     void openDescriptionFile(const QString &fileName) { window.openDescriptionFile(fileName); }
     void openPictureFiles(const QStringList &fileNames) { window.openPictureFiles(fileNames); }
+    void saveResultFile(const QString &fileName) { window.saveResultFile(fileName); }
+    void openDroppedFiles(const QStringList &paths) { window.openDroppedFiles(paths); }
+    QStringList &recentDescriptions() { return window.recentDescriptions; }
 };

@@ -1,0 +1,431 @@
+// The main window's picture area and what goes with it: the View and Edit
+// menus, keeping a result, the remembered settings, recent descriptions, and
+// files dropped on the window.
+#include "app/vraxgui.h"
+
+#include "app/picture_view.h"
+#include "app/status_line.h"
+#include "results/classification_results.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QClipboard>
+#include <QRegularExpression>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QUrl>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+constexpr int recentDescriptionCount = 8;
+
+// Settings belong to the application as main names it; without a name (tests,
+// other hosts) nothing is remembered or read back.
+bool settingsEnabled()
+{
+    return !QCoreApplication::organizationName().isEmpty();
+}
+
+// Places the table window beside the main window where the screen has room,
+// so that it hides none of the picture.
+void placeBeside(QWidget *tool, const QWidget *window)
+{
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QRect frame = window->frameGeometry();
+    const QSize size = tool->frameGeometry().size().expandedTo(tool->sizeHint());
+    constexpr int gap = 8;
+    int x = frame.right() + 1 + gap;
+    if (x + size.width() > available.right() + 1)
+        x = frame.left() - gap - size.width();
+    if (x < available.left())
+        x = available.right() + 1 - size.width(); // no room on either side: at the screen's edge
+    tool->move(x, std::max(frame.top(), available.top()));
+}
+
+// "frame2" before "frame10": runs of digits compare by their value, the rest
+// without regard to case.
+bool naturallyBefore(const QString &a, const QString &b)
+{
+    int i = 0;
+    int j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            int endA = i;
+            int endB = j;
+            while (endA < a.size() && a[endA].isDigit())
+                ++endA;
+            while (endB < b.size() && b[endB].isDigit())
+                ++endB;
+            // Without leading zeros, the longer number is the larger one.
+            const QStringRef numberA = a.midRef(i, endA - i);
+            const QStringRef numberB = b.midRef(j, endB - j);
+            const QString trimmedA = numberA.toString().remove(QRegularExpression(QStringLiteral("^0+(?=.)")));
+            const QString trimmedB = numberB.toString().remove(QRegularExpression(QStringLiteral("^0+(?=.)")));
+            if (trimmedA.size() != trimmedB.size())
+                return trimmedA.size() < trimmedB.size();
+            if (trimmedA != trimmedB)
+                return trimmedA < trimmedB;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        const QChar ca = a[i].toCaseFolded();
+        const QChar cb = b[j].toCaseFolded();
+        if (ca != cb)
+            return ca < cb;
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j))
+        return a.size() - i < b.size() - j;
+    return a < b; // equal but for case or leading zeros: any fixed order
+}
+
+// The pictures directly inside a folder, in natural order, as File > Open
+// Picture would list them.
+QStringList picturesInDroppedFolder(const QString &folder)
+{
+    const QStringList patterns{QStringLiteral("*.bmp"), QStringLiteral("*.gif"), QStringLiteral("*.jpeg"),
+                               QStringLiteral("*.jpg"), QStringLiteral("*.png")};
+    QDir dir(folder);
+    QStringList names = dir.entryList(patterns, QDir::Files | QDir::Readable);
+    std::sort(names.begin(), names.end(), naturallyBefore);
+    QStringList paths;
+    for (const QString &name : names)
+        paths << dir.absoluteFilePath(name);
+    return paths;
+}
+
+} // namespace
+
+void VRAXGUI::createPictureArea()
+{
+    pictureView = new PictureView;
+    pictureView->setVisible(false);
+    setCentralWidget(pictureView);
+    connect(pictureView, &PictureView::viewChanged, this, [this] {
+        updateViewActions();
+        saveViewSettings();
+    });
+
+    statusLabel = new StatusFilesLabel;
+    ratesLabel = new QLabel;
+    ratesLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ratesLabel->setTextFormat(Qt::PlainText);
+    statusBar()->addWidget(statusLabel, 1);
+    statusBar()->addPermanentWidget(ratesLabel, 0);
+    setAcceptDrops(true);
+}
+
+void VRAXGUI::addResultActions(QMenu *fileMenu)
+{
+    saveResultAct = fileMenu->addAction(tr("&Save Result As..."), this, [this] { saveResultAs(); },
+                                        QKeySequence(Qt::CTRL + Qt::Key_S));
+    QMenu *editMenu = menuBar()->addMenu(tr("&Edit"));
+    copyResultAct = editMenu->addAction(tr("&Copy"), this, [this] { copyResult(); },
+                                        QKeySequence(Qt::CTRL + Qt::Key_C));
+}
+
+void VRAXGUI::addViewActions(QMenu *viewMenu)
+{
+    auto *sources = new QActionGroup(this);
+    originalPictureAct = viewMenu->addAction(tr("&Original Picture"), this,
+                                             [this] { pictureView->setSource(PictureView::Source::Original); },
+                                             QKeySequence(Qt::CTRL + Qt::Key_2));
+    networkInputAct = viewMenu->addAction(tr("&Network Input"), this,
+                                          [this] { pictureView->setSource(PictureView::Source::Network); },
+                                          QKeySequence(Qt::CTRL + Qt::Key_1));
+    for (QAction *action : {originalPictureAct, networkInputAct}) {
+        action->setCheckable(true);
+        sources->addAction(action);
+    }
+    viewMenu->addSeparator();
+    fitToWindowAct = viewMenu->addAction(tr("&Fit to Window"), this,
+                                         [this](bool checked) {
+                                             if (checked)
+                                                 pictureView->setFitToWindow(true);
+                                             else
+                                                 pictureView->setZoom(pictureView->scale());
+                                         });
+    fitToWindowAct->setCheckable(true);
+    actualSizeAct = viewMenu->addAction(tr("&Actual Size"), this, [this] { pictureView->setZoom(1.0); });
+    actualSizeAct->setCheckable(true);
+    zoomInAct = viewMenu->addAction(tr("Zoom &In"), this, [this] { pictureView->zoomIn(); });
+    zoomInAct->setShortcuts({QKeySequence(Qt::CTRL + Qt::Key_Plus), QKeySequence(Qt::CTRL + Qt::Key_Equal)});
+    zoomOutAct = viewMenu->addAction(tr("Zoom &Out"), this, [this] { pictureView->zoomOut(); },
+                                     QKeySequence(Qt::CTRL + Qt::Key_Minus));
+    updateViewActions();
+}
+
+void VRAXGUI::updateViewActions()
+{
+    const bool original = pictureView->source() == PictureView::Source::Original;
+    originalPictureAct->setChecked(original);
+    networkInputAct->setChecked(!original);
+    fitToWindowAct->setChecked(pictureView->fitsToWindow());
+    actualSizeAct->setChecked(!pictureView->fitsToWindow() && pictureView->scale() == 1.0);
+    const bool shown = pictureView->hasFrame();
+    saveResultAct->setEnabled(shown);
+    copyResultAct->setEnabled(shown);
+}
+
+PreparedPicture VRAXGUI::currentPicture() const
+{
+    PreparedPicture prepared;
+    prepared.picture = picture;
+    prepared.original = pictureOriginal;
+    prepared.crop = pictureCrop;
+    return prepared;
+}
+
+void VRAXGUI::showResult(const PreparedPicture &prepared, const FrameResult &result)
+{
+    pictureView->setVisible(true);
+    pictureView->showFrame(prepared, result);
+    if (auto *table = dynamic_cast<ClassificationResults *>(resultView.get());
+        table && description.neural_network == NetworkKind::Classifier && !result.ranking.empty()) {
+        if (!table->isVisible())
+            placeBeside(table, this);
+        table->showRanking(result.ranking);
+    }
+    if (!saveResultAct->isEnabled())
+        updateViewActions();
+}
+
+void VRAXGUI::saveResultAs()
+{
+    if (!pictureView->hasFrame())
+        return;
+    const QString folder = rememberedFolder(QStringLiteral("results"));
+    const QString suggested = QFileInfo(picturePath).completeBaseName() + QStringLiteral("_result.png");
+    const QString fileName = QFileDialog::getSaveFileName(
+        this, tr("Save Result As"), folder.isEmpty() ? suggested : QDir(folder).filePath(suggested),
+        tr("PNG picture (*.png);;JPEG picture (*.jpg *.jpeg)"));
+    if (fileName.isEmpty())
+        return;
+    try {
+        saveResultFile(fileName);
+        rememberFolder(QStringLiteral("results"), fileName);
+    } catch (const std::exception &error) {
+        showWarning(tr("Save Result"), error);
+    }
+}
+
+void VRAXGUI::saveResultFile(const QString &fileName)
+{
+    const QImage image = pictureView->resultImage();
+    if (image.isNull())
+        throw std::runtime_error("No result to save: run the network on a picture first");
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    QString target = fileName;
+    QByteArray format = "png";
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        format = "jpeg";
+    else if (suffix != QLatin1String("png"))
+        target += QStringLiteral(".png"); // no suffix, or one that names no format we write
+    QImageWriter writer(target, format);
+    if (format == "jpeg")
+        writer.setQuality(95);
+    if (!writer.write(image))
+        throw std::runtime_error(QStringLiteral("Cannot save the result to %1: %2")
+                                     .arg(QDir::toNativeSeparators(target), writer.errorString())
+                                     .toStdString());
+}
+
+void VRAXGUI::copyResult()
+{
+    const QImage image = pictureView->resultImage();
+    if (!image.isNull())
+        QGuiApplication::clipboard()->setImage(image);
+}
+
+void VRAXGUI::addRecentDescriptions(QMenu *fileMenu, QAction *before)
+{
+    recentMenu = new QMenu(tr("Open Rec&ent"), fileMenu);
+    fileMenu->insertMenu(before, recentMenu);
+    updateRecentMenu();
+}
+
+void VRAXGUI::updateRecentMenu()
+{
+    recentMenu->clear();
+    for (int i = 0; i < recentDescriptions.size(); ++i) {
+        const QString file = recentDescriptions.at(i);
+        QAction *action = recentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(file).fileName()),
+                                                this, [this, file] { openRecentDescription(file); });
+        action->setToolTip(QDir::toNativeSeparators(file));
+        action->setStatusTip(QDir::toNativeSeparators(file));
+    }
+    recentMenu->setEnabled(!recentDescriptions.isEmpty() && !runAutoInProgress);
+}
+
+void VRAXGUI::openRecentDescription(const QString &fileName)
+{
+    if (!QFileInfo(fileName).isFile()) {
+        recentDescriptions.removeAll(fileName);
+        updateRecentMenu();
+        if (settingsEnabled())
+            QSettings().setValue(QStringLiteral("recent/descriptions"), recentDescriptions);
+        showWarning(tr("Description Opening Error"),
+                    tr("The description %1 no longer exists; it was removed from the recent files.")
+                        .arg(QDir::toNativeSeparators(fileName)));
+        return;
+    }
+    openDescriptionFile(fileName);
+    updateStatus();
+}
+
+void VRAXGUI::rememberDescription(const QString &fileName)
+{
+    recentDescriptions.removeAll(fileName);
+    recentDescriptions.prepend(fileName);
+    while (recentDescriptions.size() > recentDescriptionCount)
+        recentDescriptions.removeLast();
+    updateRecentMenu();
+    rememberFolder(QStringLiteral("descriptions"), fileName);
+    if (settingsEnabled())
+        QSettings().setValue(QStringLiteral("recent/descriptions"), recentDescriptions);
+}
+
+void VRAXGUI::rememberFolder(const QString &kind, const QString &file) const
+{
+    if (settingsEnabled())
+        QSettings().setValue(QStringLiteral("folders/") + kind, QFileInfo(file).absolutePath());
+}
+
+QString VRAXGUI::rememberedFolder(const QString &kind) const
+{
+    return settingsEnabled() ? QSettings().value(QStringLiteral("folders/") + kind).toString() : QString();
+}
+
+void VRAXGUI::rememberBoard() const
+{
+    if (!settingsEnabled())
+        return;
+    QSettings settings;
+    settings.setValue(QStringLiteral("board/type"), unsigned(boardType));
+    settings.setValue(QStringLiteral("board/index"), boardIndex);
+    settings.setValue(QStringLiteral("board/parallel"), parallelCount);
+}
+
+void VRAXGUI::saveViewSettings() const
+{
+    if (!settingsEnabled())
+        return;
+    QSettings settings;
+    settings.setValue(QStringLiteral("view/source"), pictureView->source() == PictureView::Source::Original
+                                                         ? QStringLiteral("original")
+                                                         : QStringLiteral("network"));
+    settings.setValue(QStringLiteral("view/fit"), pictureView->fitsToWindow());
+    if (!pictureView->fitsToWindow())
+        settings.setValue(QStringLiteral("view/zoom"), pictureView->scale());
+}
+
+void VRAXGUI::restoreSettings()
+{
+    if (!settingsEnabled())
+        return;
+    QSettings settings;
+    const QStringList recent = settings.value(QStringLiteral("recent/descriptions")).toStringList();
+    recentDescriptions = recent.mid(0, recentDescriptionCount);
+    updateRecentMenu();
+
+    bool known = false;
+    const unsigned type = settings.value(QStringLiteral("board/type")).toUInt(&known);
+    if (known && type <= unsigned(BoardType::Bolt)) {
+        boardType = BoardType(type);
+        boardIndex = settings.value(QStringLiteral("board/index")).toUInt();
+        parallelCount = settings.value(QStringLiteral("board/parallel")).toUInt();
+    }
+
+    // The view is restored without saving it back on the way.
+    const QSignalBlocker blocker(pictureView);
+    pictureView->setSource(settings.value(QStringLiteral("view/source")).toString() == QLatin1String("network")
+                               ? PictureView::Source::Network
+                               : PictureView::Source::Original);
+    const double zoom = settings.value(QStringLiteral("view/zoom"), 1.0).toDouble();
+    if (!settings.value(QStringLiteral("view/fit"), true).toBool())
+        pictureView->setZoom(zoom > 0.0 ? zoom : 1.0);
+    updateViewActions();
+}
+
+void VRAXGUI::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (runAutoInProgress || !event->mimeData()->hasUrls())
+        return;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (!url.isLocalFile())
+            return;
+    event->acceptProposedAction();
+}
+
+void VRAXGUI::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << QFileInfo(url.toLocalFile()).absoluteFilePath();
+    event->acceptProposedAction();
+    // Opened once the drop has ended, so that the source application is not
+    // kept waiting by a board that loads or by an error box.
+    QMetaObject::invokeMethod(this, [this, paths] { openDroppedFiles(paths); }, Qt::QueuedConnection);
+}
+
+void VRAXGUI::openDroppedFiles(const QStringList &paths)
+{
+    if (runAutoInProgress)
+        return;
+    QString descriptionFile;
+    QStringList pictures;
+    QStringList problems;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            const QStringList found = picturesInDroppedFolder(path);
+            if (found.isEmpty())
+                problems << tr("The folder %1 holds no pictures.").arg(QDir::toNativeSeparators(path));
+            pictures << found;
+        } else if (!info.exists()) {
+            problems << tr("%1 does not exist.").arg(QDir::toNativeSeparators(path));
+        } else if (info.suffix().compare(QLatin1String("xml"), Qt::CaseInsensitive) == 0) {
+            if (!descriptionFile.isEmpty())
+                problems << tr("Only one description can be open: %1 was left aside.")
+                                .arg(QDir::toNativeSeparators(path));
+            else
+                descriptionFile = path;
+        } else {
+            pictures << path;
+        }
+    }
+    if (!descriptionFile.isEmpty())
+        openDescriptionFile(descriptionFile);
+    if (!pictures.isEmpty()) {
+        if (descriptionPath.isEmpty())
+            problems << tr("Pictures are opened for a description: open an NN description first.");
+        else
+            openPictureFiles(pictures);
+    }
+    updateStatus();
+    if (!problems.isEmpty())
+        showWarning(tr("Open Dropped Files"), problems.join(QLatin1Char('\n')));
+}

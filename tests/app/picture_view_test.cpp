@@ -1,0 +1,228 @@
+// The picture area and what the window does with it: results mapped onto the
+// original picture, fitting, saving a result, the status line's rates at a
+// narrow width, dropped files and the remembered settings.
+#include "app/picture_view.h"
+#include "app/vraxgui.h"
+#include "support/modal_answer.h"
+#include "support/vraxgui_test_access.h"
+#include "window_fixture.h"
+#include "window_view.h"
+
+#include <QAction>
+#include <QImageReader>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A 150 x 75 picture whose centre 75 x 75 became a 50 x 50 network input,
+// with one detection whose outline runs through network pixels 10 and 46.
+struct CroppedFrame
+{
+    PreparedPicture picture;
+    FrameResult result;
+
+    CroppedFrame()
+    {
+        picture.original = QImage(150, 75, QImage::Format_RGB32);
+        picture.original.fill(qRgb(90, 90, 200));
+        picture.crop = QRect(37, 0, 75, 75);
+        picture.picture = QImage(50, 50, QImage::Format_RGB32);
+        picture.picture.fill(qRgb(90, 90, 200));
+        Detection box;
+        box.x = 10, box.y = 10, box.width = 36, box.height = 36;
+        box.confidence = 0.9;
+        box.colour = Qt::yellow;
+        result.detections.push_back(box);
+    }
+};
+
+} // namespace
+
+class PictureViewTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void resultsAreDrawnWhereTheyLieInEachView_data();
+    void resultsAreDrawnWhereTheyLieInEachView();
+    void fittedPictureKeepsItsAspect();
+    void ratesStayWholeInANarrowWindow();
+    void saveResultWritesTheOriginalPicture();
+    void droppedFilesOpenAsThroughTheMenus();
+    void settingsAreRemembered();
+
+private:
+    WindowFixture files;
+};
+
+void PictureViewTest::resultsAreDrawnWhereTheyLieInEachView_data()
+{
+    QTest::addColumn<bool>("original");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("left");  // outline columns
+    QTest::addColumn<int>("right");
+    QTest::addColumn<bool>("dimmed"); // the part the network never saw
+    // Network pixel 10 covers original columns 52 and 53 (from 37 + 10 x 1.5
+    // on): its centre, 52.75, lies in column 52.
+    QTest::newRow("original picture") << true << QSize(150, 75) << 52 << 106 << true;
+    QTest::newRow("network input") << false << QSize(50, 50) << 10 << 46 << false;
+}
+
+void PictureViewTest::resultsAreDrawnWhereTheyLieInEachView()
+{
+    QFETCH(bool, original);
+    QFETCH(QSize, size);
+    QFETCH(int, left);
+    QFETCH(int, right);
+    QFETCH(bool, dimmed);
+    PictureView view;
+    view.setLabels({"shape"});
+    view.setSource(original ? PictureView::Source::Original : PictureView::Source::Network);
+    const CroppedFrame frame;
+    view.showFrame(frame.picture, frame.result);
+
+    const QImage shown = view.resultImage();
+    QCOMPARE(shown.size(), size);
+    const int middle = original ? 64 : 42; // a row inside the box, below its label
+    const QRgb yellow = qRgb(255, 255, 0);
+    QCOMPARE(shown.pixel(left, middle), yellow);
+    QCOMPARE(shown.pixel(right, middle), yellow);
+    QVERIFY(shown.pixel(left + 1, middle) != yellow);
+    QVERIFY(shown.pixel(left - 1, middle) != yellow);
+    QCOMPARE(shown.pixel(shown.width() / 2 + 3, shown.height() - 2) == qRgb(90, 90, 200), true);
+    QCOMPARE(shown.pixel(1, shown.height() - 2) != qRgb(90, 90, 200), dimmed);
+}
+
+void PictureViewTest::fittedPictureKeepsItsAspect()
+{
+    PictureView view;
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const CroppedFrame frame;
+    view.showFrame(frame.picture, frame.result);
+    const QSize area = view.canvas()->size();
+    const QRect shown = view.pictureRect();
+    QCOMPARE(shown.width(), area.width());
+    QCOMPARE(shown.height(), area.width() / 2);
+    QVERIFY(shown.height() < area.height());
+    QCOMPARE(shown.top(), (area.height() - shown.height()) / 2);
+
+    view.setZoom(1.0); // Actual Size: 1:1 at the top left, with scroll bars as needed
+    QCOMPARE(view.pictureRect(), QRect(0, 0, 150, 75));
+    view.setSource(PictureView::Source::Network);
+    QCOMPARE(view.pictureRect(), QRect(0, 0, 50, 50));
+}
+
+void PictureViewTest::ratesStayWholeInANarrowWindow()
+{
+    VRAXGUI window;
+    VRAXGUITestAccess access(window);
+    window.resize(800, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    files.openColourClassifier(window);
+    const QString longFolder = QString("/deep").repeated(40);
+    access.descriptionPath() = longFolder + "/colours.xml";
+    access.picturePath() = longFolder + "/red.png";
+    access.frameTime() = 1.0 / 123.45;
+    access.boardFps() = 678.9;
+    access.updateStatus();
+    QCoreApplication::processEvents();
+
+    QLabel *rates = access.ratesLabel();
+    QCOMPARE(rates->text(), QString("123.45 (678.90) fps."));
+    QVERIFY(rates->isVisible());
+    QVERIFY(rates->width() >= rates->fontMetrics().horizontalAdvance(rates->text()));
+    QVERIFY(window.statusBar()->rect().contains(rates->geometry()));
+    // The paths are shortened in the middle; the whole line is in the tool tip.
+    const QString shown = access.statusLabel()->text();
+    QVERIFY2(shown.startsWith("Board 0 (simulator), description: /de") && shown.contains(QChar(0x2026))
+                 && shown.contains(".xml, picture: /de") && shown.endsWith(".png. "),
+             qPrintable(shown));
+    QVERIFY(access.statusLabel()->fontMetrics().horizontalAdvance(shown) <= access.statusLabel()->width());
+    QCOMPARE(WindowView{window}.status(), "Board 0 (simulator), description: " + access.descriptionPath()
+                                      + ", picture: " + access.picturePath() + ". 123.45 (678.90) fps.");
+}
+
+void PictureViewTest::saveResultWritesTheOriginalPicture()
+{
+    VRAXGUI window;
+    VRAXGUITestAccess access(window);
+    files.openColourClassifier(window);
+    QTemporaryDir dir;
+    QImage large(400, 320, QImage::Format_RGB32);
+    large.fill(Qt::red);
+    large.save(dir.filePath("large.png"));
+    access.openPictureFiles({dir.filePath("large.png")});
+    access.runAct()->trigger();
+    const QString saved = dir.filePath("result.png");
+    access.saveResultFile(saved);
+    const QImage image(saved);
+    QCOMPARE(image.size(), QSize(400, 320)); // the picture as given, not the 32 x 32 input
+    // The caption names the top class over the red picture.
+    int notRed = 0;
+    for (int x = 0; x < image.width(); ++x)
+        notRed += image.pixel(x, 6) != qRgb(255, 0, 0);
+    QVERIFY2(notRed > 40, qPrintable(QString::number(notRed)));
+
+    // A file that cannot be written is named in the error.
+    const QString unwritable = dir.filePath("missing/folder/result.png");
+    QString failure;
+    try {
+        access.saveResultFile(unwritable);
+    } catch (const std::exception &error) {
+        failure = QString::fromUtf8(error.what());
+    }
+    QVERIFY2(failure.startsWith("Cannot save the result to " + unwritable), qPrintable(failure));
+}
+
+void PictureViewTest::droppedFilesOpenAsThroughTheMenus()
+{
+    VRAXGUI window;
+    VRAXGUITestAccess access(window);
+    QTemporaryDir folder;
+    for (const char *name : {"10.png", "2.png", "1.png"}) {
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        picture.save(folder.filePath(name));
+    }
+    access.openDroppedFiles({files.writeDescription("dropped.xml"), folder.path()});
+    QVERIFY(access.descriptionPath().endsWith("dropped.xml"));
+    QCOMPARE(access.pictureList(),
+             QStringList({folder.filePath("1.png"), folder.filePath("2.png"), folder.filePath("10.png")}));
+
+    QString title, text;
+    acceptNextMessageBox(&title, &text);
+    access.openDroppedFiles({folder.filePath("gone.png")});
+    QCOMPARE(title, QString("Open Dropped Files"));
+    QVERIFY2(text.contains("gone.png does not exist"), qPrintable(text));
+}
+
+void PictureViewTest::settingsAreRemembered()
+{
+    QTemporaryDir config;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+    QCoreApplication::setOrganizationName("VRAX settings test");
+    const QString description = files.writeDescription("remembered.xml");
+    {
+        VRAXGUI window;
+        VRAXGUITestAccess access(window);
+        access.openDescriptionFile(description);
+        access.pictureView()->setSource(PictureView::Source::Network);
+        access.pictureView()->setZoom(2.0);
+    }
+    VRAXGUI window;
+    VRAXGUITestAccess access(window);
+    QCoreApplication::setOrganizationName(QString());
+    QCOMPARE(access.pictureView()->source(), PictureView::Source::Network);
+    QVERIFY(!access.pictureView()->fitsToWindow());
+    QCOMPARE(access.pictureView()->scale(), 2.0);
+    QCOMPARE(access.recentDescriptions(), QStringList{description});
+}
+
+QTEST_MAIN(PictureViewTest)
+#include "picture_view_test.moc"
