@@ -5,13 +5,13 @@
 
 #include "app/picture_view.h"
 #include "app/status_line.h"
+#include "picture/picture_folder.h"
 #include "results/classification_results.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
-#include <QRegularExpression>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -60,60 +60,6 @@ void placeBeside(QWidget *tool, const QWidget *window)
     if (x < available.left())
         x = available.right() + 1 - size.width(); // no room on either side: at the screen's edge
     tool->move(x, std::max(frame.top(), available.top()));
-}
-
-// "frame2" before "frame10": runs of digits compare by their value, the rest
-// without regard to case.
-bool naturallyBefore(const QString &a, const QString &b)
-{
-    int i = 0;
-    int j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            int endA = i;
-            int endB = j;
-            while (endA < a.size() && a[endA].isDigit())
-                ++endA;
-            while (endB < b.size() && b[endB].isDigit())
-                ++endB;
-            // Without leading zeros, the longer number is the larger one.
-            const QStringRef numberA = a.midRef(i, endA - i);
-            const QStringRef numberB = b.midRef(j, endB - j);
-            const QString trimmedA = numberA.toString().remove(QRegularExpression(QStringLiteral("^0+(?=.)")));
-            const QString trimmedB = numberB.toString().remove(QRegularExpression(QStringLiteral("^0+(?=.)")));
-            if (trimmedA.size() != trimmedB.size())
-                return trimmedA.size() < trimmedB.size();
-            if (trimmedA != trimmedB)
-                return trimmedA < trimmedB;
-            i = endA;
-            j = endB;
-            continue;
-        }
-        const QChar ca = a[i].toCaseFolded();
-        const QChar cb = b[j].toCaseFolded();
-        if (ca != cb)
-            return ca < cb;
-        ++i;
-        ++j;
-    }
-    if ((a.size() - i) != (b.size() - j))
-        return a.size() - i < b.size() - j;
-    return a < b; // equal but for case or leading zeros: any fixed order
-}
-
-// The pictures directly inside a folder, in natural order, as File > Open
-// Picture would list them.
-QStringList picturesInDroppedFolder(const QString &folder)
-{
-    const QStringList patterns{QStringLiteral("*.bmp"), QStringLiteral("*.gif"), QStringLiteral("*.jpeg"),
-                               QStringLiteral("*.jpg"), QStringLiteral("*.png")};
-    QDir dir(folder);
-    QStringList names = dir.entryList(patterns, QDir::Files | QDir::Readable);
-    std::sort(names.begin(), names.end(), naturallyBefore);
-    QStringList paths;
-    for (const QString &name : names)
-        paths << dir.absoluteFilePath(name);
-    return paths;
 }
 
 } // namespace
@@ -401,10 +347,11 @@ void VRAXGUI::openDroppedFiles(const QStringList &paths)
     for (const QString &path : paths) {
         const QFileInfo info(path);
         if (info.isDir()) {
-            const QStringList found = picturesInDroppedFolder(path);
-            if (found.isEmpty())
-                problems << tr("The folder %1 holds no pictures.").arg(QDir::toNativeSeparators(path));
-            pictures << found;
+            try {
+                pictures << picturesInFolder(path);
+            } catch (const std::exception &error) {
+                problems << QString::fromUtf8(error.what());
+            }
         } else if (!info.exists()) {
             problems << tr("%1 does not exist.").arg(QDir::toNativeSeparators(path));
         } else if (info.suffix().compare(QLatin1String("xml"), Qt::CaseInsensitive) == 0) {
