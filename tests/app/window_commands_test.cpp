@@ -322,11 +322,13 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult_data()
     QTest::addColumn<uint>("parallelCount");
     QTest::addColumn<std::size_t>("sessionCount");
     QTest::addColumn<int>("pipelineLength");
+    QTest::addColumn<bool>("everyFrame"); // View > Show Every Frame
 
-    QTest::newRow("simulator") << QByteArray() << 0 << 0u << std::size_t(1) << 1;
-    QTest::newRow("simulator, parallel") << QByteArray() << 0 << 1u << std::size_t(1) << 4;
-    QTest::newRow("two boards in parallel") << QByteArray("2:2") << 2 << 2u << std::size_t(2) << 8;
-    QTest::newRow("planar board, one slot") << QByteArray("1:2") << 1 << 2u << std::size_t(2) << 2;
+    QTest::newRow("simulator") << QByteArray() << 0 << 0u << std::size_t(1) << 1 << false;
+    QTest::newRow("simulator, parallel") << QByteArray() << 0 << 1u << std::size_t(1) << 4 << false;
+    QTest::newRow("simulator, parallel, every frame") << QByteArray() << 0 << 1u << std::size_t(1) << 4 << true;
+    QTest::newRow("two boards in parallel") << QByteArray("2:2") << 2 << 2u << std::size_t(2) << 8 << false;
+    QTest::newRow("planar board, one slot") << QByteArray("1:2") << 1 << 2u << std::size_t(2) << 2 << false;
 }
 
 void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
@@ -336,6 +338,7 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
     QFETCH(uint, parallelCount);
     QFETCH(std::size_t, sessionCount);
     QFETCH(int, pipelineLength);
+    QFETCH(bool, everyFrame);
 
     if (!boards.isEmpty())
         qputenv("VRAX_BOARDS", boards);
@@ -352,6 +355,9 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
         if (action->text() == "E&xit")
             exitAct = action;
     QVERIFY(exitAct);
+    for (QAction *action : window.findChildren<QAction *>())
+        if (action->text() == "Show Every Frame")
+            action->setChecked(everyFrame);
 
     const int frames = 30;
     int resultsChecked = 0;
