@@ -510,6 +510,9 @@ void VRAXGUI::closeStream()
     streamFrameSize = QSize();
     streamFps = 0.0;
     setWindowTitle(QString());
+    const QString path = windowFilePath();
+    setWindowFilePath(QString());
+    setWindowFilePath(path);
 }
 
 void VRAXGUI::toggleRecording(bool on)
@@ -807,10 +810,13 @@ void VRAXGUI::showFrame(Frame &frame)
     frame.times.drawStart = steadyNanoseconds();
     picturePath = frame.origin.path;
     picture = frame.picture.picture;
-    // Video and camera frames are named with their number and time.
+    // Video and camera frames are named with their number and time. The
+    // file path is set anew after the title: setting the same path again
+    // would not bring the file name back into an emptied title.
     setWindowTitle(frame.origin.timeSeconds >= 0.0 ? frameLabel(frame.origin) : QString());
     pictureOriginal = frame.picture.original;
     pictureCrop = frame.picture.crop;
+    setWindowFilePath(QString());
     setWindowFilePath(picturePath);
     showResult(frame.picture, frame.result);
     updateStatus();
