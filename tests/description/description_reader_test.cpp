@@ -181,21 +181,6 @@ INSTANTIATE_TEST_SUITE_P(Reader, BadDescriptionFiles, ::testing::ValuesIn(badFil
                              return std::string(info.param.name);
                          });
 
-TEST_F(DescriptionFiles, BoundsInTheMessageSpanAllFiniteDoubles)
-{
-    const std::string message =
-        readError(document(model + format + element("divider", "abc") + adder, kind("unet")));
-    const std::string prefix = "Invalid value in \"input/divider\" (";
-    ASSERT_EQ(message.compare(0, prefix.size(), prefix), 0) << message;
-    const std::string range = message.substr(prefix.size(), message.size() - prefix.size() - 1);
-    const std::size_t dots = range.find("..");
-    ASSERT_NE(dots, std::string::npos);
-    EXPECT_EQ(range.substr(0, dots).size(), 317u);
-    EXPECT_EQ(range.substr(dots + 2).size(), 316u);
-    EXPECT_EQ(range.substr(dots + 2, 4), "1797");
-    EXPECT_EQ(range.substr(range.size() - 7), ".000000");
-}
-
 TEST_F(DescriptionFiles, MissingFileOrFolderCannotBeOpened)
 {
     NnDescription description;

@@ -229,19 +229,6 @@ TEST(YoloDecoder, HugeAndNonFiniteEdgesBecomeDefinedIntegers)
     }
 }
 
-TEST(YoloDecoder, IntersectionArea)
-{
-    const auto box = [](int x, int y, int w, int h) {
-        Detection d;
-        d.x = x, d.y = y, d.width = w, d.height = h;
-        return d;
-    };
-    EXPECT_EQ(intersectionArea(box(0, 0, 100, 100), box(80, 80, 20, 20)), 400.0);
-    EXPECT_EQ(intersectionArea(box(0, 0, 10, 10), box(5, 0, 10, 10)), 50.0);
-    EXPECT_EQ(intersectionArea(box(0, 0, 10, 10), box(10, 0, 10, 10)), 0.0); // touching
-    EXPECT_EQ(intersectionArea(box(0, 0, 10, 10), box(20, 20, 5, 5)), 0.0);
-}
-
 TEST(YoloDecoder, SuppressionIsGreedyAcrossClassesAndStrictlyAboveTheThreshold)
 {
     struct Case
