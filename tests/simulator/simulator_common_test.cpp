@@ -22,22 +22,6 @@ ModelContainer sampleModel()
     return model;
 }
 
-TEST(ModelContainer, RoundTripKeepsEverything)
-{
-    const ModelContainer model = sampleModel();
-    const std::vector<std::uint32_t> words = writeModelContainer(model);
-    const ModelContainer read = readModelContainer(words.data(), words.size());
-    EXPECT_EQ(read.sourceFormat, model.sourceFormat);
-    EXPECT_EQ(read.singleSlot, model.singleSlot);
-    ASSERT_EQ(read.inputs.size(), 1u);
-    EXPECT_EQ(read.inputs[0].shape, model.inputs[0].shape);
-    ASSERT_EQ(read.outputs.size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i)
-        EXPECT_TRUE(read.outputs[i].name == model.outputs[i].name && read.outputs[i].shape == model.outputs[i].shape);
-    EXPECT_EQ(read.network, model.network);
-    EXPECT_EQ(read.weights, model.weights);
-}
-
 TEST(ModelContainer, EveryTruncationIsRefused)
 {
     const std::vector<std::uint32_t> words = writeModelContainer(sampleModel());
