@@ -18,8 +18,6 @@
 #include <random>
 #include <stdexcept>
 
-Q_DECLARE_METATYPE(NetworkKind)
-
 namespace {
 
 // The members of the main window that a view refers to.
@@ -99,7 +97,6 @@ class ResultViewsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void factoryMakesTheViewOfTheKind_data();
     void factoryMakesTheViewOfTheKind();
     void newViewIsStoredBeforeTheOldOneIsDestroyed();
     void unexpectedKindKeepsThePreviousView();
@@ -119,27 +116,18 @@ private slots:
     void segmentationMatchesAPlainSoftmax();
 };
 
-void ResultViewsTest::factoryMakesTheViewOfTheKind_data()
-{
-    QTest::addColumn<NetworkKind>("kind");
-    QTest::addColumn<QString>("view");
-    QTest::newRow("classifier") << NetworkKind::Classifier << "ClassificationResults";
-    QTest::newRow("yolo2") << NetworkKind::Yolo2 << "DetectionResults";
-    QTest::newRow("yolo3") << NetworkKind::Yolo3 << "DetectionResults";
-    QTest::newRow("yolo5") << NetworkKind::Yolo5 << "DetectionResults";
-    QTest::newRow("unet") << NetworkKind::Unet << "SegmentationResults";
-}
-
 void ResultViewsTest::factoryMakesTheViewOfTheKind()
 {
-    QFETCH(NetworkKind, kind);
-    QFETCH(QString, view);
-    WindowState window;
-    window.makeView(kind);
-    NnResults *first = window.resultView.get();
-    QCOMPARE(view == "ClassificationResults", dynamic_cast<ClassificationResults *>(first) != nullptr);
-    QCOMPARE(view == "DetectionResults", dynamic_cast<DetectionResults *>(first) != nullptr);
-    QCOMPARE(view == "SegmentationResults", dynamic_cast<SegmentationResults *>(first) != nullptr);
+    for (NetworkKind kind : {NetworkKind::Classifier, NetworkKind::Yolo2, NetworkKind::Yolo3, NetworkKind::Yolo5,
+                             NetworkKind::Unet}) {
+        WindowState window;
+        window.makeView(kind);
+        NnResults *view = window.resultView.get();
+        QCOMPARE(kind == NetworkKind::Classifier, dynamic_cast<ClassificationResults *>(view) != nullptr);
+        QCOMPARE(kind == NetworkKind::Unet, dynamic_cast<SegmentationResults *>(view) != nullptr);
+        QCOMPARE(kind != NetworkKind::Classifier && kind != NetworkKind::Unet,
+                 dynamic_cast<DetectionResults *>(view) != nullptr);
+    }
 }
 
 void ResultViewsTest::newViewIsStoredBeforeTheOldOneIsDestroyed()
