@@ -599,18 +599,7 @@ bool VRAXGUI::checkFiles(const QString &descriptionFile, const QStringList &pict
 
 PictureReading VRAXGUI::pictureReading() const
 {
-    if (modelDims.inputs.empty())
-        throw std::runtime_error("No NN description is open");
-    const TensorDims &input = modelDims.inputs.front();
-    PictureReading reading;
-    reading.request.height = input.height;
-    reading.request.width = input.width;
-    reading.request.format = description.format;
-    reading.request.divider = description.divider;
-    reading.request.adder = description.adder;
-    reading.request.depth = roundedInputDepth(isPlanarBoard(boardType), input.depth);
-    reading.planar = isPlanarBoard(boardType);
-    return reading;
+    return pictureReadingOf(description, modelDims, boardType);
 }
 
 VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
