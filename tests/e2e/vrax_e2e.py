@@ -179,7 +179,7 @@ class Session:
 
     def expect(self, what, probe, timeout=SCREEN_WAIT):
         """Polls probe (which returns a list of problems) until it finds none;
-        on timeout saves the screen and fails with the last problems."""
+        on timeout fails with the last problems."""
         last = ['nothing checked yet']
 
         def ok():
@@ -187,19 +187,15 @@ class Session:
             self.check_no_message_box()
             last = probe()
             return not last
-        try:
-            poll(what, ok, timeout, 0.3)
-        except TestFailure as failure:
-            path = self.desktop.save(self.desktop.capture(), 'failure-screen.png')
-            raise TestFailure('%s: %s (screen saved in %s)' % (failure, '; '.join(last), path))
+        self.wait_for(what, ok, timeout, 0.3, lambda: ': ' + '; '.join(last))
 
-    def wait_for(self, what, probe, timeout=SCREEN_WAIT):
+    def wait_for(self, what, probe, timeout=SCREEN_WAIT, interval=0.25, detail=lambda: ''):
         """poll() that saves the screen when it times out."""
         try:
-            return poll(what, probe, timeout)
+            return poll(what, probe, timeout, interval)
         except TestFailure as failure:
             path = self.desktop.save(self.desktop.capture(), 'failure-screen.png')
-            raise TestFailure('%s (screen saved in %s)' % (failure, path))
+            raise TestFailure('%s%s (screen saved in %s)' % (failure, detail(), path))
 
     def expect_status(self, picture, rates=True):
         description = self.example.description
