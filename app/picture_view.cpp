@@ -35,9 +35,6 @@ private:
 
 namespace {
 
-// The part of the picture the network never saw is shown this much darker.
-const QColor unseenShade(0, 0, 0, 128);
-
 // Formats the raster painter draws without converting them first.
 QImage drawable(const QImage &image)
 {
@@ -210,30 +207,16 @@ QTransform PictureView::networkToImage() const
     return shownSource() == Source::Original ? geometry.networkToOriginal() : QTransform();
 }
 
-void PictureView::drawFrame(QPainter &painter, const QRect &target, const QRect &visible, const QFont &font) const
+ResultScene PictureView::scene() const
 {
-    const QImage &image = shownImage();
-    if (image.isNull() || target.isEmpty())
-        return;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, target.size() != image.size());
-    painter.drawImage(target, image);
-
-    const QTransform imageToDevice = QTransform::fromScale(double(target.width()) / image.width(),
-                                                           double(target.height()) / image.height())
-                                     * QTransform::fromTranslate(target.x(), target.y());
     const bool onOriginal = shownSource() == Source::Original;
-    if (onOriginal && !geometry.isNull()) {
-        const QRect seen = imageToDevice.mapRect(QRectF(geometry.crop())).toAlignedRect();
-        for (const QRect &unseen : QRegion(target).subtracted(QRegion(seen)))
-            painter.fillRect(unseen, unseenShade);
-    }
-
-    ResultPlacement placement;
-    placement.networkToDevice = networkToImage() * imageToDevice;
-    placement.visible = visible;
-    placement.networkArea = placement.networkToDevice.mapRect(QRectF(QPointF(0, 0), QSizeF(picture.picture.size())));
-    placement.font = font;
-    drawFrameResult(painter, result, labels, placement, onOriginal ? mask : QImage());
+    return ResultScene{shownImage(),
+                       result,
+                       labels,
+                       networkToImage(),
+                       picture.picture.size(),
+                       onOriginal && !geometry.isNull() ? geometry.crop() : QRect(),
+                       onOriginal ? mask : QImage()};
 }
 
 void PictureView::paintCanvas(QPainter &painter, const QRect &exposed)
@@ -241,23 +224,10 @@ void PictureView::paintCanvas(QPainter &painter, const QRect &exposed)
     painter.fillRect(exposed, palette().color(QPalette::Dark));
     const QRect target = pictureRect();
     const QRect visible = target.intersected(canvasWidget->visibleRegion().boundingRect());
-    drawFrame(painter, target, visible, labelFont);
+    drawResultScene(painter, scene(), target, visible, labelFont);
 }
 
 QImage PictureView::resultImage() const
 {
-    const QImage &image = shownImage();
-    if (image.isNull())
-        return QImage();
-    QImage out(image.size(), QImage::Format_RGB32);
-    if (out.isNull())
-        return out;
-    // Labels in proportion to a large picture, as on a screen that shows it whole.
-    QFont font = labelFont;
-    const int factor = std::max(1, int(std::lround(std::max(image.width(), image.height()) / 1280.0)));
-    if (font.pixelSize() > 0)
-        font.setPixelSize(font.pixelSize() * factor);
-    QPainter painter(&out);
-    drawFrame(painter, out.rect(), out.rect(), font);
-    return out;
+    return renderResultScene(scene(), labelFont);
 }

@@ -6,6 +6,7 @@
 
 #include "picture/picture_geometry.h"
 #include "picture/picture_request.h"
+#include "pipeline/result_picture.h"
 #include "results/frame_result.h"
 
 #include <QFont>
@@ -77,8 +78,8 @@ private:
     // Network-input coordinates to the shown image's pixels.
     QTransform networkToImage() const;
     void updateCanvasSize();
-    // Draws image, dimming and result into painter, the image occupying target.
-    void drawFrame(QPainter &painter, const QRect &target, const QRect &visible, const QFont &font) const;
+    // The shown image with the result to draw over it.
+    ResultScene scene() const;
 
     PreparedPicture picture;   // shares the frame's pixels
     QImage original;           // picture.original in a format the painter draws fast

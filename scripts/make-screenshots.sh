@@ -11,7 +11,7 @@ if [ -z "${VRAX_APP:-}" ]; then
   ./scripts/build.sh >/dev/null
   VRAX_APP=$root/build/app/vraxgui
 fi
-[ $# -gt 0 ] || set -- yolo3 yolo2 yolo3-darknet yolo5 unet classifier
+[ $# -gt 0 ] || set -- yolo3 yolo2 yolo3-darknet yolo5 unet classifier video
 
 # The status line shows absolute paths: a short one reads better than this
 # checkout's. The examples are reached through a link at /tmp/vraxgui.
@@ -29,6 +29,7 @@ for kind in "$@"; do
   case $kind in
     yolo5) size="1000 220" ;;
     unet) size="1000 170" ;;
+    video) size="1000 330" ;;
     *) size="1000 250" ;;
   esac
   # shellcheck disable=SC2086 # the size is two words
