@@ -20,6 +20,7 @@
 #include "pipeline/frame_hand_over.h"
 #include "pipeline/camera_source.h"
 #include "pipeline/frame_pipeline.h"
+#include "pipeline/reference_run.h"
 #include "pipeline/video_source.h"
 #include "results/yolo_decoder.h"
 
@@ -125,6 +126,7 @@ VRAXGUI::VRAXGUI()
         statisticsDock->refresh(true);
     });
     viewMenu->addAction(statisticsAct);
+    addCompareAction(viewMenu);
     viewMenu->addSeparator();
     addViewActions(viewMenu);
 
@@ -147,6 +149,7 @@ VRAXGUI::VRAXGUI()
 
 VRAXGUI::~VRAXGUI()
 {
+    closeReference();
     destroySessions(sessions);
     resultView.reset();
 }
@@ -230,6 +233,8 @@ void VRAXGUI::updateStatus()
     // change them while it loops.
     openBoardAct->setEnabled(!runAutoInProgress);
     openDescriptionAct->setEnabled(!runAutoInProgress);
+    // Run Auto's board thread uses the reference until the run has ended.
+    compareAct->setEnabled(!runAutoInProgress);
     recentMenu->setEnabled(!recentDescriptions.isEmpty() && !runAutoInProgress);
 
     StatusLineState state;
@@ -305,6 +310,7 @@ void VRAXGUI::openBoard()
             descriptionPath.clear();
             pictureList.clear();
             closeStream();
+            closeReference();
         }
         updateStatus();
     } catch (const BlinkError &error) {
@@ -313,6 +319,7 @@ void VRAXGUI::openBoard()
         descriptionPath.clear();
         pictureList.clear();
         closeStream();
+        closeReference();
         updateStatus();
         showWarning(tr("Board Opening Error"), error);
     } catch (const std::exception &error) {
@@ -339,6 +346,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
     descriptionPath.clear();
     pictureList.clear();
     closeStream();
+    closeReference();
     try {
         readDescription(description, fileName.toUtf8().toStdString());
         const BoardChoice choice{boardType, boardIndex, parallelCount};
@@ -358,7 +366,9 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         statisticsDock->descriptionOpened(openMs);
     } catch (const std::exception &error) {
         showWarning(tr("Description Opening Error"), error);
+        return;
     }
+    openReference();
 }
 
 void VRAXGUI::openPicture()
@@ -588,18 +598,7 @@ bool VRAXGUI::checkFiles(const QString &descriptionFile, const QStringList &pict
 
 PictureReading VRAXGUI::pictureReading() const
 {
-    if (modelDims.inputs.empty())
-        throw std::runtime_error("No NN description is open");
-    const TensorDims &input = modelDims.inputs.front();
-    PictureReading reading;
-    reading.request.height = input.height;
-    reading.request.width = input.width;
-    reading.request.format = description.format;
-    reading.request.divider = description.divider;
-    reading.request.adder = description.adder;
-    reading.request.depth = roundedInputDepth(isPlanarBoard(boardType), input.depth);
-    reading.planar = isPlanarBoard(boardType);
-    return reading;
+    return pictureReadingOf(description, modelDims, boardType);
 }
 
 VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
@@ -661,10 +660,12 @@ void VRAXGUI::run()
         times.fetched = times.decoded = times.drawStart = steadyNanoseconds();
         frameTime = ticksToSeconds(ticksNow() - start);
 
-        showResult(currentPicture(), decodeFrameResult(outputs, modelDims, description));
+        const FrameResult result = decodeFrameResult(outputs, modelDims, description);
+        showResult(currentPicture(), result);
         updateStatus();
         times.shown = steadyNanoseconds();
         statisticsDock->addFrame(times);
+        compareOnReference(picture, inputTensor, outputs, result);
         emit frameShown();
         QCoreApplication::processEvents();
     } catch (const std::exception &error) {
@@ -688,7 +689,9 @@ void VRAXGUI::runStreamFrame()
         });
         frameTime = ticksToSeconds(ticksNow() - start);
         inputTensor = frame.picture.tensor;
+        frame.result = decodeFrameResult(frame.outputs, modelDims, description);
         showFrame(frame);
+        compareOnReference(frame.picture.picture, frame.picture.tensor, frame.outputs, frame.result);
         QCoreApplication::processEvents();
     } catch (const std::exception &error) {
         showWarning(tr("Frame Processing Error"), error);
@@ -726,7 +729,23 @@ void VRAXGUI::runAuto()
         auto interpret = [dims = modelDims, network = description](Frame &frame) {
             frame.result = decodeFrameResult(frame.outputs, dims, network);
         };
-        FramePipeline pipeline(boards, *source, modelDims, interpret, [this, &frames](FramePtr frame) {
+        // The reference runs each frame on the board thread before the frame
+        // is handed over, as in vrax-run.
+        if (reference) {
+            reference->setBoardReading(pictureReading());
+            reference->restart();
+        }
+        FramePipeline pipeline(boards, *source, modelDims, interpret,
+                               [this, &frames, compared = reference.get()](FramePtr frame) {
+            if (compared) {
+                try {
+                    compared->compare(frame->picture.picture, frame->picture.tensor, frame->outputs,
+                                      frame->result);
+                } catch (const std::exception &error) {
+                    throw std::runtime_error("The simulator failed on the comparison: "
+                                             + callFailureText(error));
+                }
+            }
             recording->add(frame);
             frames.put(std::move(frame));
         });
