@@ -26,22 +26,11 @@
 #include <QTemporaryDir>
 
 #include <cmath>
-#include <fstream>
-#include <unistd.h>
 
 namespace {
 
 constexpr int videoFrames = 300;
 constexpr int distinctPictures = 30;
-
-double residentMegabytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 // The detector example on one simulator board with four units.
 struct Detector
