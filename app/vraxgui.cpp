@@ -19,6 +19,7 @@
 #include "picture/picture_preparation.h"
 #include "pipeline/frame_hand_over.h"
 #include "pipeline/camera_source.h"
+#include "pipeline/display_scaling_source.h"
 #include "pipeline/frame_pipeline.h"
 #include "pipeline/video_source.h"
 #include "results/yolo_decoder.h"
@@ -47,6 +48,7 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <future>
 #include <stdexcept>
 
 VRAXGUI::VRAXGUI()
@@ -655,6 +657,10 @@ void VRAXGUI::run()
         times.readStart = steadyNanoseconds();
         loadPicture(picturePath);
         times.read = times.prepared = steadyNanoseconds();
+        // Scaled for the picture area beside the board's work, off the GUI thread.
+        PreparedPicture prepared = currentPicture();
+        auto scaling = std::async(std::launch::async,
+                                  [&prepared, target = displayTarget()] { scaleAhead(prepared, target); });
 
         const std::int64_t start = ticksNow();
         times.submitted = steadyNanoseconds();
@@ -662,7 +668,8 @@ void VRAXGUI::run()
         times.fetched = times.decoded = times.drawStart = steadyNanoseconds();
         frameTime = ticksToSeconds(ticksNow() - start);
 
-        showResult(currentPicture(), decodeFrameResult(outputs, modelDims, description));
+        scaling.get();
+        showResult(prepared, decodeFrameResult(outputs, modelDims, description));
         updateStatus();
         times.shown = steadyNanoseconds();
         statisticsDock->addFrame(times);
@@ -727,7 +734,10 @@ void VRAXGUI::runAuto()
         auto interpret = [dims = modelDims, network = description](Frame &frame) {
             frame.result = decodeFrameResult(frame.outputs, dims, network);
         };
-        FramePipeline pipeline(boards, *source, modelDims, interpret, [this, &frames](FramePtr frame) {
+        // The reader thread scales each picture for the picture area too.
+        DisplayScalingSource scaling(*source);
+        scaling.setTarget(displayTarget());
+        FramePipeline pipeline(boards, scaling, modelDims, interpret, [this, &frames](FramePtr frame) {
             recording->add(frame);
             frames.put(std::move(frame));
         });
@@ -736,6 +746,7 @@ void VRAXGUI::runAuto()
 
         handOver = &frames;
         activePipeline = &pipeline;
+        displayScaling = &scaling;
         autoRunning = true;
         runAutoStart = steadyNanoseconds();
         statisticsDock->startRun();
@@ -757,6 +768,7 @@ void VRAXGUI::runAuto()
         statisticsDock->refresh(true);
         handOver = nullptr;
         activePipeline = nullptr;
+        displayScaling = nullptr;
         // The last frame in is the one left on screen.
         if (FramePtr last = frames.take(); last && isVisible())
             showFrame(*last);
