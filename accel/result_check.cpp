@@ -71,11 +71,11 @@ std::string compilerResultName(std::int32_t code)
     return nameOf(compilerNames(), code, "compiler");
 }
 
-void checkRuntimeResult(std::int32_t code, const char * /*callName*/)
+void checkRuntimeResult(std::int32_t code, const char *callName)
 {
     if (code == VRAX_RESULT_OK)
         return;
-    throw std::runtime_error(runtimeResultName(code));
+    throw RuntimeCallError(runtimeResultName(code), callName);
 }
 
 void checkCompilerResult(std::int32_t code, const char * /*callName*/)
@@ -84,4 +84,11 @@ void checkCompilerResult(std::int32_t code, const char * /*callName*/)
         return;
     const char *explanation = VRAX_COMPILER_GetLastError();
     throw std::runtime_error(compilerResultName(code) + ": " + (explanation ? explanation : ""));
+}
+
+std::string callFailureText(const std::exception &error)
+{
+    if (const auto *call = dynamic_cast<const RuntimeCallError *>(&error))
+        return std::string(call->call()) + " failed: " + call->what();
+    return error.what();
 }

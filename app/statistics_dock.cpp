@@ -1,8 +1,10 @@
 #include "app/statistics_dock.h"
 
 #include "pipeline/host_cpu.h"
+#include "pipeline/reference_run.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
@@ -43,7 +45,15 @@ StatisticsDock::StatisticsDock(QWidget *parent) : QDockWidget(tr("Statistics"), 
     summary = new QLabel;
     summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     summary->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    layout->addWidget(summary, 1);
+    layout->addWidget(summary);
+    // A table of text, as vrax-run prints it: its columns need even widths.
+    comparison = new QLabel;
+    comparison->setObjectName(QStringLiteral("comparison"));
+    comparison->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    comparison->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    comparison->setVisible(false);
+    layout->addWidget(comparison);
+    layout->addStretch(1);
     setWidget(content);
     refresh(true);
 }
@@ -72,6 +82,13 @@ void StatisticsDock::addFrame(const StageTimes &times)
         figures.addFrame(times);
     }
     refresh();
+}
+
+void StatisticsDock::setReference(const ReferenceRun *compared)
+{
+    reference = compared;
+    comparison->setVisible(reference != nullptr);
+    refresh(true);
 }
 
 void StatisticsDock::setRunState(std::uint32_t framesInFlight, std::uint64_t framesDelivered, double fps)
@@ -124,4 +141,6 @@ void StatisticsDock::refresh(bool force)
                       .arg(ms(first->latencyMs))
                       .arg(ms(first->stagesMs[std::size_t(Stage::Board)]));
     summary->setText(text);
+    if (reference)
+        comparison->setText(comparisonTable(reference->report(), reference->kind(), tr("the simulator")).trimmed());
 }

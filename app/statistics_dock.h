@@ -1,6 +1,7 @@
 // View > Statistics: the figures of Run and Run Auto stage by stage, over
 // the last 300 frames or since Run Auto started, the rates, and the first
-// frame after a description was opened.
+// frame after a description was opened, and the comparison with the
+// simulator while the window compares.
 #pragma once
 
 #include "pipeline/run_statistics.h"
@@ -8,6 +9,7 @@
 #include <QDockWidget>
 
 class QComboBox;
+class ReferenceRun;
 class QLabel;
 class QTableWidget;
 
@@ -25,6 +27,10 @@ public:
     void addFrame(const StageTimes &times);
     // What the pipeline reports while Run Auto runs.
     void setRunState(std::uint32_t framesInFlight, std::uint64_t framesDelivered, double boardFps);
+
+    // View > Compare with Simulator: the reference whose comparison is shown
+    // below the figures; null hides it. The dock reads it until it is replaced.
+    void setReference(const ReferenceRun *reference);
 
     const RunStatistics &statistics() const { return figures; }
 
@@ -44,4 +50,6 @@ private:
     QComboBox *span = nullptr;
     QTableWidget *table = nullptr;
     QLabel *summary = nullptr;
+    const ReferenceRun *reference = nullptr;
+    QLabel *comparison = nullptr;
 };

@@ -21,6 +21,7 @@
 #include "pipeline/camera_source.h"
 #include "pipeline/display_scaling_source.h"
 #include "pipeline/frame_pipeline.h"
+#include "pipeline/reference_run.h"
 #include "pipeline/video_source.h"
 #include "results/yolo_decoder.h"
 
@@ -127,6 +128,7 @@ VRAXGUI::VRAXGUI()
         statisticsDock->refresh(true);
     });
     viewMenu->addAction(statisticsAct);
+    addCompareAction(viewMenu);
     viewMenu->addSeparator();
     addViewActions(viewMenu);
 
@@ -149,6 +151,7 @@ VRAXGUI::VRAXGUI()
 
 VRAXGUI::~VRAXGUI()
 {
+    closeReference();
     destroySessions(sessions);
     resultView.reset();
 }
@@ -232,6 +235,8 @@ void VRAXGUI::updateStatus()
     // change them while it loops.
     openBoardAct->setEnabled(!runAutoInProgress);
     openDescriptionAct->setEnabled(!runAutoInProgress);
+    // Run Auto's board thread uses the reference until the run has ended.
+    compareAct->setEnabled(!runAutoInProgress);
     recentMenu->setEnabled(!recentDescriptions.isEmpty() && !runAutoInProgress);
 
     StatusLineState state;
@@ -307,6 +312,7 @@ void VRAXGUI::openBoard()
             descriptionPath.clear();
             pictureList.clear();
             closeStream();
+            closeReference();
         }
         updateStatus();
     } catch (const BlinkError &error) {
@@ -315,6 +321,7 @@ void VRAXGUI::openBoard()
         descriptionPath.clear();
         pictureList.clear();
         closeStream();
+        closeReference();
         updateStatus();
         showWarning(tr("Board Opening Error"), error);
     } catch (const std::exception &error) {
@@ -341,6 +348,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
     descriptionPath.clear();
     pictureList.clear();
     closeStream();
+    closeReference();
     try {
         readDescription(description, fileName.toUtf8().toStdString());
         const BoardChoice choice{boardType, boardIndex, parallelCount};
@@ -360,7 +368,9 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
         statisticsDock->descriptionOpened(openMs);
     } catch (const std::exception &error) {
         showWarning(tr("Description Opening Error"), error);
+        return;
     }
+    openReference();
 }
 
 void VRAXGUI::openPicture()
@@ -591,18 +601,7 @@ bool VRAXGUI::checkFiles(const QString &descriptionFile, const QStringList &pict
 
 PictureReading VRAXGUI::pictureReading() const
 {
-    if (modelDims.inputs.empty())
-        throw std::runtime_error("No NN description is open");
-    const TensorDims &input = modelDims.inputs.front();
-    PictureReading reading;
-    reading.request.height = input.height;
-    reading.request.width = input.width;
-    reading.request.format = description.format;
-    reading.request.divider = description.divider;
-    reading.request.adder = description.adder;
-    reading.request.depth = roundedInputDepth(isPlanarBoard(boardType), input.depth);
-    reading.planar = isPlanarBoard(boardType);
-    return reading;
+    return pictureReadingOf(description, modelDims, boardType);
 }
 
 VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
@@ -668,11 +667,13 @@ void VRAXGUI::run()
         times.fetched = times.decoded = times.drawStart = steadyNanoseconds();
         frameTime = ticksToSeconds(ticksNow() - start);
 
+        const FrameResult result = decodeFrameResult(outputs, modelDims, description);
         scaling.get();
-        showResult(prepared, decodeFrameResult(outputs, modelDims, description));
+        showResult(prepared, result);
         updateStatus();
         times.shown = steadyNanoseconds();
         statisticsDock->addFrame(times);
+        compareOnReference(picture, inputTensor, outputs, result);
         emit frameShown();
         QCoreApplication::processEvents();
     } catch (const std::exception &error) {
@@ -696,7 +697,9 @@ void VRAXGUI::runStreamFrame()
         });
         frameTime = ticksToSeconds(ticksNow() - start);
         inputTensor = frame.picture.tensor;
+        frame.result = decodeFrameResult(frame.outputs, modelDims, description);
         showFrame(frame);
+        compareOnReference(frame.picture.picture, frame.picture.tensor, frame.outputs, frame.result);
         QCoreApplication::processEvents();
     } catch (const std::exception &error) {
         showWarning(tr("Frame Processing Error"), error);
@@ -737,7 +740,23 @@ void VRAXGUI::runAuto()
         // The reader thread scales each picture for the picture area too.
         DisplayScalingSource scaling(*source);
         scaling.setTarget(displayTarget());
-        FramePipeline pipeline(boards, scaling, modelDims, interpret, [this, &frames](FramePtr frame) {
+        // The reference runs each frame on the board thread before the frame
+        // is handed over, as in vrax-run.
+        if (reference) {
+            reference->setBoardReading(pictureReading());
+            reference->restart();
+        }
+        FramePipeline pipeline(boards, scaling, modelDims, interpret,
+                               [this, &frames, compared = reference.get()](FramePtr frame) {
+            if (compared) {
+                try {
+                    compared->compare(frame->picture.picture, frame->picture.tensor, frame->outputs,
+                                      frame->result);
+                } catch (const std::exception &error) {
+                    throw std::runtime_error("The simulator failed on the comparison: "
+                                             + callFailureText(error));
+                }
+            }
             recording->add(frame);
             frames.put(std::move(frame));
         });

@@ -35,6 +35,7 @@ class QProgressBar;
 class QScrollArea;
 class StatisticsDock;
 class QTimer;
+class ReferenceRun;
 
 class VRAXGUI : public QMainWindow
 {
@@ -132,6 +133,16 @@ private:
     void showFrame(Frame &frame);
     // Ends a running Run Auto and waits for its frames; for closing.
     void stopRunAuto();
+
+    // View > Compare with Simulator (vraxgui_compare.cpp): the reference
+    // opened for the open description while the action is on, and each
+    // frame the window shows run on it, off the GUI thread. A failure says
+    // so in a message box and turns compare off.
+    void addCompareAction(QMenu *viewMenu);
+    void openReference();
+    void closeReference();
+    void compareOnReference(const QImage &networkPicture, const std::vector<float> &tensor,
+                            const OutputBuffers &outputs, const FrameResult &result);
 
     // The picture area, its menus, results kept and the remembered settings
     // (vraxgui_view.cpp).
@@ -234,6 +245,8 @@ private:
     QAction *recordAct = nullptr;
     QAction *loopAct = nullptr;
     FrameRecording *recording = nullptr;
+    QAction *compareAct = nullptr;
+    std::unique_ptr<ReferenceRun> reference; // while compare is on and a description is open
 
     friend struct VRAXGUITestAccess;
 };

@@ -1,12 +1,29 @@
 #include "pipeline/picture_list_source.h"
 
 #include "picture/cloud_net_plus_input.h"
+#include "picture/input_depth.h"
 #include "picture/picture_preparation.h"
 
 #include <QFileInfo>
 #include <QImageReader>
 
 #include <stdexcept>
+
+PictureReading pictureReadingOf(const NnDescription &description, const ModelDims &modelDims, BoardType boardType)
+{
+    if (modelDims.inputs.empty())
+        throw std::runtime_error("No NN description is open");
+    const TensorDims &input = modelDims.inputs.front();
+    PictureReading reading;
+    reading.planar = isPlanarBoard(boardType);
+    reading.request.width = input.width;
+    reading.request.height = input.height;
+    reading.request.format = description.format;
+    reading.request.divider = description.divider;
+    reading.request.adder = description.adder;
+    reading.request.depth = roundedInputDepth(reading.planar, input.depth);
+    return reading;
+}
 
 PreparedPicture readPictureFile(const QString &path, const PictureReading &reading,
                                 const std::vector<float> &previousTensor, StageTimes *times, PictureCache *cache)

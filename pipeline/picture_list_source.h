@@ -2,6 +2,8 @@
 // other, round and round.
 #pragma once
 
+#include "accel/board_type.h"
+#include "description/nn_description.h"
 #include "pipeline/frame_source.h"
 #include "picture/picture_cache.h"
 #include "picture/picture_request.h"
@@ -18,6 +20,9 @@ struct PictureReading
     PictureRequest request;
     bool planar = false;
 };
+
+// The reading of the description's model input on a board of that type.
+PictureReading pictureReadingOf(const NnDescription &description, const ModelDims &modelDims, BoardType boardType);
 
 // Reads the file as the network's input. previousTensor is the input of the
 // frame before: a "cloud_net_plus" path takes its input from the side file,

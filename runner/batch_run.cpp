@@ -8,6 +8,7 @@
 #include "pipeline/host_cpu.h"
 #include "pipeline/model_session.h"
 #include "pipeline/picture_list_source.h"
+#include "pipeline/reference_run.h"
 #include "results/result_record.h"
 #include "runner/frame_annotation.h"
 #include "runner/input_list.h"
@@ -42,20 +43,6 @@ BoardChoice choiceOf(const BoardAddress &address, bool parallel)
     return choice;
 }
 
-PictureReading pictureReading(const OpenedModel &model, BoardType type)
-{
-    const TensorDims &input = model.modelDims.inputs.front();
-    PictureReading reading;
-    reading.planar = isPlanarBoard(type);
-    reading.request.width = input.width;
-    reading.request.height = input.height;
-    reading.request.format = model.description.format;
-    reading.request.divider = model.description.divider;
-    reading.request.adder = model.description.adder;
-    reading.request.depth = roundedInputDepth(reading.planar, input.depth);
-    return reading;
-}
-
 // The picture source, with the file named in every failure.
 class NamingSource : public FrameSource
 {
@@ -78,35 +65,23 @@ private:
     FrameSource &source;
 };
 
-// The reference board of --compare-with: every frame again, one at a time.
-struct Reference
-{
-    SessionsGuard guard;
-    OpenedModel model;
-    PictureReading reading;
-    bool sameInput = false; // the board's tensor fits the reference as it is
-    FrameComparison comparison{NetworkKind::Classifier};
-
-    void compare(const Frame &frame)
-    {
-        std::vector<float> tensor;
-        if (!sameInput)
-            tensor = prepareDecodedPicture(frame.picture.picture, reading.request, reading.planar).tensor;
-        OutputBuffers outputs;
-        for (const TensorDims &dims : model.modelDims.outputs)
-            outputs.emplace_back(std::size_t(elementCount(dims)), 0.0f);
-        double fps = 0.0;
-        processFrame(guard.sessions, sameInput ? frame.picture.tensor : tensor, outputs, fps);
-        const FrameResult result = decodeFrameResult(outputs, model.modelDims, model.description);
-        comparison.addFrame(frame.outputs, outputs, frame.result, result);
-    }
-};
-
 void openFailure(const QString &what, const BoardAddress &address, bool parallel, const std::exception &error)
 {
     throw RunFailure(QStringLiteral("%1 on board %2: %3")
-                         .arg(what, boardLabel(address, parallel), QString::fromUtf8(error.what()))
+                         .arg(what, boardLabel(address, parallel), QString::fromUtf8(callFailureText(error).c_str()))
                          .toStdString());
+}
+
+// A frame failed: runtime calls are named with their board,
+// "VRAX_GetOutput failed on board 2:1 (TK307.04): VRAX_RESULT_BOARD_SYNC_ERROR".
+RunFailure frameFailure(const QString &board, const std::exception &error)
+{
+    const auto *call = dynamic_cast<const RuntimeCallError *>(&error);
+    if (!call)
+        return RunFailure(error.what());
+    return RunFailure(QStringLiteral("%1 failed on board %2: %3")
+                          .arg(QString::fromLatin1(call->call()), board, QString::fromUtf8(error.what()))
+                          .toStdString());
 }
 
 QFile *openOutput(std::unique_ptr<QFile> &file, const QString &path)
@@ -156,22 +131,17 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     figures.sessions = std::uint32_t(boards.sessions.size());
     figures.units = unitsPerSession(model.modelInfo) * figures.sessions;
 
-    std::unique_ptr<Reference> reference;
+    const PictureReading boardReading = pictureReadingOf(model.description, model.modelDims, options.board.type);
+    std::unique_ptr<ReferenceRun> reference;
     if (options.compareWith) {
-        reference = std::make_unique<Reference>();
         try {
-            reference->model = openDescriptionOnBoards(
-                QFileInfo(options.description).absoluteFilePath().toStdString(),
-                choiceOf(*options.compareWith, false), reference->guard.sessions);
+            reference = std::make_unique<ReferenceRun>(
+                QFileInfo(options.description).absoluteFilePath().toStdString(), choiceOf(*options.compareWith, false));
         } catch (const std::exception &error) {
             openFailure(QStringLiteral("Opening %1 for the comparison").arg(options.description),
                         *options.compareWith, false, error);
         }
-        reference->reading = pictureReading(reference->model, options.compareWith->type);
-        const PictureReading boardReading = pictureReading(model, options.board.type);
-        reference->sameInput = reference->reading.planar == boardReading.planar
-                               && reference->reading.request.depth == boardReading.request.depth;
-        reference->comparison = FrameComparison(model.description.neural_network);
+        reference->setBoardReading(boardReading);
         figures.comparedWith = boardLabel(*options.compareWith, false);
     }
 
@@ -186,7 +156,7 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     const std::uint64_t total = measured == 0 ? 0 : options.warmup + measured;
 
     PictureCache cache;
-    PictureListSource pictureSource(pictures, pictureReading(model, options.board.type), {}, &cache);
+    PictureListSource pictureSource(pictures, boardReading, {}, &cache);
     NamingSource source(pictureSource);
 
     RunStatistics statistics;
@@ -224,8 +194,13 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
             running->stop();
             return;
         }
-        if (reference)
-            reference->compare(*frame);
+        if (reference) {
+            try {
+                reference->compare(frame->picture.picture, frame->picture.tensor, frame->outputs, frame->result);
+            } catch (const std::exception &error) {
+                throw frameFailure(QStringLiteral("%1, the reference").arg(figures.comparedWith), error);
+            }
+        }
 
         const std::uint64_t sequence = frame->sequence;
         if (sequence == 0)
@@ -251,8 +226,10 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     pipeline.start(total);
     try {
         pipeline.wait();
+    } catch (const RunFailure &) {
+        throw;
     } catch (const std::exception &error) {
-        throw RunFailure(error.what());
+        throw frameFailure(figures.board, error);
     }
     cpuAtEnd = hostCpuSeconds();
     if (!writeError.empty())
@@ -274,6 +251,6 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     if (figures.frames > 0)
         figures.hostCpuMsPerFrame = (cpuAtEnd - cpuAtStart) * 1000.0 / double(figures.frames);
     if (reference)
-        figures.comparison = reference->comparison.report();
+        figures.comparison = reference->report();
     return figures;
 }

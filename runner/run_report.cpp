@@ -1,5 +1,7 @@
 #include "runner/run_report.h"
 
+#include "pipeline/reference_run.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,51 +28,6 @@ QString row(const QString &name, const LatencySummary &s)
 QString line(const QString &name, const QString &value)
 {
     return QStringLiteral("%1 %2\n").arg(name, -26).arg(value);
-}
-
-QString share(double value)
-{
-    return QString::number(value * 100.0, 'f', 1) + QLatin1Char('%');
-}
-
-QString comparisonTable(const RunFigures &figures)
-{
-    const ComparisonReport &c = *figures.comparison;
-    QString text = QStringLiteral("\nAgainst %1 (%2 frames)\n").arg(figures.comparedWith).arg(c.frames);
-    text += QStringLiteral("%1 %2 %3 %4 %5\n")
-                .arg(QStringLiteral("output"), -26)
-                .arg(QStringLiteral("max |d|"), 10)
-                .arg(QStringLiteral("mean |d|"), 10)
-                .arg(QStringLiteral("cosine"), 9)
-                .arg(QStringLiteral("worst"), 9);
-    for (std::size_t t = 0; t < c.tensors.size(); ++t) {
-        const TensorDifference &d = c.tensors[t];
-        text += QStringLiteral("%1 %2 %3 %4 %5\n")
-                    .arg(QStringLiteral("output %1").arg(t), -26)
-                    .arg(d.maxAbs, 10, 'g', 4)
-                    .arg(d.meanAbs, 10, 'g', 4)
-                    .arg(d.cosine, 9, 'f', 6)
-                    .arg(d.worstCosine, 9, 'f', 6);
-    }
-    switch (figures.kind) {
-    case NetworkKind::Classifier:
-        text += line(QStringLiteral("top-1 agreement"), share(c.top1));
-        text += line(QStringLiteral("top-5 agreement"), share(c.top5));
-        break;
-    case NetworkKind::Yolo2:
-    case NetworkKind::Yolo3:
-    case NetworkKind::Yolo5:
-        text += line(QStringLiteral("reference boxes matched"),
-                     QStringLiteral("%1 of %2").arg(share(c.matched)).arg(c.referenceDetections));
-        text += line(QStringLiteral("extra boxes"), QStringLiteral("%1 of %2").arg(share(c.extra)).arg(c.boardDetections));
-        break;
-    case NetworkKind::Unet:
-        for (const auto &[cls, iou] : c.maskIou)
-            text += line(QStringLiteral("mask IoU, class %1").arg(cls), QString::number(iou, 'f', 4));
-        break;
-    }
-    text += line(QStringLiteral("agreement"), QString::number(c.agreement, 'f', 4));
-    return text;
 }
 
 QJsonObject comparisonJson(const RunFigures &figures)
@@ -134,7 +91,7 @@ QString figuresTable(const RunFigures &f)
         text += row(QStringLiteral("  ") + QString::fromLatin1(stageKey(Stage(i))), f.stages[i]);
     text += row(QStringLiteral("frame"), f.latency);
     if (f.comparison)
-        text += comparisonTable(f);
+        text += QLatin1Char('\n') + comparisonTable(*f.comparison, f.kind, f.comparedWith);
     return text;
 }
 

@@ -50,18 +50,6 @@ std::pair<std::string, std::string> splitAssignment(const std::string &entry)
     return {trimmed(entry.substr(0, equals)), trimmed(entry.substr(equals + 1))};
 }
 
-// The entry for name: the test interface's first, then the environment's.
-template <typename Value>
-Value *lookup(std::map<std::string, Value> &first, std::map<std::string, Value> &second,
-              const std::string &name)
-{
-    auto entry = first.find(name);
-    if (entry != first.end())
-        return &entry->second;
-    entry = second.find(name);
-    return entry != second.end() ? &entry->second : nullptr;
-}
-
 } // namespace
 
 std::vector<InjectedFault> parseFaultList(const std::string &text)
@@ -179,9 +167,9 @@ std::int32_t InjectionTable::enter(const char *function)
         std::lock_guard<std::mutex> lock(mutex);
         refreshFromEnvironment();
         const std::string name(function);
-        if (const auto *entry = lookup(delays, environmentDelays, name))
+        if (const auto *entry = findInEither(delays, environmentDelays, name))
             delay = *entry;
-        if (auto *state = lookup(faults, environmentFaults, name)) {
+        if (auto *state = findInEither(faults, environmentFaults, name)) {
             if (state->calls >= state->afterCalls)
                 code = state->code;
             else
@@ -197,7 +185,7 @@ std::chrono::microseconds InjectionTable::delayFor(const char *target)
 {
     std::lock_guard<std::mutex> lock(mutex);
     refreshFromEnvironment();
-    const auto *entry = lookup(delays, environmentDelays, target);
+    const auto *entry = findInEither(delays, environmentDelays, target);
     return entry ? *entry : std::chrono::microseconds(0);
 }
 

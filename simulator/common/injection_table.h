@@ -32,6 +32,18 @@ struct InjectedDelay
     std::chrono::microseconds duration{0};
 };
 
+// The entry for key in first, else in second (the test interface's entries
+// win over the environment's); nullptr when neither has one.
+template <typename First, typename Second>
+auto findInEither(First &first, Second &second, const typename First::key_type &key) -> decltype(&second.begin()->second)
+{
+    const auto inFirst = first.find(key);
+    if (inFirst != first.end())
+        return &inFirst->second;
+    const auto inSecond = second.find(key);
+    return inSecond != second.end() ? &inSecond->second : nullptr;
+}
+
 // A whole number with the unit us, ms or s (ms when omitted), such as
 // "500us", "20ms" or "2s"; false for anything else.
 bool parseDuration(const std::string &text, std::chrono::microseconds &duration);

@@ -98,17 +98,6 @@ Profiles &profiles()
     return instance;
 }
 
-template <typename Value>
-const Value *lookup(const std::map<std::uint32_t, Value> &first, const std::map<std::uint32_t, Value> &second,
-                    std::uint32_t type)
-{
-    auto entry = first.find(type);
-    if (entry != first.end())
-        return &entry->second;
-    entry = second.find(type);
-    return entry != second.end() ? &entry->second : nullptr;
-}
-
 } // namespace
 
 std::map<std::uint32_t, std::chrono::microseconds> parseBoardTimeList(const std::string &text)
@@ -142,9 +131,9 @@ BoardProfile boardProfile(std::uint32_t boardType)
     Profiles &all = profiles();
     std::lock_guard<std::mutex> lock(all.mutex);
     BoardProfile profile;
-    if (const auto *time = lookup(all.times, all.environmentTimes.current(), boardType))
+    if (const auto *time = findInEither(all.times, all.environmentTimes.current(), boardType))
         profile.frameTime = *time;
-    if (const auto *precision = lookup(all.precisions, all.environmentPrecisions.current(), boardType))
+    if (const auto *precision = findInEither(all.precisions, all.environmentPrecisions.current(), boardType))
         profile.precision = *precision;
     return profile;
 }

@@ -1,15 +1,22 @@
 // View > Statistics: off by default and remembered; the first frame after
 // opening a description is reported on its own, later frames fill the
-// stages, and Run Auto starts the since-start figures anew.
+// stages, and Run Auto starts the since-start figures anew. Compare with
+// Simulator shows how far a board is from the simulator, or says why it cannot.
 #include "app/statistics_dock.h"
 #include "app/vraxgui.h"
 #include "run_auto_watcher.h"
+#include "support/modal_answer.h"
+#include "support/shared_data.h"
 #include "support/vraxgui_test_access.h"
 #include "window_fixture.h"
+#include "window_view.h"
+
+#include "vrax_sim.h"
 
 #include <QAction>
 #include <QMenuBar>
 #include <QSettings>
+#include <QRegularExpression>
 #include <QtTest>
 
 class StatisticsDockTest : public QObject
@@ -69,6 +76,64 @@ private slots:
         // Since Run Auto started: the frames it drew; the Runs before are gone.
         QVERIFY(dock->statistics().frames() >= 1);
         QCOMPARE(dock->statistics().sinceStart(Stage::Board).count, dock->statistics().frames());
+    }
+
+    void compareWithSimulator_data()
+    {
+        QTest::addColumn<QByteArray>("precision");
+        QTest::addColumn<QByteArray>("fault"); // made after the description is open
+        QTest::addColumn<QString>("outputDifference"); // the largest difference shown, "" when none
+        QTest::newRow("exact board agrees fully") << QByteArray("float") << QByteArray() << "0";
+        QTest::newRow("int8 board differs") << QByteArray("int8") << QByteArray() << "nonzero";
+        QTest::newRow("reference cannot open") << QByteArray("float") << QByteArray("VRAX_Initialize") << "";
+    }
+
+    void compareWithSimulator()
+    {
+        QFETCH(QByteArray, precision);
+        QFETCH(QByteArray, fault);
+        QFETCH(QString, outputDifference);
+        WindowFixture files;
+        qputenv("VRAX_BOARDS", "2:1");
+        VRAX_SIM_SetPrecision(2, precision.constData());
+        VRAXGUI window;
+        window.show();
+        VRAXGUITestAccess access(window);
+        access.boardType() = BoardType::TK307_04;
+        const QString example = QString::fromStdString(sourceDir()) + "/examples/classifier/";
+        window.openStartupFiles(example + "shapes_classifier.xml", {example + "pictures"});
+        StatisticsDock *dock = window.findChild<StatisticsDock *>();
+        auto *table = dock->findChild<QLabel *>(QStringLiteral("comparison"));
+        QAction *compare = WindowView{window}.entry(QStringLiteral("Compare with Simulator"));
+        QVERIFY(compare && !compare->isChecked());
+        QVERIFY(!dock->isVisible());
+
+        QString title;
+        if (!fault.isEmpty()) {
+            VRAX_SIM_InjectFault(fault.constData(), VRAX_RESULT_NN_LOADING_ERROR, 0);
+            acceptNextMessageBox(&title);
+        }
+        compare->trigger();
+        QVERIFY(dock->isVisible());
+        if (!fault.isEmpty()) {
+            QCOMPARE(title, QString("Compare with Simulator"));
+            QVERIFY(!compare->isChecked());
+            QVERIFY(!table->isVisible());
+            return;
+        }
+        access.runAct()->trigger();
+        RunAutoWatcher watcher(access, 4, [&window] { QTest::keyClick(&window, Qt::Key_Space); });
+        access.runAutoAct()->trigger();
+
+        // "output 0   max |d|   mean |d|   cosine   worst", then the agreement.
+        const QStringList lines = table->text().split('\n');
+        QVERIFY2(lines.size() > 3 && lines[0].startsWith("Against the simulator ("), qPrintable(table->text()));
+        QVERIFY2(!lines[0].startsWith("Against the simulator (0 frames)"), qPrintable(table->text()));
+        const QStringList output = lines[2].split(' ', Qt::SkipEmptyParts);
+        QCOMPARE(output.value(0), QString("output"));
+        QCOMPARE(output.value(2) == "0" ? "0" : "nonzero", outputDifference);
+        // The shapes are told apart all the same.
+        QVERIFY2(table->text().contains(QRegularExpression("top-1 agreement +100.0%")), qPrintable(table->text()));
     }
 };
 
