@@ -3,6 +3,8 @@
 #include "results/detection_drawing.h"
 #include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
+#include "pipeline/result_picture.h"
+#include "pipeline/shown_picture.h"
 
 #include <QDateTime>
 #include <QPaintEvent>
@@ -98,7 +100,7 @@ void PictureView::showFrame(const PreparedPicture &frame, const FrameResult &fra
 void PictureView::clear()
 {
     picture = PreparedPicture();
-    original = networkPicture = mask = QImage();
+    original = networkPicture = mask = scaled = QImage();
     result = FrameResult();
     geometry = PictureGeometry();
     updateCanvasSize();
@@ -207,6 +209,51 @@ QTransform PictureView::networkToImage() const
     return shownSource() == Source::Original ? geometry.networkToOriginal() : QTransform();
 }
 
+QSize PictureView::fittedArea() const
+{
+    return fit ? canvasWidget->size() : QSize();
+}
+
+const QImage &PictureView::scaledImage(const QSize &size) const
+{
+    const bool onOriginal = shownSource() == Source::Original;
+    // The network's input with a class map painted in is not the one scaled ahead.
+    const QImage *ahead = onOriginal ? &picture.originalShown : mask.isNull() ? &picture.networkShown : nullptr;
+    if (ahead && !ahead->isNull() && ahead->size() == size)
+        return *ahead;
+    const QImage &image = shownImage();
+    if (scaled.size() != size || scaledFrom != image.cacheKey() || scaledCrop != picture.crop) {
+        scaled = onOriginal ? shownPicture(picture, true, size) : smoothlyScaled(image, size);
+        scaledFrom = image.cacheKey();
+        scaledCrop = picture.crop;
+    }
+    return scaled;
+}
+
+void PictureView::drawFrame(QPainter &painter, const QRect &target, const QRect &visible, const QFont &font) const
+{
+    const QImage &image = shownImage();
+    if (image.isNull() || target.isEmpty())
+        return;
+    const bool onOriginal = shownSource() == Source::Original;
+    // A picture smaller than the area is scaled once, not at every paint; one
+    // zoomed in beyond it is drawn scaled where exposed.
+    const QSize area = canvasWidget->size().expandedTo(visible.size());
+    const QImage *scaledShown = nullptr;
+    if (target.size() != image.size() && target.width() <= area.width() && target.height() <= area.height())
+        scaledShown = &scaledImage(target.size());
+    if (scaledShown && !scaledShown->isNull()) {
+        painter.drawImage(target.topLeft(), *scaledShown); // dimmed already
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, target.size() != image.size());
+        painter.drawImage(target, image);
+        if (onOriginal && !geometry.isNull())
+            dimUnseen(painter, target, image.size(), geometry.crop());
+    }
+
+    drawSceneResult(painter, scene(), target, visible, font);
+}
+
 ResultScene PictureView::scene() const
 {
     const bool onOriginal = shownSource() == Source::Original;
@@ -215,19 +262,23 @@ ResultScene PictureView::scene() const
                        labels,
                        networkToImage(),
                        picture.picture.size(),
-                       onOriginal && !geometry.isNull() ? geometry.crop() : QRect(),
+                       onOriginal ? geometry.crop() : QRect(),
                        onOriginal ? mask : QImage()};
 }
 
 void PictureView::paintCanvas(QPainter &painter, const QRect &exposed)
 {
-    painter.fillRect(exposed, palette().color(QPalette::Dark));
     const QRect target = pictureRect();
+    // The background only around an opaque picture: it covers the rest.
+    const QRegion background =
+        shownImage().hasAlphaChannel() ? QRegion(exposed) : QRegion(exposed).subtracted(QRegion(target));
+    for (const QRect &around : background)
+        painter.fillRect(around, palette().color(QPalette::Dark));
     const QRect visible = target.intersected(canvasWidget->visibleRegion().boundingRect());
-    drawResultScene(painter, scene(), target, visible, labelFont);
+    drawFrame(painter, target, visible, labelFont);
 }
 
 QImage PictureView::resultImage() const
 {
-    return renderResultScene(scene(), labelFont);
+    return renderResultScene(scene(), labelFont, palette().color(QPalette::Dark));
 }

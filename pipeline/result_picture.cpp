@@ -1,43 +1,31 @@
 #include "pipeline/result_picture.h"
 
 #include "picture/picture_geometry.h"
+#include "pipeline/shown_picture.h"
 #include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
 
 #include <QPainter>
-#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-// The part of the picture the network never saw is shown this much darker.
-const QColor unseenShade(0, 0, 0, 128);
-
 // Enough colours for every class a map can hold.
 constexpr std::size_t mapColourCount = 255;
 
 } // namespace
 
-void drawResultScene(QPainter &painter, const ResultScene &scene, const QRect &target, const QRect &visible,
+void drawSceneResult(QPainter &painter, const ResultScene &scene, const QRect &target, const QRect &visible,
                      const QFont &font)
 {
     const QImage &image = scene.image;
     if (image.isNull() || target.isEmpty())
         return;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, target.size() != image.size());
-    painter.drawImage(target, image);
-
     const QTransform imageToDevice = QTransform::fromScale(double(target.width()) / image.width(),
                                                            double(target.height()) / image.height())
                                      * QTransform::fromTranslate(target.x(), target.y());
-    if (!scene.seen.isEmpty()) {
-        const QRect seen = imageToDevice.mapRect(QRectF(scene.seen)).toAlignedRect();
-        for (const QRect &unseen : QRegion(target).subtracted(QRegion(seen)))
-            painter.fillRect(unseen, unseenShade);
-    }
-
     ResultPlacement placement;
     placement.networkToDevice = scene.networkToImage * imageToDevice;
     placement.visible = visible;
@@ -46,21 +34,25 @@ void drawResultScene(QPainter &painter, const ResultScene &scene, const QRect &t
     drawFrameResult(painter, scene.result, scene.labels, placement, scene.mask);
 }
 
-QImage renderResultScene(const ResultScene &scene, const QFont &font)
+QImage renderResultScene(const ResultScene &scene, const QFont &font, const QColor &background)
 {
-    if (scene.image.isNull())
+    const QImage &image = scene.image;
+    if (image.isNull())
         return QImage();
-    QImage out(scene.image.size(), QImage::Format_RGB32);
+    QImage out(image.size(), QImage::Format_RGB32);
     if (out.isNull())
         return out;
+    if (image.hasAlphaChannel())
+        out.fill(background); // not whatever the memory held
     // Labels in proportion to a large picture, as on a screen that shows it whole.
     QFont scaled = font;
-    const int factor =
-        std::max(1, int(std::lround(std::max(scene.image.width(), scene.image.height()) / 1280.0)));
+    const int factor = std::max(1, int(std::lround(std::max(image.width(), image.height()) / 1280.0)));
     if (scaled.pixelSize() > 0)
         scaled.setPixelSize(scaled.pixelSize() * factor);
     QPainter painter(&out);
-    drawResultScene(painter, scene, out.rect(), out.rect(), scaled);
+    painter.drawImage(0, 0, image);
+    dimUnseen(painter, out.rect(), image.size(), scene.seen);
+    drawSceneResult(painter, scene, out.rect(), out.rect(), scaled);
     return out;
 }
 
@@ -69,18 +61,18 @@ QImage resultOnOriginal(const PreparedPicture &picture, const FrameResult &resul
 {
     const PictureGeometry geometry = pictureGeometry(picture);
     const bool original = !picture.original.isNull() && !geometry.isNull();
-    QImage networkPicture;
+    QImage shown = original ? picture.original : picture.picture;
     QImage mask;
     if (!result.classMap.classes.empty()) {
         const std::vector<QRgb> colours = randomClassColours(mapColourCount, seed);
         if (original) {
             mask = classMapMask(result.classMap, colours);
         } else {
-            networkPicture = picture.picture.convertToFormat(QImage::Format_RGB32);
-            paintClassMap(networkPicture, result.classMap, colours);
+            shown = shown.convertToFormat(QImage::Format_RGB32);
+            paintClassMap(shown, result.classMap, colours);
         }
     }
-    const ResultScene scene{original ? picture.original : networkPicture.isNull() ? picture.picture : networkPicture,
+    const ResultScene scene{shown,
                             result,
                             labels,
                             original ? geometry.networkToOriginal() : QTransform(),
