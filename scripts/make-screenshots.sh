@@ -30,6 +30,8 @@ trap 'rm -f "$link"' EXIT
 for kind in "$@"; do
   # The window's size: the picture is fitted into it, its aspect kept.
   case $kind in
+    # Room at the right for the results window, shown over the grey margin.
+    classifier) size="1240 560" ;;
     *) size="900 560" ;;
   esac
   # shellcheck disable=SC2086 # the size is two words
