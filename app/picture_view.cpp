@@ -3,6 +3,8 @@
 #include "results/detection_drawing.h"
 #include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
+#include "pipeline/result_picture.h"
+#include "pipeline/shown_picture.h"
 
 #include <QDateTime>
 #include <QPaintEvent>
@@ -34,9 +36,6 @@ private:
 };
 
 namespace {
-
-// The part of the picture the network never saw is shown this much darker.
-const QColor unseenShade(0, 0, 0, 128);
 
 // Formats the raster painter draws without converting them first.
 QImage drawable(const QImage &image)
@@ -101,7 +100,7 @@ void PictureView::showFrame(const PreparedPicture &frame, const FrameResult &fra
 void PictureView::clear()
 {
     picture = PreparedPicture();
-    original = networkPicture = mask = QImage();
+    original = networkPicture = mask = scaled = QImage();
     result = FrameResult();
     geometry = PictureGeometry();
     updateCanvasSize();
@@ -210,54 +209,76 @@ QTransform PictureView::networkToImage() const
     return shownSource() == Source::Original ? geometry.networkToOriginal() : QTransform();
 }
 
+QSize PictureView::fittedArea() const
+{
+    return fit ? canvasWidget->size() : QSize();
+}
+
+const QImage &PictureView::scaledImage(const QSize &size) const
+{
+    const bool onOriginal = shownSource() == Source::Original;
+    // The network's input with a class map painted in is not the one scaled ahead.
+    const QImage *ahead = onOriginal ? &picture.originalShown : mask.isNull() ? &picture.networkShown : nullptr;
+    if (ahead && !ahead->isNull() && ahead->size() == size)
+        return *ahead;
+    const QImage &image = shownImage();
+    if (scaled.size() != size || scaledFrom != image.cacheKey() || scaledCrop != picture.crop) {
+        scaled = onOriginal ? shownPicture(picture, true, size) : smoothlyScaled(image, size);
+        scaledFrom = image.cacheKey();
+        scaledCrop = picture.crop;
+    }
+    return scaled;
+}
+
 void PictureView::drawFrame(QPainter &painter, const QRect &target, const QRect &visible, const QFont &font) const
 {
     const QImage &image = shownImage();
     if (image.isNull() || target.isEmpty())
         return;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, target.size() != image.size());
-    painter.drawImage(target, image);
-
-    const QTransform imageToDevice = QTransform::fromScale(double(target.width()) / image.width(),
-                                                           double(target.height()) / image.height())
-                                     * QTransform::fromTranslate(target.x(), target.y());
     const bool onOriginal = shownSource() == Source::Original;
-    if (onOriginal && !geometry.isNull()) {
-        const QRect seen = imageToDevice.mapRect(QRectF(geometry.crop())).toAlignedRect();
-        for (const QRect &unseen : QRegion(target).subtracted(QRegion(seen)))
-            painter.fillRect(unseen, unseenShade);
+    // A picture smaller than the area is scaled once, not at every paint; one
+    // zoomed in beyond it is drawn scaled where exposed.
+    const QSize area = canvasWidget->size().expandedTo(visible.size());
+    const QImage *scaledShown = nullptr;
+    if (target.size() != image.size() && target.width() <= area.width() && target.height() <= area.height())
+        scaledShown = &scaledImage(target.size());
+    if (scaledShown && !scaledShown->isNull()) {
+        painter.drawImage(target.topLeft(), *scaledShown); // dimmed already
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, target.size() != image.size());
+        painter.drawImage(target, image);
+        if (onOriginal && !geometry.isNull())
+            dimUnseen(painter, target, image.size(), geometry.crop());
     }
 
-    ResultPlacement placement;
-    placement.networkToDevice = networkToImage() * imageToDevice;
-    placement.visible = visible;
-    placement.networkArea = placement.networkToDevice.mapRect(QRectF(QPointF(0, 0), QSizeF(picture.picture.size())));
-    placement.font = font;
-    drawFrameResult(painter, result, labels, placement, onOriginal ? mask : QImage());
+    drawSceneResult(painter, scene(), target, visible, font);
+}
+
+ResultScene PictureView::scene() const
+{
+    const bool onOriginal = shownSource() == Source::Original;
+    return ResultScene{shownImage(),
+                       result,
+                       labels,
+                       networkToImage(),
+                       picture.picture.size(),
+                       onOriginal ? geometry.crop() : QRect(),
+                       onOriginal ? mask : QImage()};
 }
 
 void PictureView::paintCanvas(QPainter &painter, const QRect &exposed)
 {
-    painter.fillRect(exposed, palette().color(QPalette::Dark));
     const QRect target = pictureRect();
+    // The background only around an opaque picture: it covers the rest.
+    const QRegion background =
+        shownImage().hasAlphaChannel() ? QRegion(exposed) : QRegion(exposed).subtracted(QRegion(target));
+    for (const QRect &around : background)
+        painter.fillRect(around, palette().color(QPalette::Dark));
     const QRect visible = target.intersected(canvasWidget->visibleRegion().boundingRect());
     drawFrame(painter, target, visible, labelFont);
 }
 
 QImage PictureView::resultImage() const
 {
-    const QImage &image = shownImage();
-    if (image.isNull())
-        return QImage();
-    QImage out(image.size(), QImage::Format_RGB32);
-    if (out.isNull())
-        return out;
-    // Labels in proportion to a large picture, as on a screen that shows it whole.
-    QFont font = labelFont;
-    const int factor = std::max(1, int(std::lround(std::max(image.width(), image.height()) / 1280.0)));
-    if (font.pixelSize() > 0)
-        font.setPixelSize(font.pixelSize() * factor);
-    QPainter painter(&out);
-    drawFrame(painter, out.rect(), out.rect(), font);
-    return out;
+    return renderResultScene(scene(), labelFont, palette().color(QPalette::Dark));
 }

@@ -6,6 +6,7 @@
 
 #include "picture/picture_geometry.h"
 #include "picture/picture_request.h"
+#include "pipeline/result_picture.h"
 #include "results/frame_result.h"
 
 #include <QFont>
@@ -61,6 +62,8 @@ public:
     // Where the picture lies on the canvas, in its pixels.
     QRect pictureRect() const;
     QWidget *canvas() const { return canvasWidget; }
+    // The area a fitted picture is scaled into; empty while zoomed.
+    QSize fittedArea() const;
 
 signals:
     // The source, fit or zoom changed.
@@ -79,6 +82,11 @@ private:
     void updateCanvasSize();
     // Draws image, dimming and result into painter, the image occupying target.
     void drawFrame(QPainter &painter, const QRect &target, const QRect &visible, const QFont &font) const;
+    // The shown image with the result to draw over it.
+    ResultScene scene() const;
+    // The shown image at size, dimmed where unseen: made ahead by Run Auto's
+    // reader, or else here, once per picture and size.
+    const QImage &scaledImage(const QSize &size) const;
 
     PreparedPicture picture;   // shares the frame's pixels
     QImage original;           // picture.original in a format the painter draws fast
@@ -92,5 +100,8 @@ private:
     bool fit = true;
     double zoom = 1.0;
     std::uint64_t frameCount = 0;
+    mutable QImage scaled;
+    mutable qint64 scaledFrom = 0; // the cache key of the image scaled
+    mutable QRect scaledCrop;      // and the crop dimmed around
     QWidget *canvasWidget = nullptr;
 };

@@ -19,6 +19,7 @@
 #include "picture/picture_preparation.h"
 #include "pipeline/frame_hand_over.h"
 #include "pipeline/camera_source.h"
+#include "pipeline/display_scaling_source.h"
 #include "pipeline/frame_pipeline.h"
 #include "pipeline/reference_run.h"
 #include "pipeline/video_source.h"
@@ -48,6 +49,7 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <future>
 #include <stdexcept>
 
 VRAXGUI::VRAXGUI()
@@ -561,8 +563,7 @@ void VRAXGUI::toggleRecording(bool on)
         // tensor) within about 256 MB, for bursts the writer catches up on.
         const double frameBytes = 2.0 * 4.0 * settings.frameSize.width() * settings.frameSize.height() + 1e5;
         settings.queueCapacity = std::size_t(std::clamp(256e6 / frameBytes, 16.0, 512.0));
-        recording->start(settings, recordingAnnotation(description, modelDims),
-                         recordingDescription(description, modelDims, settings.frameSize));
+        recording->start(settings, recordingAnnotation(description), recordingDescription(description));
         recordAct->setChecked(true);
     } catch (const std::exception &error) {
         showWarning(tr("Record"), error);
@@ -654,6 +655,10 @@ void VRAXGUI::run()
         times.readStart = steadyNanoseconds();
         loadPicture(picturePath);
         times.read = times.prepared = steadyNanoseconds();
+        // Scaled for the picture area beside the board's work, off the GUI thread.
+        PreparedPicture prepared = currentPicture();
+        auto scaling = std::async(std::launch::async,
+                                  [&prepared, target = displayTarget()] { scaleAhead(prepared, target); });
 
         const std::int64_t start = ticksNow();
         times.submitted = steadyNanoseconds();
@@ -662,7 +667,8 @@ void VRAXGUI::run()
         frameTime = ticksToSeconds(ticksNow() - start);
 
         const FrameResult result = decodeFrameResult(outputs, modelDims, description);
-        showResult(currentPicture(), result);
+        scaling.get();
+        showResult(prepared, result);
         updateStatus();
         times.shown = steadyNanoseconds();
         statisticsDock->addFrame(times);
@@ -730,13 +736,16 @@ void VRAXGUI::runAuto()
         auto interpret = [dims = modelDims, network = description](Frame &frame) {
             frame.result = decodeFrameResult(frame.outputs, dims, network);
         };
+        // The reader thread scales each picture for the picture area too.
+        DisplayScalingSource scaling(*source);
+        scaling.setTarget(displayTarget());
         // The reference runs each frame on the board thread before the frame
         // is handed over, as in vrax-run.
         if (reference) {
             reference->setBoardReading(pictureReading());
             reference->restart();
         }
-        FramePipeline pipeline(boards, *source, modelDims, interpret,
+        FramePipeline pipeline(boards, scaling, modelDims, interpret,
                                [this, &frames, compared = reference.get()](FramePtr frame) {
             if (compared) {
                 try {
@@ -755,6 +764,7 @@ void VRAXGUI::runAuto()
 
         handOver = &frames;
         activePipeline = &pipeline;
+        displayScaling = &scaling;
         autoRunning = true;
         runAutoStart = steadyNanoseconds();
         statisticsDock->startRun();
@@ -776,6 +786,7 @@ void VRAXGUI::runAuto()
         statisticsDock->refresh(true);
         handOver = nullptr;
         activePipeline = nullptr;
+        displayScaling = nullptr;
         // The last frame in is the one left on screen.
         if (FramePtr last = frames.take(); last && isVisible())
             showFrame(*last);

@@ -6,6 +6,7 @@
 #include "accel/board_type.h"
 #include "app/background_runner.h"
 #include "description/nn_description.h"
+#include "pipeline/display_scaling_source.h"
 #include "pipeline/frame.h"
 #include "pipeline/picture_list_source.h"
 #include "results/nn_results.h"
@@ -152,6 +153,8 @@ private:
     // The one way a finished frame reaches the screen: its picture and its
     // result in the picture area, the classifier's table beside the window.
     void showResult(const PreparedPicture &prepared, const FrameResult &result);
+    // What Run Auto's reader scales pictures for: the fitted picture area.
+    DisplayScalingSource::Target displayTarget() const;
     // The current picture as preparation gave it (without its tensor).
     PreparedPicture currentPicture() const;
     void updateViewActions();
@@ -220,6 +223,7 @@ private:
     // Run Auto's pipeline and the hand-over of its frames, while it runs.
     FramePipeline *activePipeline = nullptr;
     FrameHandOver *handOver = nullptr;
+    DisplayScalingSource *displayScaling = nullptr;
     std::int64_t runAutoStart = 0;   // steady clock, ns
     std::int64_t lastShown = 0;      // steady clock, ns
     QTimer *paceTimer = nullptr;

@@ -135,6 +135,11 @@ void VRAXGUI::updateViewActions()
     copyResultAct->setEnabled(shown);
 }
 
+DisplayScalingSource::Target VRAXGUI::displayTarget() const
+{
+    return {pictureView->fittedArea(), pictureView->source() == PictureView::Source::Original};
+}
+
 PreparedPicture VRAXGUI::currentPicture() const
 {
     PreparedPicture prepared;
@@ -148,6 +153,8 @@ void VRAXGUI::showResult(const PreparedPicture &prepared, const FrameResult &res
 {
     pictureView->setVisible(true);
     pictureView->showFrame(prepared, result);
+    if (displayScaling) // follows the area's size and the source chosen, from the next frame read
+        displayScaling->setTarget(displayTarget());
     if (auto *table = dynamic_cast<ClassificationResults *>(resultView.get());
         table && description.neural_network == NetworkKind::Classifier && !result.ranking.empty()) {
         if (!table->isVisible())

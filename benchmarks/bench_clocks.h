@@ -1,11 +1,11 @@
-// Clocks for the benchmarks that measure a thread's share of a core, and the
-// process's resident memory.
+// Clocks for the benchmarks that measure a thread's share of a core, and
+// the process's resident memory.
 #pragma once
 
 #include <chrono>
 #include <fstream>
-#include <time.h>
 #include <unistd.h>
+#include <time.h>
 
 // CPU time the calling thread has used, in seconds.
 inline double threadCpuSeconds()
@@ -29,7 +29,7 @@ inline double wallSeconds()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Resident memory of the process, in mebibytes.
+// The process's resident memory, in MiB.
 inline double residentMegabytes()
 {
     std::ifstream statm("/proc/self/statm");

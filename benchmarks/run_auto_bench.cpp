@@ -6,6 +6,7 @@
 // milliseconds longer per frame without using a core: a board that works
 // beside the host, so that the figures show what the application itself
 // leaves of the board's throughput.
+#include "app/picture_view.h"
 #include "app/run_auto_watcher.h"
 #include "app/vraxgui.h"
 #include "bench_clocks.h"
@@ -25,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -231,6 +233,50 @@ void BM_RunAutoBoardTime(benchmark::State &state)
     VRAX_SIM_ClearInjections();
 }
 
+// Run Auto in the window's earlier view, the network's input at actual size,
+// against its default, the original picture fitted to a 1280 x 800 window, in
+// alternating rounds so that both share the machine's changing load. range(0):
+// the board's time per frame in ms, 0 for the simulator on the host's cores.
+void BM_RunAutoViews(benchmark::State &state)
+{
+    DetectorWindow detector(state, 1);
+    if (!detector.opened)
+        return;
+    VRAXGUI &window = detector.window;
+    window.resize(1280, 800);
+    const auto boardMs = std::uint32_t(state.range(0));
+    if (boardMs > 0)
+        VRAX_SIM_SetBoardTime(0, boardMs * 1000);
+    PictureView *view = VRAXGUITestAccess(window).pictureView();
+    runAutoFor(window, 30); // every picture once through the engine
+    const int frames = boardMs > 0 ? 300 : 150;
+    const auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    for (auto _ : state) {
+        std::vector<double> network, original, networkGui, originalGui;
+        // Each view goes first in every other round.
+        for (int run = 0; run < 10; ++run) {
+            const bool inOriginal = (run + run / 2) % 2 == 1;
+            view->setSource(inOriginal ? PictureView::Source::Original : PictureView::Source::Network);
+            if (inOriginal)
+                view->setFitToWindow(true);
+            else
+                view->setZoom(1.0);
+            const RunAutoFigures figures = runAutoFor(window, frames);
+            (inOriginal ? original : network).push_back(figures.framesPerSecond);
+            (inOriginal ? originalGui : networkGui).push_back(figures.guiCoreShare);
+        }
+        state.counters["network_fps"] = median(network);
+        state.counters["original_fps"] = median(original);
+        state.counters["ratio"] = median(original) / median(network);
+        state.counters["network_gui_core_share"] = median(networkGui);
+        state.counters["original_gui_core_share"] = median(originalGui);
+    }
+    VRAX_SIM_ClearInjections();
+}
+
 // Resident memory of a long Run Auto of the small colour classifier, measured
 // after a warm-up and at the end.
 void BM_RunAutoResidentMemory(benchmark::State &state)
@@ -288,6 +334,7 @@ BENCHMARK(BM_RunAutoBoardTime)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();
+BENCHMARK(BM_RunAutoViews)->Arg(0)->Arg(4)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_RunAutoResidentMemory)->Arg(5000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char **argv)

@@ -28,4 +28,8 @@ struct PreparedPicture
     std::vector<float> tensor; // interleaved, or planar for the planar boards
     QImage original;           // the picture as given (shares its pixels); null for raw binary images
     QRect crop;                // the centre crop in original pixels that became picture; empty without original
+    // Made ahead of time for the window (see DisplayScalingSource): original,
+    // its unseen part dimmed, or picture, scaled to the size shown; else null.
+    QImage originalShown;
+    QImage networkShown;
 };

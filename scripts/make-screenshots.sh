@@ -11,7 +11,10 @@ if [ -z "${VRAX_APP:-}" ]; then
   ./scripts/build.sh >/dev/null
   VRAX_APP=$root/build/app/vraxgui
 fi
-[ $# -gt 0 ] || set -- yolo3 yolo2 yolo3-darknet yolo5 unet classifier
+# Each name is a case of tests/e2e/run_e2e.sh; a new screenshot is a new
+# case there, its name added here (and a size below when the default does not
+# suit it).
+[ $# -gt 0 ] || set -- yolo3 yolo2 yolo3-darknet yolo5 unet classifier video
 
 # The status line shows absolute paths: a short one reads better than this
 # checkout's. The examples are reached through a link at /tmp/vraxgui.
@@ -25,11 +28,11 @@ work=$(mktemp -d)
 trap 'rm -f "$link"' EXIT
 
 for kind in "$@"; do
-  # Height: the picture (network input size), the menu and the status line.
+  # The window's size: the picture is fitted into it, its aspect kept.
   case $kind in
-    yolo5) size="1000 220" ;;
-    unet) size="1000 170" ;;
-    *) size="1000 250" ;;
+    # Room at the right for the results window, shown over the grey margin.
+    classifier) size="1240 560" ;;
+    *) size="900 560" ;;
   esac
   # shellcheck disable=SC2086 # the size is two words
   sh tests/e2e/run_e2e.sh "$kind" "$VRAX_APP" "$link/examples" "$work/$kind" \

@@ -57,7 +57,6 @@ private slots:
     void busyIndicatorAppearsOnlyForLongTasks_data();
     void busyIndicatorAppearsOnlyForLongTasks();
     void taskFailureCrossesToTheGuiThreadUnchanged();
-    void emptyTaskIsABadFunctionCall();
     void taskEffectsAreVisibleAfterReturn();
 
 private:
@@ -122,12 +121,6 @@ void BackgroundRunnerTest::taskFailureCrossesToTheGuiThreadUnchanged()
         QVERIFY(!indicator->isVisible());
     }
     QVERIFY(workerThread != std::this_thread::get_id());
-}
-
-void BackgroundRunnerTest::emptyTaskIsABadFunctionCall()
-{
-    QVERIFY_EXCEPTION_THROWN(runInBackground(BackgroundTask(), menuBar, indicator), std::bad_function_call);
-    QVERIFY(menuBar->isEnabled());
 }
 
 void BackgroundRunnerTest::taskEffectsAreVisibleAfterReturn()

@@ -62,7 +62,6 @@ private slots:
     void compilerFailure();
     void boardCountFailureLeavesTheSimulator();
     void failedBlinkClosesTheDescription();
-    void drainFailureIsReported();
     void closingSurvivesFailingStatusQueries();
     void busyBoardKeepsTheWindowAlive();
 
@@ -199,27 +198,6 @@ void FaultInjectionTest::failedBlinkClosesTheDescription()
     QCOMPARE(VRAX_SIM_BlinkCount(1, 0), 1u);
     QVERIFY(view.status().contains("no description, no picture."));
     QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
-}
-
-void FaultInjectionTest::drainFailureIsReported()
-{
-    VRAXGUI window;
-    window.show();
-    VRAXGUITestAccess access(window);
-    access.parallelCount() = 1; // four units on the simulator
-    files->openColourClassifier(window);
-
-    // After a few frames every status query fails: the frame in flight or
-    // the drain reports it.
-    VRAX_SIM_InjectFault("VRAX_GetStatus", 13, 8);
-    QString title, text;
-    acceptNextMessageBox(&title, &text);
-    access.runAutoAct()->trigger();
-    QCOMPARE(title, QString("Frame Processing Error"));
-    QCOMPARE(text, QString("VRAX_RESULT_BOARD_SYNC_ERROR"));
-    // The failed run has waited for its units: nothing is left running.
-    QVERIFY(!access.autoRunning());
-    QVERIFY(access.runAutoAct()->isEnabled());
 }
 
 void FaultInjectionTest::closingSurvivesFailingStatusQueries()

@@ -3,13 +3,16 @@
 // narrow width, dropped files and the remembered settings.
 #include "app/picture_view.h"
 #include "app/vraxgui.h"
+#include "pipeline/display_scaling_source.h"
 #include "support/modal_answer.h"
 #include "support/vraxgui_test_access.h"
 #include "window_fixture.h"
 #include "window_view.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QImageReader>
+#include <QMenu>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -50,7 +53,8 @@ private slots:
     void resultsAreDrawnWhereTheyLieInEachView();
     void fittedPictureKeepsItsAspect();
     void ratesStayWholeInANarrowWindow();
-    void saveResultWritesTheOriginalPicture();
+    void saveAndCopyGiveTheAnnotatedOriginal();
+    void runAutoFramesArriveScaledForTheArea();
     void droppedFilesOpenAsThroughTheMenus();
     void settingsAreRemembered();
 
@@ -144,23 +148,23 @@ void PictureViewTest::ratesStayWholeInANarrowWindow()
                  && shown.contains(".xml, picture: /de") && shown.endsWith(".png. "),
              qPrintable(shown));
     QVERIFY(access.statusLabel()->fontMetrics().horizontalAdvance(shown) <= access.statusLabel()->width());
-    QCOMPARE(WindowView{window}.status(), "Board 0 (simulator), description: " + access.descriptionPath()
-                                      + ", picture: " + access.picturePath() + ". 123.45 (678.90) fps.");
 }
 
-void PictureViewTest::saveResultWritesTheOriginalPicture()
+void PictureViewTest::saveAndCopyGiveTheAnnotatedOriginal()
 {
     VRAXGUI window;
-    VRAXGUITestAccess access(window);
+    window.show();
+    const WindowView view{window};
     files.openColourClassifier(window);
     QTemporaryDir dir;
     QImage large(400, 320, QImage::Format_RGB32);
     large.fill(Qt::red);
     large.save(dir.filePath("large.png"));
-    access.openPictureFiles({dir.filePath("large.png")});
-    access.runAct()->trigger();
+    window.openStartupFiles(QString(), {dir.filePath("large.png")});
+    view.entry("&Run")->trigger();
     const QString saved = dir.filePath("result.png");
-    access.saveResultFile(saved);
+    answerNextFileDialog({saved});
+    view.entry("&Save Result As...")->trigger();
     const QImage image(saved);
     QCOMPARE(image.size(), QSize(400, 320)); // the picture as given, not the 32 x 32 input
     // The caption names the top class over the red picture.
@@ -169,15 +173,54 @@ void PictureViewTest::saveResultWritesTheOriginalPicture()
         notRed += image.pixel(x, 6) != qRgb(255, 0, 0);
     QVERIFY2(notRed > 40, qPrintable(QString::number(notRed)));
 
+    view.entry("&Copy")->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), image);
+
     // A file that cannot be written is named in the error.
     const QString unwritable = dir.filePath("missing/folder/result.png");
-    QString failure;
-    try {
-        access.saveResultFile(unwritable);
-    } catch (const std::exception &error) {
-        failure = QString::fromUtf8(error.what());
+    QString title, text;
+    answerNextFileDialog({unwritable});
+    acceptNextMessageBox(&title, &text);
+    view.entry("&Save Result As...")->trigger();
+    QCOMPARE(title, QString("Save Result"));
+    QVERIFY2(text.startsWith("Cannot save the result to " + unwritable), qPrintable(text));
+}
+
+void PictureViewTest::runAutoFramesArriveScaledForTheArea()
+{
+    PictureView view;
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    struct Pictures : FrameSource
+    {
+        CroppedFrame cropped;
+        bool next(Frame &frame) override
+        {
+            frame.picture = cropped.picture;
+            return true;
+        }
+    } pictures;
+    view.showFrame(pictures.cropped.picture, FrameResult());
+    DisplayScalingSource scaling(pictures);
+    scaling.setTarget({view.fittedArea(), true});
+    Frame first, again;
+    QVERIFY(scaling.next(first) && scaling.next(again));
+    const QImage shown = first.picture.originalShown;
+    QCOMPARE(shown.size(), view.pictureRect().size());
+    QCOMPARE(again.picture.originalShown.cacheKey(), shown.cacheKey()); // scaled once
+    QCOMPARE(shown.pixel(shown.width() / 2, 5), qRgb(90, 90, 200));
+    QVERIFY(shown.pixel(2, 5) != qRgb(90, 90, 200)); // the unseen part dimmed
+
+    // The view puts a picture scaled ahead on screen as it is; one scaled for
+    // another size it scales itself.
+    for (const bool fitting : {true, false}) {
+        first.picture.originalShown = QImage(fitting ? shown.size() : shown.size() / 2, QImage::Format_RGB32);
+        first.picture.originalShown.fill(Qt::magenta);
+        view.showFrame(first.picture, FrameResult());
+        const QImage screen = view.canvas()->grab().toImage();
+        QCOMPARE(screen.pixel(view.pictureRect().center()) == QColor(Qt::magenta).rgb(), fitting);
     }
-    QVERIFY2(failure.startsWith("Cannot save the result to " + unwritable), qPrintable(failure));
 }
 
 void PictureViewTest::droppedFilesOpenAsThroughTheMenus()
@@ -207,21 +250,27 @@ void PictureViewTest::settingsAreRemembered()
     QTemporaryDir config;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     QCoreApplication::setOrganizationName("VRAX settings test");
-    const QString description = files.writeDescription("remembered.xml");
     {
         VRAXGUI window;
-        VRAXGUITestAccess access(window);
-        access.openDescriptionFile(description);
-        access.pictureView()->setSource(PictureView::Source::Network);
-        access.pictureView()->setZoom(2.0);
+        const WindowView view{window};
+        window.openStartupFiles(files.writeDescription("remembered.xml"), {});
+        view.entry("&Network Input")->trigger();
+        view.entry("&Actual Size")->trigger();
+        view.entry("Zoom &In")->trigger();
     }
     VRAXGUI window;
-    VRAXGUITestAccess access(window);
+    const WindowView view{window};
     QCoreApplication::setOrganizationName(QString());
-    QCOMPARE(access.pictureView()->source(), PictureView::Source::Network);
-    QVERIFY(!access.pictureView()->fitsToWindow());
-    QCOMPARE(access.pictureView()->scale(), 2.0);
-    QCOMPARE(access.recentDescriptions(), QStringList{description});
+    QVERIFY(view.entry("&Network Input")->isChecked());
+    QVERIFY(!view.entry("&Fit to Window")->isChecked() && !view.entry("&Actual Size")->isChecked());
+    view.entry("Zoom &Out")->trigger(); // back from the zoom remembered
+    QVERIFY(view.entry("&Actual Size")->isChecked());
+    QStringList recent;
+    for (const QMenu *menu : window.findChildren<QMenu *>())
+        if (menu->title() == "Open Rec&ent")
+            for (const QAction *action : menu->actions())
+                recent << action->text();
+    QCOMPARE(recent, QStringList{"&1 remembered.xml"});
 }
 
 QTEST_MAIN(PictureViewTest)

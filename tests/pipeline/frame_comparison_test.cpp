@@ -10,14 +10,7 @@ namespace {
 
 Detection box(int x, int y, int w, int h, int classIndex, double confidence = 0.9)
 {
-    Detection d;
-    d.x = x;
-    d.y = y;
-    d.width = w;
-    d.height = h;
-    d.classIndex = classIndex;
-    d.confidence = confidence;
-    return d;
+    return Detection{x, y, w, h, confidence, classIndex, {}};
 }
 
 FrameResult ranked(std::vector<int> classes)

@@ -35,11 +35,6 @@ void writePicture(const QString &path, QColor colour, int secondsFromNow)
     file.setFileTime(QDateTime::currentDateTime().addSecs(secondsFromNow), QFileDevice::FileModificationTime);
 }
 
-float red(const PreparedPicture &picture)
-{
-    return picture.tensor.at(0);
-}
-
 } // namespace
 
 TEST(PictureCache, ReadsAChangedFileAgainAndFailsOnABrokenRewrite)
@@ -49,12 +44,12 @@ TEST(PictureCache, ReadsAChangedFileAgainAndFailsOnABrokenRewrite)
     PictureCache cache;
 
     writePicture(path, Qt::red, 0);
-    EXPECT_EQ(red(readPictureFile(path, reading(), {}, nullptr, &cache)), 1.0f);
+    EXPECT_EQ(readPictureFile(path, reading(), {}, nullptr, &cache).tensor.at(0), 1.0f); // red
     EXPECT_EQ(cache.entryCount(), 1u);
-    EXPECT_EQ(red(readPictureFile(path, reading(), {}, nullptr, &cache)), 1.0f);
+    EXPECT_EQ(readPictureFile(path, reading(), {}, nullptr, &cache).tensor.at(0), 1.0f);
 
     writePicture(path, Qt::blue, 10);
-    EXPECT_EQ(red(readPictureFile(path, reading(), {}, nullptr, &cache)), 0.0f);
+    EXPECT_EQ(readPictureFile(path, reading(), {}, nullptr, &cache).tensor.at(0), 0.0f); // blue
 
     writeTestFile(path, "not a picture");
     EXPECT_THROW(readPictureFile(path, reading(), {}, nullptr, &cache), std::runtime_error);

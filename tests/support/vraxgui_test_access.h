@@ -48,7 +48,5 @@ struct VRAXGUITestAccess
     void waitForAllUnits() { window.waitForAllUnits(); }
     void openDescriptionFile(const QString &fileName) { window.openDescriptionFile(fileName); }
     void openPictureFiles(const QStringList &fileNames) { window.openPictureFiles(fileNames); }
-    void saveResultFile(const QString &fileName) { window.saveResultFile(fileName); }
     void openDroppedFiles(const QStringList &paths) { window.openDroppedFiles(paths); }
-    QStringList &recentDescriptions() { return window.recentDescriptions; }
 };
