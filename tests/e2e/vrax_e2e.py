@@ -20,6 +20,7 @@ import argparse
 import json
 import os
 import signal
+import struct
 import sys
 import time
 
