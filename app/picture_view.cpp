@@ -3,6 +3,7 @@
 #include "results/detection_drawing.h"
 #include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
+#include "pipeline/result_picture.h"
 #include "pipeline/shown_picture.h"
 
 #include <QDateTime>
@@ -250,15 +251,19 @@ void PictureView::drawFrame(QPainter &painter, const QRect &target, const QRect 
             dimUnseen(painter, target, image.size(), geometry.crop());
     }
 
-    const QTransform imageToDevice = QTransform::fromScale(double(target.width()) / image.width(),
-                                                           double(target.height()) / image.height())
-                                     * QTransform::fromTranslate(target.x(), target.y());
-    ResultPlacement placement;
-    placement.networkToDevice = networkToImage() * imageToDevice;
-    placement.visible = visible;
-    placement.networkArea = placement.networkToDevice.mapRect(QRectF(QPointF(0, 0), QSizeF(picture.picture.size())));
-    placement.font = font;
-    drawFrameResult(painter, result, labels, placement, onOriginal ? mask : QImage());
+    drawSceneResult(painter, scene(), target, visible, font);
+}
+
+ResultScene PictureView::scene() const
+{
+    const bool onOriginal = shownSource() == Source::Original;
+    return ResultScene{shownImage(),
+                       result,
+                       labels,
+                       networkToImage(),
+                       picture.picture.size(),
+                       onOriginal ? geometry.crop() : QRect(),
+                       onOriginal ? mask : QImage()};
 }
 
 void PictureView::paintCanvas(QPainter &painter, const QRect &exposed)
@@ -275,20 +280,5 @@ void PictureView::paintCanvas(QPainter &painter, const QRect &exposed)
 
 QImage PictureView::resultImage() const
 {
-    const QImage &image = shownImage();
-    if (image.isNull())
-        return QImage();
-    QImage out(image.size(), QImage::Format_RGB32);
-    if (out.isNull())
-        return out;
-    if (image.hasAlphaChannel())
-        out.fill(palette().color(QPalette::Dark)); // as on screen, not whatever the memory held
-    // Labels in proportion to a large picture, as on a screen that shows it whole.
-    QFont font = labelFont;
-    const int factor = std::max(1, int(std::lround(std::max(image.width(), image.height()) / 1280.0)));
-    if (font.pixelSize() > 0)
-        font.setPixelSize(font.pixelSize() * factor);
-    QPainter painter(&out);
-    drawFrame(painter, out.rect(), out.rect(), font);
-    return out;
+    return renderResultScene(scene(), labelFont, palette().color(QPalette::Dark));
 }

@@ -6,6 +6,7 @@
 
 #include "picture/picture_geometry.h"
 #include "picture/picture_request.h"
+#include "pipeline/result_picture.h"
 #include "results/frame_result.h"
 
 #include <QFont>
@@ -81,6 +82,8 @@ private:
     void updateCanvasSize();
     // Draws image, dimming and result into painter, the image occupying target.
     void drawFrame(QPainter &painter, const QRect &target, const QRect &visible, const QFont &font) const;
+    // The shown image with the result to draw over it.
+    ResultScene scene() const;
     // The shown image at size, dimmed where unseen: made ahead by Run Auto's
     // reader, or else here, once per picture and size.
     const QImage &scaledImage(const QSize &size) const;

@@ -1,16 +1,13 @@
-// What a recording holds for each frame: the picture with its result drawn
-// over it, and the frame's JSON record. Both run on the recorder's writer
+// What a recording holds for each frame: the original picture with its
+// result drawn as File > Save Result As draws it, and the frame's line in
+// the result files' JSON Lines format. Both run on the recorder's writer
 // thread and keep their own copy of the description.
 #pragma once
 
 #include "description/nn_description.h"
 #include "pipeline/frame_recorder.h"
-#include "tensor/tensor_shapes.h"
 
-#include <QSize>
+// Call on the GUI thread (it picks the label font there).
+FrameRecorder::Annotate recordingAnnotation(const NnDescription &description);
 
-FrameRecorder::Annotate recordingAnnotation(const NnDescription &description, const ModelDims &modelDims);
-
-// originalSize: the size of the source's pictures, which the boxes are given in.
-FrameRecorder::Describe recordingDescription(const NnDescription &description, const ModelDims &modelDims,
-                                             const QSize &originalSize);
+FrameRecorder::Describe recordingDescription(const NnDescription &description);

@@ -563,8 +563,7 @@ void VRAXGUI::toggleRecording(bool on)
         // tensor) within about 256 MB, for bursts the writer catches up on.
         const double frameBytes = 2.0 * 4.0 * settings.frameSize.width() * settings.frameSize.height() + 1e5;
         settings.queueCapacity = std::size_t(std::clamp(256e6 / frameBytes, 16.0, 512.0));
-        recording->start(settings, recordingAnnotation(description, modelDims),
-                         recordingDescription(description, modelDims, settings.frameSize));
+        recording->start(settings, recordingAnnotation(description), recordingDescription(description));
         recordAct->setChecked(true);
     } catch (const std::exception &error) {
         showWarning(tr("Record"), error);

@@ -1,7 +1,10 @@
-// Clocks for the benchmarks that measure a thread's share of a core.
+// Clocks for the benchmarks that measure a thread's share of a core, and
+// the process's resident memory.
 #pragma once
 
 #include <chrono>
+#include <fstream>
+#include <unistd.h>
 #include <time.h>
 
 // CPU time the calling thread has used, in seconds.
@@ -24,4 +27,14 @@ inline double processCpuSeconds()
 inline double wallSeconds()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The process's resident memory, in MiB.
+inline double residentMegabytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }

@@ -30,9 +30,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -53,15 +51,6 @@ QStringList detectorPictures()
     for (const char *name : {"dog.jpg", "person.jpg", "horses.jpg"})
         pictures << QDir::cleanPath(sharedDir() + "/pictures/" + name);
     return pictures;
-}
-
-double residentMegabytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
 // The yolo-fastest COCO detector as a "yolo3" description.

@@ -5,6 +5,7 @@
 // that many milliseconds longer per frame without using a core (a board that
 // works beside the host).
 #include "accel/board_session.h"
+#include "app/recording_content.h"
 #include "bench_clocks.h"
 #include "description/description_reader.h"
 #include "picture/input_depth.h"
@@ -22,26 +23,14 @@
 
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
 
 #include <cmath>
-#include <fstream>
-#include <unistd.h>
 
 namespace {
 
 constexpr int videoFrames = 300;
 constexpr int distinctPictures = 30;
-
-double residentMegabytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 // The detector example on one simulator board with four units.
 struct Detector
@@ -144,10 +133,14 @@ private:
     std::size_t number = 0;
 };
 
+// Each frame's outputs are interpreted, as Run Auto does.
 double runPipeline(Detector &detector, FrameSource &source, std::uint64_t frames,
                    const FramePipeline::Deliver &deliver = [](FramePtr) {})
 {
-    FramePipeline pipeline(detector.boards(), source, detector.modelDims, [](Frame &) {}, deliver);
+    auto interpret = [&detector](Frame &frame) {
+        frame.result = decodeFrameResult(frame.outputs, detector.modelDims, detector.description);
+    };
+    FramePipeline pipeline(detector.boards(), source, detector.modelDims, interpret, deliver);
     const double start = wallSeconds();
     pipeline.start(frames);
     pipeline.wait();
@@ -185,7 +178,7 @@ void BM_VideoAgainstPictures(benchmark::State &state)
     VRAX_SIM_ClearInjections();
 }
 
-// Recording the annotated frames (MJPG) and their results beside Run Auto.
+// Recording (MJPG and JSON Lines, as File > Record writes them) beside Run Auto.
 void BM_RecordingCost(benchmark::State &state)
 {
     QTemporaryDir dir;
@@ -206,22 +199,8 @@ void BM_RecordingCost(benchmark::State &state)
             settings.recordsPath = FrameRecorder::recordsPathFor(settings.videoPath);
             settings.framesPerSecond = 30.0;
             settings.frameSize = QSize(640, 480);
-            FrameRecorder recorder(
-                settings,
-                [](const Frame &frame) {
-                    // Stands in for the view's drawing over the original picture.
-                    QImage picture = frame.picture.picture.scaled(640, 480).convertToFormat(QImage::Format_RGB32);
-                    QPainter painter(&picture);
-                    painter.setPen(Qt::yellow);
-                    painter.drawRect(100, 100, 200, 150);
-                    painter.drawText(104, 96, QStringLiteral("circle: 0.97"));
-                    return picture;
-                },
-                [](const Frame &frame) {
-                    return QStringLiteral("{\"source\": \"bench.avi\", \"frame\": %1, \"detections\": []}\n")
-                        .arg(frame.origin.number)
-                        .toUtf8();
-                });
+            FrameRecorder recorder(settings, recordingAnnotation(detector.description),
+                                   recordingDescription(detector.description));
             recorded += runPipeline(detector, again, videoFrames, [&recorder](FramePtr frame) { recorder.add(frame); });
             recorder.finish();
             written += recorder.framesWritten();

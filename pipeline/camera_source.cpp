@@ -39,17 +39,7 @@ CameraSource::~CameraSource() = default;
 
 bool CameraSource::readFrame(QImage &picture)
 {
-    cv::Mat decoded;
-    bool ok = false;
-    try {
-        ok = capture->read(decoded);
-    } catch (const cv::Exception &) {
-        ok = false;
-    }
-    if (!ok || decoded.empty())
-        return false;
-    picture = capturedFrameToImage(decoded);
-    return !picture.isNull();
+    return readCapturedFrame(*capture, picture) && !picture.isNull();
 }
 
 void CameraSource::fail(const std::string &what) const

@@ -4,6 +4,7 @@
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
 
 #include <stdexcept>
 
@@ -41,6 +42,21 @@ QImage capturedFrameToImage(const cv::Mat &frame)
         cv::cvtColor(frame, pixels, conversion);
     }
     return picture;
+}
+
+bool readCapturedFrame(cv::VideoCapture &capture, QImage &picture)
+{
+    cv::Mat decoded;
+    bool ok = false;
+    try {
+        ok = capture.read(decoded);
+    } catch (const cv::Exception &) {
+        ok = false;
+    }
+    if (!ok || decoded.empty())
+        return false;
+    picture = capturedFrameToImage(decoded);
+    return true;
 }
 
 void prepareCapturedFrame(Frame &frame, const QImage &picture, const PictureRequest &request, bool planar)

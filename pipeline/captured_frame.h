@@ -9,7 +9,14 @@
 
 namespace cv {
 class Mat;
+class VideoCapture;
 }
+
+// Reads the capture's next frame into picture (see capturedFrameToImage).
+// False when there is none: the video's end, a device that gives nothing, or
+// a decoder failure, OpenCV's exceptions included. A frame of a pixel type
+// that cannot be shown gives true and a null picture.
+bool readCapturedFrame(cv::VideoCapture &capture, QImage &picture);
 
 // The frame as a 32-bit RGB picture, the format the picture preparation
 // reads fastest. Takes 8-bit grey, BGR and BGRA frames; null for others.

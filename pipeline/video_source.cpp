@@ -63,17 +63,9 @@ void VideoSource::open()
 
 bool VideoSource::readFrame(QImage &picture)
 {
-    cv::Mat decoded;
-    bool ok = false;
-    try {
-        ok = capture->read(decoded);
-    } catch (const cv::Exception &) {
-        ok = false;
-    }
-    if (!ok || decoded.empty())
+    if (!readCapturedFrame(*capture, picture))
         return false;
     positionMs = capture->get(cv::CAP_PROP_POS_MSEC);
-    picture = capturedFrameToImage(decoded);
     if (picture.isNull())
         fail("frame " + std::to_string(nextNumber) + " has a pixel type that cannot be shown");
     return true;

@@ -8,14 +8,6 @@
 
 #include <cmath>
 
-BoxToOriginal boxToOriginal(const PreparedPicture &picture)
-{
-    const PictureGeometry geometry = pictureGeometry(picture);
-    if (geometry.isNull())
-        return {};
-    return [geometry](const QRectF &box) { return geometry.toOriginal(box); };
-}
-
 namespace {
 
 void drawTopClass(QImage &canvas, const FrameResult &result, const NnDescription &description)

@@ -3,12 +3,9 @@
 #pragma once
 
 #include "pipeline/frame.h"
-#include "results/result_record.h"
+#include "pipeline/result_picture.h"
 
 #include <QImage>
-
-// Maps the frame's network-input boxes onto the picture it was read from.
-BoxToOriginal boxToOriginal(const PreparedPicture &picture);
 
 // The picture with the result drawn as the window draws it: boxes and
 // labels, the segmentation overlay, or the most probable class.

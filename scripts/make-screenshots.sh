@@ -14,7 +14,7 @@ fi
 # Each name is a case of tests/e2e/run_e2e.sh; a new screenshot is a new
 # case there, its name added here (and a size below when the default does not
 # suit it).
-[ $# -gt 0 ] || set -- yolo3 yolo2 yolo3-darknet yolo5 unet classifier
+[ $# -gt 0 ] || set -- yolo3 yolo2 yolo3-darknet yolo5 unet classifier video
 
 # The status line shows absolute paths: a short one reads better than this
 # checkout's. The examples are reached through a link at /tmp/vraxgui.

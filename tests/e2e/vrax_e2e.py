@@ -352,7 +352,7 @@ class Session:
     def open_through_dialog(self, shortcut, title, typed):
         """Opens a file dialog with shortcut and types each text in it, with Return."""
         self.expected_dialogs = [title]
-        self.desktop.key(self.main, shortcut)
+        self.desktop.key(self.main, *shortcut.split())
         dialog = self.wait_for('the "%s" dialog' % title, lambda: self.desktop.windows(self.process.pid, title))[0]
         self.desktop.reveal(dialog, 1950, 100)
         for text in typed:
@@ -379,6 +379,28 @@ class Session:
         if tuple(saved) != tuple(expected):
             raise TestFailure('the saved result is %dx%d, not the picture\'s %dx%d' % (saved + expected))
         self.log('Ctrl+2, Ctrl+S: the result saved at the original picture\'s size %dx%d' % tuple(expected))
+
+    def record_video(self):
+        """File > Record..., Run Auto over the video, space: the .avi holds as
+        many frames as the .jsonl has lines, each a frame of the video."""
+        target = os.path.join(self.args.work, 'recorded.avi')
+        self.open_through_dialog('alt+f o', 'Record', [target])
+        self.desktop.key(self.main, 'ctrl+a')
+        frames = set()
+        poll('Run Auto through the video', lambda: frames.add(self.title().split()[1]) or len(frames) > 5,
+             SCREEN_WAIT, 0.1)
+        self.desktop.key(self.main, 'space')
+
+        def recorded():  # the frame count is written when the file is closed
+            with open(target, 'rb') as f:
+                header = f.read(52)
+            return header[:4] == b'RIFF' and header[8:12] == b'AVI ' and struct.unpack('<I', header[48:52])[0]
+        count = self.wait_for('the recording to be closed', recorded)
+        with open(target[:-4] + '.jsonl') as f:
+            lines = [json.loads(line) for line in f]
+        if len(lines) != count or any(line['source'] != 'shapes.avi' or 'detections' not in line for line in lines):
+            raise TestFailure('%d frames in %s, but the results file has %s' % (count, target, lines[:3]))
+        self.log('Record, Run Auto, space: %d frames in the .avi and in the .jsonl' % count)
 
     def screenshot(self, path):
         """The main window with its frame, made compact, as a small PNG; for
@@ -423,10 +445,20 @@ def png_size(path):
 
 def run_case(args, desktop):
     case = BOARD_CASES.get(args.case)
-    example = Example(args.examples, case['example'] if case else args.case)
+    example = Example(args.examples, case['example'] if case else 'yolo3' if args.case == 'video' else args.case)
     session = Session(desktop, args, example, case['board_name'] if case else 'simulator')
     desktop.start_window_manager()
     pictures = [example.path(p) for p in example.pictures]
+    if args.case == 'video':  # the detector over examples/video/shapes.avi
+        session.start([example.description, os.path.join(args.examples, 'video', 'shapes.avi')])
+        session.wait_for('the video', lambda: session.title().startswith('shapes.avi'))
+        if args.screenshot:
+            session.desktop.key(session.main, 'ctrl+r')
+            session.wait_for('a Run', lambda: session.status_text().endswith('fps.'))
+            session.screenshot(args.screenshot)
+        else:
+            session.record_video()
+        return session.close()
     if case:
         session.start([], boards=case['boards'])
         session.choose_board(case)

@@ -5,7 +5,6 @@
 #include "pipeline/camera_devices.h"
 #include "pipeline/camera_source.h"
 
-#include "support/failure_message.h"
 #include "support/test_files.h"
 
 #include <QTemporaryDir>
@@ -54,10 +53,6 @@ TEST(VideoInputs, OnlyCaptureDevicesAreListedAsCameras)
     QTemporaryDir dir;
     writeTestFile(dir.filePath(QStringLiteral("video0")), "not a device");
     EXPECT_TRUE(listCameras(dir.path()).empty());
-
-    const std::string message = failureMessage([] { CameraSource("/dev/video97", QSize(), PictureRequest(), false); });
-    EXPECT_NE(message.find("/dev/video97"), std::string::npos) << message;
-    EXPECT_NE(message.find("no such device"), std::string::npos) << message;
 }
 
 // The real V4L2 path, where this machine has a camera.
