@@ -95,7 +95,8 @@ bool FrameRecorder::add(FramePtr frame)
     if (!accepting)
         return false;
     if (queue.size() >= config.queueCapacity) {
-        stopWith("the disk does not keep up with the frames: recording stopped at frame "
+        stopWith("the recording does not keep up with the frames (encoding them or the disk is slower than the "
+                 "boards): recording stopped at frame "
                  + std::to_string(frame->origin.number));
         return false;
     }

@@ -1,8 +1,8 @@
 // Records what Run Auto shows: each frame's annotated picture into a video
 // file and its results as one line of a JSON Lines file beside it. A writer
 // thread does the work from a bounded queue, so that recording never makes
-// the loop wait; when the disk cannot keep up, recording stops and says so
-// instead of dropping frames unnoticed.
+// the loop wait; when encoding or the disk cannot keep up, recording stops
+// and says so instead of dropping frames unnoticed.
 #pragma once
 
 #include "pipeline/frame.h"
@@ -53,7 +53,7 @@ public:
     ~FrameRecorder();
 
     // Queues the frame for writing; never waits. Returns false once recording
-    // has stopped: by finish(), a full queue (the disk does not keep up) or a
+    // has stopped: by finish(), a full queue (encoding or the disk does not keep up) or a
     // failed write; stopReason() then tells why.
     bool add(FramePtr frame);
 

@@ -30,23 +30,41 @@ bool readTaskTicks(const QString &statPath, unsigned long long &ticks, bool &isU
     return true;
 }
 
+// The thread's CPU time in nanoseconds from its schedstat, exact where the
+// stat's ticks are rounded down to 10 ms; 0 where the kernel keeps none.
+unsigned long long taskNanoseconds(const QString &schedstatPath)
+{
+    QFile file(schedstatPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return file.readAll().split(' ').value(0).toULongLong();
+}
+
 } // namespace
+
+double wholeProcessCpuSeconds()
+{
+    timespec process{};
+    if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &process) != 0)
+        return 0.0;
+    return double(process.tv_sec) + double(process.tv_nsec) / 1e9;
+}
 
 double hostCpuSeconds()
 {
     const long ticksPerSecond = sysconf(_SC_CLK_TCK);
     if (ticksPerSecond <= 0)
         return 0.0;
-    timespec process{};
-    if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &process) != 0)
-        return 0.0;
-    unsigned long long unitTicks = 0;
+    const double process = wholeProcessCpuSeconds();
+    double units = 0.0;
     const QDir tasks(QStringLiteral("/proc/self/task"));
     for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         unsigned long long ticks = 0;
         bool isUnit = false;
-        if (readTaskTicks(tasks.filePath(task + QStringLiteral("/stat")), ticks, isUnit) && isUnit)
-            unitTicks += ticks;
+        if (!readTaskTicks(tasks.filePath(task + QStringLiteral("/stat")), ticks, isUnit) || !isUnit)
+            continue;
+        const unsigned long long nanoseconds = taskNanoseconds(tasks.filePath(task + QStringLiteral("/schedstat")));
+        units += nanoseconds != 0 ? double(nanoseconds) / 1e9 : double(ticks) / double(ticksPerSecond);
     }
-    return double(process.tv_sec) + double(process.tv_nsec) / 1e9 - double(unitTicks) / double(ticksPerSecond);
+    return process - units;
 }

@@ -6,6 +6,10 @@
 
 // Seconds of CPU (user and system) used so far by the process, ended threads
 // included, less what the runtime's units have used (read from /proc, in
-// clock ticks). The units live as long as their session: take differences
+// nanoseconds where the kernel keeps them, else in clock ticks). The units live as long as their session: take differences
 // over a span in which the sessions stay open.
 double hostCpuSeconds();
+
+// Seconds of CPU used so far by the whole process, the units included: what
+// a frame costs the host when the board is the simulator.
+double wholeProcessCpuSeconds();

@@ -164,6 +164,8 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     std::int64_t previousEnd = 0;
     double cpuAtStart = 0.0;
     double cpuAtEnd = 0.0;
+    double processCpuAtStart = 0.0;
+    double processCpuAtEnd = 0.0;
     std::string writeError;
     FramePipeline *running = nullptr;
 
@@ -208,6 +210,7 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
         if (sequence == options.warmup) {
             statistics.start(sequence == 0 ? runStart : previousEnd);
             cpuAtStart = hostCpuSeconds();
+            processCpuAtStart = wholeProcessCpuSeconds();
         }
         if (sequence >= options.warmup)
             statistics.addFrame(frame->times);
@@ -232,6 +235,7 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
         throw frameFailure(figures.board, error);
     }
     cpuAtEnd = hostCpuSeconds();
+    processCpuAtEnd = wholeProcessCpuSeconds();
     if (!writeError.empty())
         throw RunFailure(writeError);
     if (resultsFile && !resultsFile->flush())
@@ -248,8 +252,10 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
         figures.stages[i] = statistics.sinceStart(Stage(i));
     if (statistics.firstFrame())
         figures.firstFrameMs = statistics.firstFrame()->latencyMs;
-    if (figures.frames > 0)
+    if (figures.frames > 0) {
         figures.hostCpuMsPerFrame = (cpuAtEnd - cpuAtStart) * 1000.0 / double(figures.frames);
+        figures.processCpuMsPerFrame = (processCpuAtEnd - processCpuAtStart) * 1000.0 / double(figures.frames);
+    }
     if (reference)
         figures.comparison = reference->report();
     return figures;

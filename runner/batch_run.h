@@ -30,6 +30,7 @@ struct RunFigures
     double openMs = 0.0;
     double firstFrameMs = 0.0;
     double hostCpuMsPerFrame = 0.0;
+    double processCpuMsPerFrame = 0.0; // the simulator's units included
     std::optional<ComparisonReport> comparison;
     QString comparedWith;
     NetworkKind kind = NetworkKind::Classifier;

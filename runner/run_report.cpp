@@ -80,6 +80,7 @@ QString figuresTable(const RunFigures &f)
     text += line(QStringLiteral("model open (compile, load)"), QString::number(f.openMs, 'f', 1) + QStringLiteral(" ms"));
     text += line(QStringLiteral("first frame"), QString::number(f.firstFrameMs, 'f', 2) + QStringLiteral(" ms"));
     text += line(QStringLiteral("host CPU per frame"), QString::number(f.hostCpuMsPerFrame, 'f', 2) + QStringLiteral(" ms"));
+    text += line(QStringLiteral("with the units"), QString::number(f.processCpuMsPerFrame, 'f', 2) + QStringLiteral(" ms"));
     text += QStringLiteral("\n%1 %2 %3 %4 %5 %6\n")
                 .arg(QStringLiteral("latency (ms)"), -26)
                 .arg(QStringLiteral("mean"), 8)
@@ -116,7 +117,8 @@ QByteArray figuresJson(const RunFigures &f)
                        {"board", f.board},
                        {"units", qint64(f.units)},
                        {"sessions", qint64(f.sessions)},
-                       {"host_cpu_ms_per_frame", f.hostCpuMsPerFrame}};
+                       {"host_cpu_ms_per_frame", f.hostCpuMsPerFrame},
+                       {"process_cpu_ms_per_frame", f.processCpuMsPerFrame}};
     if (f.comparison)
         object.insert("comparison", comparisonJson(f));
     return QJsonDocument(object).toJson(QJsonDocument::Indented);

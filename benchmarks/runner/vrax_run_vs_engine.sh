@@ -2,7 +2,8 @@
 # vrax-run with four units on the simulator against the engine's own forward
 # loop on four threads, on the yolo-fastest detector and three photos, in
 # turn for several rounds so that both share the machine's changing load;
-# prints the medians and their ratio (BENCHMARKS.md).
+# prints the medians and their ratio, and the ratio of their CPU per frame,
+# which the machine's load does not change (BENCHMARKS.md).
 #
 # Usage: vrax_run_vs_engine.sh [BUILD_DIR] [ROUNDS] [FRAMES]
 set -eu
@@ -45,12 +46,15 @@ XML
 
 round=1
 while [ "$round" -le "$rounds" ]; do
+    # items_per_second and cpu_ms_per_frame (the whole process's CPU)
     "$engine" --benchmark_filter='raw_forward/yolo-fastest-1.1/threads:4' --benchmark_format=csv 2>/dev/null |
-        grep '^"raw_forward' | awk -F, '{ print $7 }' >>"$work/engine"
+        grep '^"raw_forward' | awk -F, '{ print $7; print $11 >"/dev/stderr" }' >>"$work/engine" 2>>"$work/engineCpu"
     "$runner" -q --warmup 4 -n "$frames" --json "$work/run.json" "$work/detector.xml" \
         "$pictures/dog.jpg" "$pictures/person.jpg" "$pictures/horses.jpg"
     sed -n 's/.*"throughput_fps": \([0-9.e+-]*\).*/\1/p' "$work/run.json" >>"$work/runner"
-    echo "round $round: engine $(tail -n 1 "$work/engine") fps, vrax-run $(tail -n 1 "$work/runner") fps" >&2
+    sed -n 's/.*"process_cpu_ms_per_frame": \([0-9.e+-]*\).*/\1/p' "$work/run.json" >>"$work/runnerCpu"
+    echo "round $round: engine $(tail -n 1 "$work/engine") fps $(tail -n 1 "$work/engineCpu") ms CPU," \
+        "vrax-run $(tail -n 1 "$work/runner") fps $(tail -n 1 "$work/runnerCpu") ms CPU a frame" >&2
     round=$((round + 1))
 done
 
@@ -59,3 +63,9 @@ engineFps=$(median "$work/engine")
 runnerFps=$(median "$work/runner")
 echo "medians over $rounds rounds: engine, 4 threads $engineFps fps; vrax-run, 4 units $runnerFps fps"
 awk -v r="$runnerFps" -v e="$engineFps" 'BEGIN { printf "vrax-run / engine: %.3f\n", r / e }'
+# CPU per frame does not depend on what else the machine runs: the engine's
+# over vrax-run's is the ratio the two would reach on cores of their own.
+engineCpu=$(median "$work/engineCpu")
+runnerCpu=$(median "$work/runnerCpu")
+echo "medians of the CPU per frame: engine $engineCpu ms; vrax-run $runnerCpu ms"
+awk -v r="$runnerCpu" -v e="$engineCpu" 'BEGIN { printf "engine / vrax-run CPU per frame: %.3f\n", e / r }'

@@ -386,16 +386,12 @@ class Session:
         target = os.path.join(self.args.work, 'recorded.avi')
         self.open_through_dialog('alt+f o', 'Record', [target])
         self.desktop.key(self.main, 'ctrl+a')
-        frames = set()
-        poll('Run Auto through the video', lambda: frames.add(self.title().split()[1]) or len(frames) > 5,
-             SCREEN_WAIT, 0.1)
+        frame = lambda title: int(title.split('#')[1].split()[0]) if '#' in title else 0  # "shapes.avi #12 ..."
+        poll('Run Auto past frame 5', lambda: frame(self.title()) > 5, SCREEN_WAIT, 0.1)
         self.desktop.key(self.main, 'space')
-
-        def recorded():  # the frame count is written when the file is closed
-            with open(target, 'rb') as f:
-                header = f.read(52)
-            return header[:4] == b'RIFF' and header[8:12] == b'AVI ' and struct.unpack('<I', header[48:52])[0]
-        count = self.wait_for('the recording to be closed', recorded)
+        header = lambda: open(target, 'rb').read(52)  # the frame count is written when the file is closed
+        count = self.wait_for('the recording to be closed', lambda: header()[8:12] == b'AVI ' and
+                              struct.unpack('<I', header()[48:52])[0])
         with open(target[:-4] + '.jsonl') as f:
             lines = [json.loads(line) for line in f]
         if len(lines) != count or any(line['source'] != 'shapes.avi' or 'detections' not in line for line in lines):
