@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/videoio.hpp>
-
 #include <condition_variable>
 #include <mutex>
 
@@ -35,19 +33,6 @@ QImage framePicture(const Frame &frame)
 QByteArray frameLine(const Frame &frame)
 {
     return QStringLiteral("{\"source\": \"%1\", \"frame\": %2}\n").arg(frame.origin.source).arg(frame.origin.number).toUtf8();
-}
-
-int videoFrameCount(const QString &path, QSize *size = nullptr)
-{
-    cv::VideoCapture capture(path.toStdString(), cv::CAP_FFMPEG);
-    cv::Mat frame;
-    int count = 0;
-    while (capture.read(frame)) {
-        if (size != nullptr)
-            *size = QSize(frame.cols, frame.rows);
-        ++count;
-    }
-    return count;
 }
 
 FrameRecorder::Settings settingsIn(const QTemporaryDir &dir, const QString &name)

@@ -52,3 +52,14 @@ QStringList saveDecodedFrames(const QString &video, const QString &folder)
     }
     return paths;
 }
+
+int videoFrameCount(const QString &path, QSize *size)
+{
+    cv::VideoCapture capture(path.toStdString(), cv::CAP_FFMPEG);
+    cv::Mat frame;
+    int count = 0;
+    for (; capture.read(frame); ++count)
+        if (size != nullptr)
+            *size = QSize(frame.cols, frame.rows);
+    return count;
+}

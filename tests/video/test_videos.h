@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,10 @@ std::vector<QImage> examplePictures(int width = 320, int height = 240);
 // system's video I/O cannot write the codec.
 bool writeTestVideo(const QString &path, const TestCodec &codec, const std::vector<QImage> &frames,
                     double fps = 10.0);
+
+// The number of frames OpenCV decodes from the video; size, when given,
+// gets the last one's size.
+int videoFrameCount(const QString &path, QSize *size = nullptr);
 
 // Decodes every frame of the video with OpenCV directly and saves each as a
 // lossless PNG in folder; returns their paths.

@@ -24,8 +24,6 @@
 #include <QStatusBar>
 #include <QtTest>
 
-#include <opencv2/videoio.hpp>
-
 #include <chrono>
 #include <thread>
 
@@ -40,17 +38,6 @@ std::vector<QImage> colourFrames()
         frames.push_back(frame);
     }
     return frames;
-}
-
-int videoFrameCount(const QString &path, QSize *size = nullptr)
-{
-    cv::VideoCapture capture(path.toStdString(), cv::CAP_FFMPEG);
-    cv::Mat frame;
-    int count = 0;
-    for (; capture.read(frame); ++count)
-        if (size != nullptr)
-            *size = QSize(frame.cols, frame.rows);
-    return count;
 }
 
 QString detector()
