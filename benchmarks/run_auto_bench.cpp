@@ -255,7 +255,7 @@ void BM_RunAutoViews(benchmark::State &state)
         return values[values.size() / 2];
     };
     for (auto _ : state) {
-        std::vector<double> network, original, networkGui, originalGui;
+        std::vector<double> network, original, networkGui, originalGui, networkCpu, originalCpu;
         // Each view goes first in every other round.
         for (int run = 0; run < 10; ++run) {
             const bool inOriginal = (run + run / 2) % 2 == 1;
@@ -264,15 +264,21 @@ void BM_RunAutoViews(benchmark::State &state)
                 view->setFitToWindow(true);
             else
                 view->setZoom(1.0);
+            const double cpu0 = processCpuSeconds();
+            const double wall0 = wallSeconds();
             const RunAutoFigures figures = runAutoFor(window, frames);
+            const double framesRun = figures.framesPerSecond * (wallSeconds() - wall0);
             (inOriginal ? original : network).push_back(figures.framesPerSecond);
             (inOriginal ? originalGui : networkGui).push_back(figures.guiCoreShare);
+            (inOriginal ? originalCpu : networkCpu).push_back(1000.0 * (processCpuSeconds() - cpu0) / framesRun);
         }
         state.counters["network_fps"] = median(network);
         state.counters["original_fps"] = median(original);
         state.counters["ratio"] = median(original) / median(network);
         state.counters["network_gui_core_share"] = median(networkGui);
         state.counters["original_gui_core_share"] = median(originalGui);
+        state.counters["network_cpu_ms_per_frame"] = median(networkCpu);
+        state.counters["original_cpu_ms_per_frame"] = median(originalCpu);
     }
     VRAX_SIM_ClearInjections();
 }
