@@ -53,25 +53,32 @@ QStringList detectorPictures()
     return pictures;
 }
 
+// Writes a description of the model with the given output element into dir.
+QString writeDescription(const QTemporaryDir &dir, const QString &model, const QString &output)
+{
+    const QString path = dir.filePath("description.xml");
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(QStringLiteral("<vrax_nn_description><input><model>%1</model><format>rgb</format><divider>255"
+                              "</divider><adder>0</adder></input><output>%2</output></vrax_nn_description>")
+                   .arg(model, output)
+                   .toUtf8());
+    return path;
+}
+
 // The yolo-fastest COCO detector as a "yolo3" description.
 QString writeDetectorDescription(const QTemporaryDir &dir)
 {
     QFile names(modelPath("yolo-fastest-1.1.names"));
     names.open(QIODevice::ReadOnly);
     const QString labels = QString::fromUtf8(names.readAll()).trimmed();
-    const QString xml = QStringLiteral("<vrax_nn_description><input><model>%1</model><format>rgb</format>"
-                                       "<divider>255</divider><adder>0</adder></input><output>"
-                                       "<neural_network>yolo3</neural_network><labels>%2</labels>"
-                                       "<yolo_anchors>12\n18\n37\n49\n52\n132\n115\n73\n119\n199\n242\n238"
-                                       "</yolo_anchors><yolo_confidence_threshold>0.25"
-                                       "</yolo_confidence_threshold><yolo_iou_threshold>0.45"
-                                       "</yolo_iou_threshold></output></vrax_nn_description>")
-                            .arg(modelPath("yolo-fastest-1.1.cfg"), labels);
-    const QString path = dir.filePath("detector.xml");
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(xml.toUtf8());
-    return path;
+    return writeDescription(dir, modelPath("yolo-fastest-1.1.cfg"),
+                            QStringLiteral("<neural_network>yolo3</neural_network><labels>%1</labels>"
+                                           "<yolo_anchors>12\n18\n37\n49\n52\n132\n115\n73\n119\n199\n242\n238"
+                                           "</yolo_anchors><yolo_confidence_threshold>0.25"
+                                           "</yolo_confidence_threshold><yolo_iou_threshold>0.45"
+                                           "</yolo_iou_threshold>")
+                                .arg(labels));
 }
 
 // Runs Run Auto until `frames` pictures were shown; returns the frames per
@@ -103,27 +110,36 @@ void showEveryFrame(VRAXGUI &window, bool every)
             action->setChecked(every);
 }
 
-bool openDetector(VRAXGUI &window, const QTemporaryDir &dir, std::uint32_t parallelCount)
+// The window, shown, with the detector and its pictures open on the
+// simulator's units (all of them for a parallelCount of 1); the benchmark is
+// skipped when they are missing.
+struct DetectorWindow
 {
-    VRAXGUITestAccess access(window);
-    access.parallelCount() = parallelCount;
-    access.openDescriptionFile(writeDetectorDescription(dir));
-    access.openPictureFiles(detectorPictures());
-    return !access.descriptionPath().isEmpty() && !access.pictureList().isEmpty();
-}
+    DetectorWindow(benchmark::State &state, std::uint32_t parallelCount)
+    {
+        window.show();
+        VRAXGUITestAccess access(window);
+        access.parallelCount() = parallelCount;
+        access.openDescriptionFile(writeDetectorDescription(dir));
+        access.openPictureFiles(detectorPictures());
+        opened = !access.descriptionPath().isEmpty() && !access.pictureList().isEmpty();
+        if (!opened)
+            state.SkipWithError("the detector or its pictures are missing");
+    }
+
+    QTemporaryDir dir;
+    VRAXGUI window;
+    bool opened = false;
+};
 
 void BM_RunAutoFourUnits(benchmark::State &state)
 {
-    QTemporaryDir dir;
-    VRAXGUI window;
-    window.show();
-    if (!openDetector(window, dir, 1)) {
-        state.SkipWithError("the detector or its pictures are missing");
+    DetectorWindow detector(state, 1);
+    if (!detector.opened)
         return;
-    }
     VRAX_SIM_InjectDelay("frame", std::uint32_t(state.range(0)));
     for (auto _ : state) {
-        const RunAutoFigures figures = runAutoFor(window, 300);
+        const RunAutoFigures figures = runAutoFor(detector.window, 300);
         state.counters["fps"] = figures.framesPerSecond;
         state.counters["gui_core_share"] = figures.guiCoreShare;
     }
@@ -132,14 +148,10 @@ void BM_RunAutoFourUnits(benchmark::State &state)
 
 void BM_RunOneUnit(benchmark::State &state)
 {
-    QTemporaryDir dir;
-    VRAXGUI window;
-    window.show();
-    if (!openDetector(window, dir, 0)) {
-        state.SkipWithError("the detector or its pictures are missing");
+    DetectorWindow detector(state, 0);
+    if (!detector.opened)
         return;
-    }
-    VRAXGUITestAccess access(window);
+    VRAXGUITestAccess access(detector.window);
     const int frames = 100;
     for (auto _ : state) {
         const double start = wallSeconds();
@@ -196,13 +208,10 @@ void BM_EngineForwardLoop(benchmark::State &state)
 // process's CPU time over the measured frames, the engine idle by then.
 void BM_RunAutoBoardTime(benchmark::State &state)
 {
-    QTemporaryDir dir;
-    VRAXGUI window;
-    window.show();
-    if (!openDetector(window, dir, 1)) {
-        state.SkipWithError("the detector or its pictures are missing");
+    DetectorWindow detector(state, 1);
+    if (!detector.opened)
         return;
-    }
+    VRAXGUI &window = detector.window;
     const auto boardMs = std::uint32_t(state.range(0));
     VRAX_SIM_SetBoardTime(0, boardMs * 1000);
     showEveryFrame(window, state.range(1) != 0);
@@ -230,14 +239,11 @@ void BM_RunAutoBoardTime(benchmark::State &state)
 // the board's time per frame in ms, 0 for the simulator on the host's cores.
 void BM_RunAutoViews(benchmark::State &state)
 {
-    QTemporaryDir dir;
-    VRAXGUI window;
-    window.resize(1280, 800);
-    window.show();
-    if (!openDetector(window, dir, 1)) {
-        state.SkipWithError("the detector or its pictures are missing");
+    DetectorWindow detector(state, 1);
+    if (!detector.opened)
         return;
-    }
+    VRAXGUI &window = detector.window;
+    window.resize(1280, 800);
     const auto boardMs = std::uint32_t(state.range(0));
     if (boardMs > 0)
         VRAX_SIM_SetBoardTime(0, boardMs * 1000);
@@ -282,16 +288,9 @@ void BM_RunAutoViews(benchmark::State &state)
 void BM_RunAutoResidentMemory(benchmark::State &state)
 {
     QTemporaryDir dir;
-    const QString model = QStringLiteral(VRAX_SOURCE_DIR "/tests/data/mean_colour.onnx");
-    QFile description(dir.filePath("colours.xml"));
-    description.open(QIODevice::WriteOnly);
-    description.write(QStringLiteral("<vrax_nn_description><input><model>%1</model><format>rgb</format>"
-                                     "<divider>255</divider><adder>0</adder></input><output><neural_network>"
-                                     "classifier</neural_network><labels>red\ngreen\nblue</labels></output>"
-                                     "</vrax_nn_description>")
-                          .arg(model)
-                          .toUtf8());
-    description.close();
+    const QString description = writeDescription(dir, QStringLiteral(VRAX_SOURCE_DIR "/tests/data/mean_colour.onnx"),
+                                                 "<neural_network>classifier</neural_network>"
+                                                 "<labels>red\ngreen\nblue</labels>");
     QStringList pictures;
     for (const auto &[name, colour] : {std::pair<const char *, QColor>{"r.png", Qt::red}, {"g.png", Qt::green}}) {
         QImage image(64, 48, QImage::Format_RGB32);
@@ -303,7 +302,7 @@ void BM_RunAutoResidentMemory(benchmark::State &state)
     window.show();
     VRAXGUITestAccess access(window);
     access.parallelCount() = 1;
-    access.openDescriptionFile(description.fileName());
+    access.openDescriptionFile(description);
     access.openPictureFiles(pictures);
     showEveryFrame(window, true); // every frame counted by the watcher
 

@@ -322,8 +322,3 @@ std::vector<Detection> decodeDetections(const OutputBuffers &outputs, const std:
     suppressOverlaps(candidates, description.yolo_iou_threshold, kept);
     return kept;
 }
-
-double intersectionArea(const Detection &a, const Detection &b)
-{
-    return overlapArea(a, b);
-}

@@ -31,6 +31,3 @@ void checkAnchorCount(const NnDescription &description, const std::vector<Tensor
 std::vector<Detection> decodeDetections(const OutputBuffers &outputs, const std::vector<TensorDims> &outputDims,
                                         const TensorDims &inputDims, const QSize &pictureSize,
                                         const NnDescription &description);
-
-// Overlap area of two boxes, 0 when they do not overlap.
-double intersectionArea(const Detection &a, const Detection &b);

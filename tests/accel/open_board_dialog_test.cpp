@@ -170,10 +170,6 @@ void OpenBoardDialogTest::rowsListEveryBoard_data()
                        "5. Slab", "6. Tier", "7. Rack", "8. Bolt"}
         << 3 << true << false
         << QVector<Choice>{{0, 0}, {1, 0}, {2, 0}, {2, 1}, {3, 0}, {4, 0}, {5, 0}, {6, 0}, {7, 0}};
-    QTest::newRow("only Bolts, simulator stored in parallel")
-        << QVector<uint>{0, 0, 0, 0, 0, 0, 0, 3} << Choice{0, 0, 1}
-        << QStringList{"0. Simulator", "1. Bolt", "2. Bolt", "3. Bolt"} << 0 << false << true
-        << QVector<Choice>{{0, 0}, {7, 0}, {7, 1}, {7, 2}};
     QTest::newRow("vanished TK307.04 falls back to the simulator")
         << QVector<uint>{0, 0, 1, 0, 0, 0, 0, 0} << Choice{2, 1, 0}
         << QStringList{"0. Simulator", "1. TK307.04"} << 0 << false << false
@@ -239,8 +235,6 @@ void OpenBoardDialogTest::choiceIsStoredAndSessionsFollowIt_data()
                                            << Choice{0, 0, 1} << true;
     QTest::newRow("same choice keeps sessions") << boards << Choice{1, 1, 0} << 2 << false << true
                                                 << true << Choice{1, 1, 0} << false;
-    QTest::newRow("same parallel choice keeps sessions")
-        << boards << Choice{1, 0, 2} << -1 << false << true << true << Choice{1, 0, 2} << false;
     QTest::newRow("toggled parallel closes sessions")
         << boards << Choice{1, 1, 0} << -1 << true << true << true << Choice{1, 1, 2} << true;
     QTest::newRow("cancel keeps everything") << boards << Choice{1, 1, 0} << 3 << true << false
@@ -248,8 +242,6 @@ void OpenBoardDialogTest::choiceIsStoredAndSessionsFollowIt_data()
     QTest::newRow("vanished board, cancel") << QVector<uint>{0, 0, 1, 0, 0, 0, 0, 0}
                                             << Choice{2, 1, 0} << -1 << false << false << true
                                             << Choice{0, 0, 0} << true;
-    QTest::newRow("vanished board, Ok") << QVector<uint>{0, 0, 1, 0, 0, 0, 0, 0} << Choice{2, 1, 0}
-                                        << -1 << false << true << true << Choice{0, 0, 0} << true;
 }
 
 void OpenBoardDialogTest::choiceIsStoredAndSessionsFollowIt()

@@ -58,7 +58,6 @@ class Desktop:
     def __init__(self, work_dir):
         self.work_dir = work_dir
         self.processes = []
-        self.capture_count = 0
 
     # --- processes -----------------------------------------------------
 
@@ -179,21 +178,19 @@ class Desktop:
         path = os.path.join(self.work_dir, 'screen.xwd')
         with open(path, 'wb') as f:
             subprocess.run(['xwd', '-root', '-silent'], stdout=f, check=True, timeout=30)
-        self.capture_count += 1
-        return e2e_images.read_xwd(path)
+        return e2e_images.read_picture(path)
 
-    def save(self, image, name, small=False):
+    def save(self, image, name):
         path = os.path.join(self.work_dir, name)
-        e2e_images.write_png(image, path, small)
+        e2e_images.write_picture(image, path)
         return path
 
     def ocr(self, image, scale=2, mode=6):
         """The text tesseract reads in the picture, enlarged scale times."""
-        width, height, grey = image.grey_scaled(scale)
         with tempfile.NamedTemporaryFile(suffix='.pgm', dir=self.work_dir, delete=False) as f:
             path = f.name
         try:
-            e2e_images.write_pgm(width, height, grey, path)
+            e2e_images.write_picture(image, path, '-grayscale', 'Rec601Luma', '-sample', '%d%%' % (scale * 100))
             return run(['tesseract', path, '-', '--psm', str(mode)], timeout=60)
         finally:
             os.unlink(path)

@@ -9,7 +9,7 @@ shift 4
 here=$(cd "$(dirname "$0")" && pwd)
 
 missing=
-for tool in xvfb-run Xvfb xauth openbox xdotool xwininfo xprop xwd tesseract python3; do
+for tool in xvfb-run Xvfb xauth openbox xdotool xwininfo xprop xwd convert tesseract python3; do
   command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
 done
 if [ -n "$missing" ]; then

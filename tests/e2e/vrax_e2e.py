@@ -68,7 +68,7 @@ class Example:
         """The picture file's expected crop at network input size, or None."""
         if picture.get('binary') or 'crop' not in picture:
             return None
-        image = e2e_images.read_png_rgb(self.path(picture))
+        image = e2e_images.read_picture(self.path(picture))
         return e2e_images.crop_and_scale(image, picture['crop'], self.width, self.height)
 
 
@@ -180,7 +180,7 @@ class Session:
 
     def expect(self, what, probe, timeout=SCREEN_WAIT):
         """Polls probe (which returns a list of problems) until it finds none;
-        on timeout saves the screen and fails with the last problems."""
+        on timeout fails with the last problems."""
         last = ['nothing checked yet']
 
         def ok():
@@ -188,19 +188,15 @@ class Session:
             self.check_no_message_box()
             last = probe()
             return not last
-        try:
-            poll(what, ok, timeout, 0.3)
-        except TestFailure as failure:
-            path = self.desktop.save(self.desktop.capture(), 'failure-screen.png')
-            raise TestFailure('%s: %s (screen saved in %s)' % (failure, '; '.join(last), path))
+        self.wait_for(what, ok, timeout, 0.3, lambda: ': ' + '; '.join(last))
 
-    def wait_for(self, what, probe, timeout=SCREEN_WAIT):
+    def wait_for(self, what, probe, timeout=SCREEN_WAIT, interval=0.25, detail=lambda: ''):
         """poll() that saves the screen when it times out."""
         try:
-            return poll(what, probe, timeout)
+            return poll(what, probe, timeout, interval)
         except TestFailure as failure:
             path = self.desktop.save(self.desktop.capture(), 'failure-screen.png')
-            raise TestFailure('%s (screen saved in %s)' % (failure, path))
+            raise TestFailure('%s%s (screen saved in %s)' % (failure, detail(), path))
 
     def expect_status(self, picture, rates=True):
         description = self.example.description
@@ -225,7 +221,7 @@ class Session:
         if kind == 'classifier':
             return self.table_problems(picture, screen)
         if kind == 'unet':
-            mask = e2e_images.read_png_grey(os.path.join(self.example.folder, picture['mask']))[2]
+            mask = e2e_images.read_picture(os.path.join(self.example.folder, picture['mask'])).rgb[0::3]
             classes = {label: i + 1 for i, label in enumerate(['circle', 'square', 'triangle', 'star'])}
             return e2e_checks.overlay_problems(self.example.reference(picture), shown, mask, picture, classes)
         problems = e2e_checks.detection_problems(shown, picture, self.example.labels)
@@ -372,11 +368,13 @@ class Session:
         self.wait_for('the saved result', lambda: os.path.exists(target) and os.path.getsize(target) > 0)
         source = self.example.path(self.example.pictures[0])
         if source.endswith('.png'):
-            expected = png_size(source)
+            picture = e2e_images.read_picture(source)
+            expected = (picture.width, picture.height)
         else:  # a raw binary image has only the network's view
             expected = (self.example.width, self.example.height)
-        saved = png_size(target)
-        if tuple(saved) != tuple(expected):
+        saved = e2e_images.read_picture(target)
+        saved = (saved.width, saved.height)
+        if saved != expected:
             raise TestFailure('the saved result is %dx%d, not the picture\'s %dx%d' % (saved + expected))
         self.log('Ctrl+2, Ctrl+S: the result saved at the original picture\'s size %dx%d' % tuple(expected))
 
@@ -428,15 +426,8 @@ class Session:
         shot = e2e_images.Image(right - left, bottom - top, b'\xff' * ((right - left) * (bottom - top) * 3))
         for f in frames:
             shot.paste(screen.crop(f.x, f.y, f.width, f.height), f.x - left, f.y - top)
-        e2e_images.write_png(shot, path, small=True)
+        e2e_images.write_picture(shot, path, '-define', 'png:compression-level=9')
         self.log('screenshot %s (%d bytes)' % (path, os.path.getsize(path)))
-
-
-def png_size(path):
-    """(width, height) from a PNG file's header."""
-    with open(path, 'rb') as f:
-        header = f.read(24)
-    return struct.unpack('>II', header[16:24])
 
 
 def run_case(args, desktop):

@@ -44,34 +44,6 @@ INSTANTIATE_TEST_SUITE_P(
                     PixelCase{InputFormat::Intensity, 1, {I}},
                     PixelCase{InputFormat::Intensity, 2, {I, 0.0f}}));
 
-// The tables behind imageToTensor must give what the per-pixel rule gives for
-// every colour, including "intensity", whose value mixes all three channels
-// (the colour formats are compared on random pictures in the preparation tests).
-TEST(ImageToTensor, IntensityEqualsThePixelRuleForEveryColour)
-{
-    QImage everyColour(4096, 4096, QImage::Format_RGB32);
-    for (int y = 0; y < 4096; ++y) {
-        QRgb *line = reinterpret_cast<QRgb *>(everyColour.scanLine(y));
-        for (int x = 0; x < 4096; ++x)
-            line[x] = 0xff000000u | QRgb(y * 4096 + x);
-    }
-    for (const auto &settings : {std::array<double, 6>{255, 255, 255, 0, 0, 0},
-                                 std::array<double, 6>{0.017, 3.3, 57.375, -0.485, 0.456, -1e-7}}) {
-        const PictureRequest request = makeRequest(4096, 4096, 2, InputFormat::Intensity,
-                                                   {settings[0], settings[1], settings[2]},
-                                                   {settings[3], settings[4], settings[5]});
-        const std::vector<float> tensor = imageToTensor(everyColour, request);
-        ASSERT_EQ(tensor.size(), 4096u * 4096u * 2u);
-        std::vector<float> expected;
-        for (QRgb colour = 0; colour < (1u << 24); ++colour) {
-            expected.clear();
-            appendPixel(request, colour, expected);
-            if (std::memcmp(expected.data(), &tensor[colour * 2], 2 * sizeof(float)) != 0)
-                FAIL() << "colour " << std::hex << colour;
-        }
-    }
-}
-
 TEST(TensorToImage, UndoesTheNormalisation)
 {
     std::mt19937 random(5);

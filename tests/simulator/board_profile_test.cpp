@@ -200,35 +200,6 @@ FrameCache::Key keyOf(const std::vector<unsigned char> &input, std::uint64_t mod
     return FrameCache::Key{model, precision, input.data(), input.size()};
 }
 
-TEST(FrameCache, KeepsWithinItsLimitDroppingTheLeastRecentlyUsed)
-{
-    FrameCache cache;
-    const std::size_t limit = 4 * entryBytes;
-    for (int i = 0; i < 4; ++i)
-        cache.store(keyOf(inputNumber(i)), outputsFor(i), limit);
-    EXPECT_EQ(cache.bytes(), limit);
-    ASSERT_TRUE(cache.find(keyOf(inputNumber(0)))); // 0 is now the most recently used
-    for (int i = 4; i < 20; ++i) {
-        cache.store(keyOf(inputNumber(i)), outputsFor(i), limit);
-        EXPECT_LE(cache.bytes(), limit);
-        ASSERT_TRUE(cache.find(keyOf(inputNumber(0))));
-    }
-    EXPECT_EQ(cache.entries(), 4u);
-    for (int i = 1; i < 17; ++i)
-        EXPECT_FALSE(cache.find(keyOf(inputNumber(i)))) << i;
-    for (int i : {0, 17, 18, 19}) {
-        const auto outputs = cache.find(keyOf(inputNumber(i)));
-        ASSERT_TRUE(outputs) << i;
-        EXPECT_EQ(*outputs, outputsFor(i));
-    }
-
-    // A lower limit applies at the next store; an entry larger than the
-    // limit is not kept.
-    cache.store(keyOf(inputNumber(30)), outputsFor(30), entryBytes - 1);
-    EXPECT_EQ(cache.bytes(), 0u);
-    EXPECT_FALSE(cache.find(keyOf(inputNumber(30))));
-}
-
 TEST(FrameCache, EntriesBelongToOneModelPrecisionAndInput)
 {
     FrameCache cache;

@@ -45,30 +45,6 @@ CompileResult compileRelu(const std::vector<std::int64_t> &inputShape, int eleme
     });
 }
 
-CompileResult compileShared(const std::string &file)
-{
-    const std::string path = sharedModelsDir() + "/" + file;
-    if (file.substr(file.size() - 4) != ".cfg")
-        return compileOnnx(readWholeFile(path));
-    return compileDarknet(readWholeFile(path), readWholeFile(path.substr(0, path.size() - 3) + "weights"));
-}
-
-TEST(Compiler, RealModelsGiveTheirShapesAndOutputsInOrder)
-{
-    VRAX_REQUIRE_SHARED_DATA();
-    const std::pair<const char *, const char *> models[] = {
-        {"yolo-fastest-1.1.cfg", "1 input 1x3x320x320 -> conv_120 1x255x10x10 conv_129 1x255x20x20"},
-        {"yolo-fastest-1.1_body.cfg", "1 input 1x3x320x320 -> conv_120 1x18x10x10 conv_129 1x18x20x20"},
-        {"yolo-fastest-1.1-xl.cfg", "1 input 1x3x320x320 -> conv_120 1x255x10x10 conv_129 1x255x20x20"},
-        {"tiny_face_detector_416.onnx", "1 input input 1x3x416x416 -> boxes 1x25x13x13"},
-        {"tiny_face_detector_416_yolo2.onnx", "1 input input 1x3x416x416 -> boxes 1x30x13x13"},
-        {"face_expression_112.onnx", "1 input input 1x3x112x112 -> expressions 1x7"},
-        {"selfie_segmentation_256.onnx", "1 input input 1x3x256x256 -> activation_10 1x1x256x256"},
-    };
-    for (const auto &[file, expected] : models)
-        EXPECT_EQ(layout(compileShared(file)), expected) << file;
-}
-
 TEST(Compiler, BuiltModelsGiveTheirShapesAndOutputsInOrder)
 {
     const std::pair<std::function<CompileResult()>, const char *> cases[] = {

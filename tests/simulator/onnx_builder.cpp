@@ -115,14 +115,6 @@ void setIntAttribute(onnx::NodeProto &node, const std::string &name, std::int64_
     attribute->set_i(value);
 }
 
-void setFloatAttribute(onnx::NodeProto &node, const std::string &name, float value)
-{
-    onnx::AttributeProto *attribute = node.add_attribute();
-    attribute->set_name(name);
-    attribute->set_type(onnx::AttributeProto_AttributeType_FLOAT);
-    attribute->set_f(value);
-}
-
 std::string withOneValueMissing(const std::string &onnx, const std::string &initializer)
 {
     onnx::ModelProto model;

@@ -57,4 +57,3 @@ std::string withValuesOfType(const std::string &onnx, const std::string &initial
 // Attribute setters for OnnxBuilder::node.
 void setIntsAttribute(onnx::NodeProto &node, const std::string &name, std::initializer_list<std::int64_t> values);
 void setIntAttribute(onnx::NodeProto &node, const std::string &name, std::int64_t value);
-void setFloatAttribute(onnx::NodeProto &node, const std::string &name, float value);

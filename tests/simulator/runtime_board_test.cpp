@@ -221,27 +221,4 @@ TEST_F(RuntimeBoard, PrecisionBoardsRoundTheirTensorsByAtMostAStep)
     EXPECT_EQ(VRAX_SIM_SetPrecision(2, nullptr), VRAX_RESULT_INVALID_FUNC_PARAMETER);
 }
 
-TEST_F(RuntimeBoard, PrecisionBoardsDeliverEveryOutputOnTheirGrid)
-{
-    // A convolution's outputs fall between the grid points of its rounded
-    // input: they are on the grid only when the outputs are rounded too.
-    setenv("VRAX_BOARDS", "2:1", 1);
-    const std::vector<float> input = inputNumber(3);
-    for (const char *precision : {"int8", "fp16"}) {
-        ASSERT_EQ(VRAX_SIM_SetPrecision(2, precision), VRAX_RESULT_OK);
-        TestSession board(model(), 2);
-        for (const std::vector<float> &output : board.run(0, input)) {
-            const float scale = *std::max_element(output.begin(), output.end(),
-                                                  [](float a, float b) { return std::fabs(a) < std::fabs(b); })
-                                / 127.0f;
-            for (float value : output) {
-                if (std::string(precision) == "fp16")
-                    EXPECT_EQ(static_cast<float>(cv::float16_t(value)), value) << precision;
-                else
-                    EXPECT_NEAR(value / scale, std::round(value / scale), 1e-3) << precision;
-            }
-        }
-    }
-}
-
 } // namespace

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 
 namespace {
 
@@ -21,22 +20,6 @@ ModelContainer sampleModel()
     model.network = {'[', 'n', 'e', 't', ']', '\n', 'x'}; // 7 bytes: padding in the last word
     model.weights = {1, 2, 3, 4, 5};
     return model;
-}
-
-TEST(ModelContainer, RoundTripKeepsEverything)
-{
-    const ModelContainer model = sampleModel();
-    const std::vector<std::uint32_t> words = writeModelContainer(model);
-    const ModelContainer read = readModelContainer(words.data(), words.size());
-    EXPECT_EQ(read.sourceFormat, model.sourceFormat);
-    EXPECT_EQ(read.singleSlot, model.singleSlot);
-    ASSERT_EQ(read.inputs.size(), 1u);
-    EXPECT_EQ(read.inputs[0].shape, model.inputs[0].shape);
-    ASSERT_EQ(read.outputs.size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i)
-        EXPECT_TRUE(read.outputs[i].name == model.outputs[i].name && read.outputs[i].shape == model.outputs[i].shape);
-    EXPECT_EQ(read.network, model.network);
-    EXPECT_EQ(read.weights, model.weights);
 }
 
 TEST(ModelContainer, EveryTruncationIsRefused)
@@ -85,28 +68,6 @@ TEST(ModelContainer, ErrorsNameTheProblem)
             EXPECT_NE(std::string(error.what()).find(c.text), std::string::npos) << error.what();
         }
     }
-}
-
-TEST(ModelContainer, GarbageIsRefusedSafely)
-{
-    std::mt19937 random(7);
-    const std::vector<std::uint32_t> valid = writeModelContainer(sampleModel());
-    for (int round = 0; round < 3000; ++round) {
-        std::vector<std::uint32_t> words(random() % 64);
-        for (std::uint32_t &word : words)
-            word = (random() % 4 == 0) ? random() % 8 : random();
-        // Half of the cases pass the header so that the deeper checks run.
-        if (round % 2 == 0 && words.size() > 6) {
-            words[0] = ModelFormat::magic;
-            words[1] = ModelFormat::version;
-            words[2] = static_cast<std::uint32_t>(words.size());
-            words[3] = 1 + random() % 2;
-            words[4] = random() % 2;
-            words[5] = 1;
-        }
-        EXPECT_THROW(readModelContainer(words.data(), words.size()), ModelFormatError);
-    }
-    EXPECT_THROW(readModelContainer(nullptr, 10), ModelFormatError);
 }
 
 TEST(ModelContainer, WriterRefusesWhatTheReaderWouldRefuse)
