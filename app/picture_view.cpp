@@ -76,7 +76,12 @@ void PictureView::showFrame(const PreparedPicture &frame, const FrameResult &fra
     const QSize previousSize = shownImage().size();
     const QRect previousCrop = picture.crop;
     const QSize previousNetworkSize = picture.picture.size();
-    picture = frame;
+    // The pictures only: the input tensor (megabytes) is the board's business.
+    picture.picture = frame.picture;
+    picture.original = frame.original;
+    picture.crop = frame.crop;
+    picture.originalShown = frame.originalShown;
+    picture.networkShown = frame.networkShown;
     result = frameResult;
     original = drawable(picture.original);
     if (picture.crop != previousCrop || picture.picture.size() != previousNetworkSize || geometry.isNull())

@@ -9,15 +9,18 @@
 #include "pipeline/model_session.h"
 #include "pipeline/picture_list_source.h"
 #include "pipeline/reference_run.h"
+#include "pipeline/result_picture.h"
+#include "results/detection_drawing.h"
 #include "results/result_record.h"
-#include "runner/frame_annotation.h"
 #include "runner/input_list.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -150,6 +153,11 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
         openOutput(resultsFile, options.resultsPath);
     if (!options.saveDir.isEmpty() && !QDir().mkpath(options.saveDir))
         throw RunFailure(QStringLiteral("Cannot make the folder %1").arg(options.saveDir).toStdString());
+    // Saved pictures look like the window's File > Save Result As; fonts need
+    // the graphical application, which exists only when pictures are saved.
+    std::optional<QFont> labelFont;
+    if (!options.saveDir.isEmpty())
+        labelFont = detectionLabelFont();
 
     const std::uint64_t measured = options.seconds > 0.0 ? 0 : options.frames != 0 ? options.frames
                                                                                  : std::uint64_t(pictures.size());
@@ -175,7 +183,7 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     auto deliver = [&](FramePtr frame) {
         frame->times.drawStart = steadyNanoseconds();
         if (resultsFile && writeError.empty()) {
-            const ResultRecordOrigin origin{frame->origin.source, frame->sequence, frame->origin.timeSeconds};
+            const ResultRecordOrigin origin{frame->origin.source, frame->origin.number, frame->origin.timeSeconds};
             const QByteArray line = resultRecordLine(origin, frame->result, model.description,
                                                      boxToOriginal(frame->picture));
             if (resultsFile->write(line) != line.size())
@@ -188,7 +196,9 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
                                      .filePath(QStringLiteral("%1_%2.png")
                                                    .arg(frame->sequence, 6, 10, QLatin1Char('0'))
                                                    .arg(QFileInfo(frame->origin.source).completeBaseName()));
-            if (!annotatedPicture(*frame, model.description, model.modelDims).save(path))
+            if (!resultOnOriginal(frame->picture, frame->result, model.description.labels, *labelFont,
+                                  quint32(frame->sequence))
+                     .save(path))
                 writeError = QStringLiteral("Cannot write %1").arg(path).toStdString();
         }
         frame->times.shown = steadyNanoseconds();
