@@ -21,8 +21,6 @@ private slots:
     void statusLineText_data();
     void statusLineText();
     void f11TogglesFullScreen();
-    void spaceAndEscapeStopRunAuto_data();
-    void spaceAndEscapeStopRunAuto();
     void aboutShowsTheRuntimeVersion();
 };
 
@@ -86,31 +84,6 @@ void MainWindowTest::f11TogglesFullScreen()
     QTest::keyClick(&window, Qt::Key_F11);
     QVERIFY(!(window.windowState() & Qt::WindowFullScreen));
     QVERIFY(!(window.windowState() & Qt::WindowMaximized));
-}
-
-void MainWindowTest::spaceAndEscapeStopRunAuto_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<bool>("stops");
-    QTest::newRow("space") << int(Qt::Key_Space) << true;
-    QTest::newRow("escape") << int(Qt::Key_Escape) << true;
-    QTest::newRow("other key") << int(Qt::Key_Q) << false;
-}
-
-void MainWindowTest::spaceAndEscapeStopRunAuto()
-{
-    QFETCH(int, key);
-    QFETCH(bool, stops);
-
-    VRAXGUI window;
-    window.show();
-    VRAXGUITestAccess access(window);
-    const QString statusBefore = WindowView{window}.status();
-    access.autoRunning() = true;
-    QTest::keyClick(&window, Qt::Key(key));
-    QCOMPARE(access.autoRunning(), !stops);
-    QCOMPARE(WindowView{window}.status(), statusBefore);
-    QVERIFY(window.isVisible());
 }
 
 void MainWindowTest::aboutShowsTheRuntimeVersion()

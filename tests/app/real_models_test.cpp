@@ -3,20 +3,86 @@
 // and converted, the frame run on the board and the outputs interpreted. The
 // expected objects are those the models are known to find; the centre crop
 // cuts objects at the sides, so the checks stay with what survives it.
+// Last, Run Auto for a long time over the same networks, on the simulator and
+// on virtual boards in parallel: no error, every frame shown, sessions
+// released. The number of frames per network comes from VRAX_SOAK_FRAMES (300
+// when unset); under AddressSanitizer the run also proves that nothing leaks.
+// The board comes from the settings, as the user's would.
 #include "accel/frame_processing.h"
 #include "app/vraxgui.h"
-#include "real_model_descriptions.h"
 #include "results/detection_results.h"
+#include "support/modal_answer.h"
+#include "support/shared_data.h"
+#include "support/test_files.h"
 #include "support/vraxgui_test_access.h"
 #include "window_view.h"
 
+#include <vrax_sim.h>
+
 #include <QAction>
 #include <QLabel>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
+
+QString sharedModel(const char *name)
+{
+    return QString::fromStdString(sharedModelsDir()) + "/" + name;
+}
+
+QString sharedPicture(const char *name)
+{
+    return QString::fromStdString(sharedPicturesDir()) + "/" + name;
+}
+
+QString labelsOf(const char *namesFile)
+{
+    QFile file(sharedModel(namesFile));
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll()).trimmed();
+}
+
+// A COCO detector of the yolo-fastest family, e.g. "yolo-fastest-1.1".
+QString yoloFastestDescription(const QString &name)
+{
+    return QString("<input><model>%1</model><format>rgb</format><divider>255</divider><adder>0</adder></input>"
+                   "<output><neural_network>yolo3</neural_network><labels>%2</labels><yolo_anchors>12\n18\n37\n"
+                   "49\n52\n132\n115\n73\n119\n199\n242\n238</yolo_anchors><yolo_confidence_threshold>0.25"
+                   "</yolo_confidence_threshold><yolo_iou_threshold>0.45</yolo_iou_threshold></output>")
+        .arg(sharedModel(qPrintable(name + ".cfg")), labelsOf(qPrintable(name + ".names")));
+}
+
+QString expressionDescription()
+{
+    return QString("<input><model>%1</model><format>rgb</format><divider>255</divider><adder>-0.45</adder>"
+                   "</input><output><neural_network>classifier</neural_network><labels>%2</labels></output>")
+        .arg(sharedModel("face_expression_112.onnx"), labelsOf("face_expression_112.names"));
+}
+
+QString selfieDescription(const QString &format)
+{
+    return QString("<input><model>%1</model><format>%2</format><divider>255</divider><adder>0</adder></input>"
+                   "<output><neural_network>unet</neural_network></output>")
+        .arg(sharedModel("selfie_segmentation_256.onnx"), format);
+}
+
+// Writes the body inside the root element; returns the path.
+QString writeDescription(const QString &path, const QString &body)
+{
+    return writeTestFile(path, ("<vrax_nn_description>" + body + "</vrax_nn_description>").toUtf8());
+}
+
+int soakFrames()
+{
+    bool ok = false;
+    const int frames = qEnvironmentVariableIntValue("VRAX_SOAK_FRAMES", &ok);
+    return ok && frames > 0 ? frames : 300;
+}
 
 struct Found
 {
@@ -37,6 +103,9 @@ private slots:
     void detectorsFindTheKnownObjects();
     void expressionClassifierSeesAHappyFace();
     void selfieSegmenterPaintsTheAstronaut();
+    void cleanup() { qunsetenv("VRAX_BOARDS"); }
+    void runAutoForAlongTime_data();
+    void runAutoForAlongTime();
 
 private:
     QString write(const QString &name, const QString &body) { return writeDescription(dir.filePath(name), body); }
@@ -51,6 +120,10 @@ void RealModelsTest::initTestCase()
 {
     if (sharedModelsDir().empty() || sharedPicturesDir().empty())
         QSKIP(sharedDataMissingReason().c_str());
+    // Settings of the test's own, never the user's: they carry the board.
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("VRAX real models test"));
+    QSettings().clear();
 }
 
 QList<Found> RealModelsTest::detect(VRAXGUI &window, const QString &description, const QString &picture)
@@ -174,6 +247,74 @@ void RealModelsTest::selfieSegmenterPaintsTheAstronaut()
     // The whole-picture fraction above 0.5 is about 0.54.
     QVERIFY2(fraction > 0.45 && fraction < 0.65, qPrintable(QString::number(fraction)));
     QVERIFY(changedInFaceArea > 60 * 60 / 2);
+}
+
+void RealModelsTest::runAutoForAlongTime_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QStringList>("pictures");
+    QTest::addColumn<QByteArray>("boards");
+    QTest::addColumn<int>("boardType");
+    QTest::addColumn<uint>("parallelCount");
+
+    const QString detector = yoloFastestDescription("yolo-fastest-1.1");
+    const QString classifier = expressionDescription();
+    const QString segmenter = selfieDescription("bgr");
+
+    QTest::newRow("detector on two boards in parallel")
+        << detector << QStringList{sharedPicture("dog.jpg"), sharedPicture("person.jpg"), sharedPicture("horses.jpg")} << QByteArray("5:2")
+        << 5 << 2u;
+    QTest::newRow("classifier on the simulator's four units")
+        << classifier << QStringList{sharedPicture("astronaut_face.png"), sharedPicture("astronaut.png")} << QByteArray() << 0 << 1u;
+    QTest::newRow("segmenter on a planar board")
+        << segmenter << QStringList{sharedPicture("astronaut.png"), sharedPicture("person.jpg")} << QByteArray("3:1") << 3 << 0u;
+}
+
+void RealModelsTest::runAutoForAlongTime()
+{
+    QFETCH(QString, body);
+    QFETCH(QStringList, pictures);
+    QFETCH(QByteArray, boards);
+    QFETCH(int, boardType);
+    QFETCH(uint, parallelCount);
+
+    if (!boards.isEmpty())
+        qputenv("VRAX_BOARDS", boards);
+    const QString description =
+        writeDescription(dir.filePath(QString(QTest::currentDataTag()).replace(' ', '_') + ".xml"), body);
+
+    QSettings settings;
+    settings.setValue(QStringLiteral("board/type"), boardType);
+    settings.setValue(QStringLiteral("board/index"), 0);
+    settings.setValue(QStringLiteral("board/parallel"), parallelCount);
+    settings.sync();
+
+    const int frames = soakFrames();
+    {
+        VRAXGUI window;
+        window.show();
+        window.openStartupFiles(description, pictures);
+        const WindowView view{window};
+        QAction *runAuto = view.entry(QStringLiteral("Run &Auto (space to abort)"));
+        QVERIFY(runAuto && runAuto->isEnabled());
+
+        QString errorTitle, errorText;
+        acceptNextMessageBox(&errorTitle, &errorText);
+        int framesShown = 0;
+        QObject::connect(&window, &VRAXGUI::frameShown, &window, [&] {
+            if (++framesShown == frames)
+                QTest::keyClick(&window, Qt::Key_Space);
+        });
+        runAuto->trigger();
+        QVERIFY2(errorTitle.isEmpty(), qPrintable(errorTitle + ": " + errorText));
+        QVERIFY(framesShown >= frames);
+        // The board's own rate, in brackets after the measured one.
+        const QRegularExpressionMatch rates =
+            QRegularExpression(QStringLiteral("\\(([0-9.]+)\\) fps")).match(view.status());
+        QVERIFY2(rates.hasMatch() && rates.captured(1).toDouble() > 0.0, qPrintable(view.status()));
+    }
+    QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
+    QCOMPARE(VRAX_SIM_DestroyedTwiceCount(), 0u);
 }
 
 QTEST_MAIN(RealModelsTest)

@@ -192,8 +192,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         OutcomeCase{"help", {"--help"}, {}, 0, "--compare-with TYPE[:INDEX]"},
         OutcomeCase{"version", {"--version"}, {}, 0, "vrax-run "},
-        OutcomeCase{"missingDescription", {"{DIR}/none.xml", "{PICTURES}"}, {}, 1,
-                    "Failed to open VRAX NN descriptions file"},
         OutcomeCase{"badDescription", {"{BAD}", "{PICTURES}"}, {}, 1, "Failed to open VRAX NN descriptions file"},
         OutcomeCase{"missingInput", {"{DESCRIPTION}", "{DIR}/nothing.png"}, {}, 1, "nothing.png"},
         OutcomeCase{"badPicture", {"{DESCRIPTION}", "{BADPICTURE}"}, {}, 1, "bad.png"},

@@ -42,7 +42,6 @@ struct VRAXGUITestAccess
     std::uint64_t &framesDropped() { return window.framesDropped; }
     QAction *recordAct() { return window.recordAct; }
     QAction *loopAct() { return window.loopAct; }
-    QAction *openVideoAct() { return window.openVideoAct; }
 
     void updateStatus() { window.updateStatus(); }
     void waitForAllUnits() { window.waitForAllUnits(); }
