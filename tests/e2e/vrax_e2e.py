@@ -217,18 +217,10 @@ class Session:
             return ['no picture is shown at the top-left of the picture area']
         # The last picture area checked, for a look after a failure.
         self.desktop.save(shown, 'shown-%s.png' % os.path.splitext(os.path.basename(picture['file']))[0])
-        kind = self.example.kind
-        if kind == 'classifier':
+        if self.example.kind == 'classifier':
             return self.table_problems(picture, screen)
-        if kind == 'unet':
-            mask = e2e_images.read_picture(os.path.join(self.example.folder, picture['mask'])).rgb[0::3]
-            classes = {label: i + 1 for i, label in enumerate(['circle', 'square', 'triangle', 'star'])}
-            return e2e_checks.overlay_problems(self.example.reference(picture), shown, mask, picture, classes)
-        problems = e2e_checks.detection_problems(shown, picture, self.example.labels)
-        if problems:
-            return problems
-        text = self.desktop.ocr(e2e_checks.label_text_image(shown), scale=2, mode=11)
-        return e2e_checks.label_text_problems(text, picture, self.example.labels)
+        reference = self.example.reference(picture)
+        return e2e_checks.drawn_problems(shown, reference) if reference is not None else []
 
     def table_problems(self, picture, screen):
         windows = self.desktop.windows(self.process.pid, 'Classification Results')

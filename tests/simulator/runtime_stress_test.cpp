@@ -66,6 +66,18 @@ void pipeline(TestSession &session, const Expected &expected, int frames, int se
     }
 }
 
+// Drives every session on a thread of its own; returns the mismatches.
+int pipelineAll(const std::vector<std::unique_ptr<TestSession>> &sessions, const Expected &expected, int frames)
+{
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> drivers;
+    for (std::size_t i = 0; i < sessions.size(); ++i)
+        drivers.emplace_back([&, i] { pipeline(*sessions[i], expected, frames, static_cast<int>(i), mismatches); });
+    for (std::thread &driver : drivers)
+        driver.join();
+    return mismatches.load();
+}
+
 TEST(RuntimeStress, ManyFramesOverAllUnitsOfSeveralSessions)
 {
     const Expected expected = expectedResults();
@@ -77,7 +89,6 @@ TEST(RuntimeStress, ManyFramesOverAllUnitsOfSeveralSessions)
         sessions.push_back(std::make_unique<TestSession>(model));
     sessions.push_back(std::make_unique<TestSession>(singleSlotModel));
 
-    std::atomic<int> mismatches{0};
     std::atomic<bool> running{true};
     std::atomic<int> statusFailures{0};
     // Someone else keeps asking for status meanwhile, as the window's key
@@ -93,15 +104,11 @@ TEST(RuntimeStress, ManyFramesOverAllUnitsOfSeveralSessions)
             ++round;
         }
     });
-    std::vector<std::thread> drivers;
-    for (std::size_t i = 0; i < sessions.size(); ++i)
-        drivers.emplace_back([&, i] { pipeline(*sessions[i], expected, 300, static_cast<int>(i), mismatches); });
-    for (std::thread &driver : drivers)
-        driver.join();
+    const int mismatches = pipelineAll(sessions, expected, 300);
     running = false;
     watcher.join();
 
-    EXPECT_EQ(mismatches.load(), 0);
+    EXPECT_EQ(mismatches, 0);
     EXPECT_EQ(statusFailures.load(), 0);
 }
 
@@ -114,15 +121,9 @@ TEST(RuntimeStress, TimedBoardsAnswerSeenInputsAcrossSessionsAndThreads)
     std::vector<std::unique_ptr<TestSession>> sessions;
     for (int i = 0; i < 3; ++i)
         sessions.push_back(std::make_unique<TestSession>(model));
-    std::atomic<int> mismatches{0};
-    std::vector<std::thread> drivers;
-    for (std::size_t i = 0; i < sessions.size(); ++i)
-        drivers.emplace_back([&, i] { pipeline(*sessions[i], expected, 100, static_cast<int>(i), mismatches); });
-    for (std::thread &driver : drivers)
-        driver.join();
+    EXPECT_EQ(pipelineAll(sessions, expected, 100), 0);
     sessions.clear();
     VRAX_SIM_ClearInjections();
-    EXPECT_EQ(mismatches.load(), 0);
     // Each session's model is new to the board; at most every unit meets an
     // input before the first one to finish it has stored the outputs.
     EXPECT_LE(VRAX_SIM_EngineFrameCount() - enginesBefore, std::uint32_t(3 * distinctInputs * 4));
