@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -175,16 +178,27 @@ TEST(FrameHandOver, NewestWinsUnlessEveryFrameIsWanted)
 
     // Every frame: the second put waits until the first is taken.
     FrameHandOver every(true);
+    std::mutex mutex;
+    std::condition_variable arrived;
+    bool arrival = false;
+    every.onArrival = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        arrival = true;
+        arrived.notify_one();
+    };
     std::vector<std::uint64_t> taken;
     std::thread producer([&] {
         for (std::uint64_t n = 0; n < 50; ++n)
             every.put(frame(n));
     });
     while (taken.size() < 50) {
-        if (FramePtr f = every.take())
+        if (FramePtr f = every.take()) {
             taken.push_back(f->sequence);
-        else
-            std::this_thread::yield();
+            continue;
+        }
+        std::unique_lock<std::mutex> lock(mutex);
+        arrived.wait(lock, [&] { return arrival; });
+        arrival = false;
     }
     producer.join();
     EXPECT_EQ(every.skipped(), 0u);
