@@ -42,6 +42,18 @@ def log(*args):
     print(*args, flush=True)
 
 
+def optimise(opt, sched, loss, step, steps, t0, clip=None):
+    """One optimiser step; clip: the model whose gradient norm is held at 10."""
+    opt.zero_grad()
+    loss.backward()
+    if clip is not None:
+        nn.utils.clip_grad_norm_(clip.parameters(), 10.0)
+    opt.step()
+    sched.step()
+    if step % 200 == 0 or step == steps - 1:
+        log(f"  step {step}: loss {loss.item():.4f} ({time.time() - t0:.0f} s)")
+
+
 # ---------------------------------------------------------------------------
 # Training data
 
@@ -317,12 +329,7 @@ def train_classifier(cfg, seed):
         batch, _, _ = flip_batch(rng, images[idx], np.zeros((bsz, 1, 1), np.uint8),
                                  [np.zeros((0, 5), np.float32)] * bsz, w, h)
         loss = F.cross_entropy(model(to_input(batch, cfg)), torch.from_numpy(labels[idx]))
-        opt.zero_grad()
-        loss.backward()
-        opt.step()
-        sched.step()
-        if step % 200 == 0 or step == steps - 1:
-            log(f"  step {step}: loss {loss.item():.4f} ({time.time() - t0:.0f} s)")
+        optimise(opt, sched, loss, step, steps, t0)
     model.eval()
     with torch.no_grad():
         pred = model(to_input(val_images, cfg)).argmax(1).numpy()
@@ -353,13 +360,7 @@ def train_detector(cfg, seed):
         outs = model(to_input(batch, cfg))
         outs = outs if isinstance(outs, tuple) else (outs,)
         loss = yolo_loss(cfg, outs, bboxes)
-        opt.zero_grad()
-        loss.backward()
-        nn.utils.clip_grad_norm_(model.parameters(), 10.0)
-        opt.step()
-        sched.step()
-        if step % 200 == 0 or step == steps - 1:
-            log(f"  step {step}: loss {loss.item():.4f} ({time.time() - t0:.0f} s)")
+        optimise(opt, sched, loss, step, steps, t0, clip=model)
         if cfg.get("eval_every") and step % cfg["eval_every"] == cfg["eval_every"] - 1:
             m = evaluate_detector(cfg, wrapped, val_images[:100], val_boxes[:100])
             log(f"  step {step}: validation {json.dumps(m)}")
@@ -395,12 +396,7 @@ def train_unet(cfg, seed):
         batch, bmaps, _ = flip_batch(rng, images[idx], maps[idx], [boxes[i] for i in idx], w, h)
         loss = F.cross_entropy(model(to_input(batch, cfg)), torch.from_numpy(bmaps.astype(np.int64)),
                                weight=class_weight)
-        opt.zero_grad()
-        loss.backward()
-        opt.step()
-        sched.step()
-        if step % 200 == 0 or step == steps - 1:
-            log(f"  step {step}: loss {loss.item():.4f} ({time.time() - t0:.0f} s)")
+        optimise(opt, sched, loss, step, steps, t0)
         if cfg.get("eval_every") and step % cfg["eval_every"] == cfg["eval_every"] - 1:
             log(f"  step {step}: validation {json.dumps(evaluate_unet(cfg, model, val_images[:50], val_maps[:50]))}")
     return model, evaluate_unet(cfg, model, val_images, val_maps)

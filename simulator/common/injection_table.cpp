@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <thread>
 
-namespace {
-
 std::string trimmed(const std::string &text)
 {
     const char *space = " \t\r\n";
@@ -16,6 +14,8 @@ std::string trimmed(const std::string &text)
         return std::string();
     return text.substr(first, text.find_last_not_of(space) - first + 1);
 }
+
+namespace {
 
 std::vector<std::string> splitEntries(const std::string &text)
 {

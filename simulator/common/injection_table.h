@@ -44,6 +44,9 @@ auto findInEither(First &first, Second &second, const typename First::key_type &
     return inSecond != second.end() ? &inSecond->second : nullptr;
 }
 
+// The text without the spaces, tabs and line ends around it.
+std::string trimmed(const std::string &text);
+
 // A whole number with the unit us, ms or s (ms when omitted), such as
 // "500us", "20ms" or "2s"; false for anything else.
 bool parseDuration(const std::string &text, std::chrono::microseconds &duration);

@@ -12,15 +12,6 @@ namespace {
 constexpr std::uint32_t boardTypes = 8;
 constexpr std::size_t defaultCacheMegabytes = 256;
 
-std::string trimmed(const std::string &text)
-{
-    const char *space = " \t\r\n";
-    const std::size_t first = text.find_first_not_of(space);
-    if (first == std::string::npos)
-        return std::string();
-    return text.substr(first, text.find_last_not_of(space) - first + 1);
-}
-
 // Calls take(type, value text, whole entry) for each TYPE:VALUE entry.
 template <typename Take>
 void forEachTypeEntry(const std::string &text, Take take)
