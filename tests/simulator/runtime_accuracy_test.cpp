@@ -95,7 +95,9 @@ TEST_F(RuntimeAccuracy, OutputsEqualTheEngineRunDirectly)
         const std::string weights = network.weights ? network.weights() : std::string();
         const std::vector<std::uint32_t> words =
             network.weights ? compiledDarknet(model, weights) : compiledOnnx(model);
-        cv::dnn::Net reference = network.weights ? referenceDarknetNet(model, weights) : referenceOnnxNet(model);
+        cv::dnn::Net reference =
+            network.weights ? cv::dnn::readNetFromDarknet(model.data(), model.size(), weights.data(), weights.size())
+                            : cv::dnn::readNetFromONNX(model.data(), model.size());
         const cv::Mat blob = randomBlob(network.inputShape, 17, network.needsSharedData ? 0.0f : -1.0f, 1.0f);
         std::vector<std::vector<float>> expected;
         for (const cv::Mat &output : referenceForward(reference, blob, network.outputNames))

@@ -232,16 +232,6 @@ std::vector<cv::Mat> referenceForward(cv::dnn::Net &net, const cv::Mat &blob,
     return outputs;
 }
 
-cv::dnn::Net referenceOnnxNet(const std::string &onnx)
-{
-    return cv::dnn::readNetFromONNX(onnx.data(), onnx.size());
-}
-
-cv::dnn::Net referenceDarknetNet(const std::string &cfg, const std::string &weights)
-{
-    return cv::dnn::readNetFromDarknet(cfg.data(), cfg.size(), weights.data(), weights.size());
-}
-
 ::testing::AssertionResult nearlyEqual(const std::vector<float> &actual, const std::vector<float> &expected)
 {
     if (actual.size() != expected.size())

@@ -68,8 +68,6 @@ std::vector<float> depthLast(const cv::Mat &output);
 // Runs the engine directly: the reference that the runtime must match.
 std::vector<cv::Mat> referenceForward(cv::dnn::Net &net, const cv::Mat &blob,
                                       const std::vector<std::string> &outputNames);
-cv::dnn::Net referenceOnnxNet(const std::string &onnx);
-cv::dnn::Net referenceDarknetNet(const std::string &cfg, const std::string &weights);
 
 // Compares element by element with a relative and absolute tolerance of 1e-5.
 ::testing::AssertionResult nearlyEqual(const std::vector<float> &actual, const std::vector<float> &expected);
