@@ -1,6 +1,6 @@
 #include "onnx_builder.h"
 
-#include <onnx/onnx_pb.h>
+#include <functional>
 
 namespace {
 
@@ -20,34 +20,42 @@ void setShape(onnx::ValueInfoProto &value, const std::string &name, const std::v
     }
 }
 
-} // namespace
-
-OnnxBuilder::OnnxBuilder() : model(new onnx::ModelProto)
+// The serialised model with change applied to the named initializer.
+std::string withInitializerChanged(const std::string &onnx, const std::string &initializer,
+                                   const std::function<void(onnx::TensorProto &)> &change)
 {
-    model->set_ir_version(6);
-    model->set_producer_name("vrax simulator tests");
-    onnx::OperatorSetIdProto *opset = model->add_opset_import();
-    opset->set_domain("");
-    opset->set_version(11);
-    model->mutable_graph()->set_name("test");
+    onnx::ModelProto model;
+    model.ParseFromString(onnx);
+    for (onnx::TensorProto &tensor : *model.mutable_graph()->mutable_initializer()) {
+        if (tensor.name() == initializer)
+            change(tensor);
+    }
+    return model.SerializeAsString();
 }
 
-OnnxBuilder::~OnnxBuilder()
+} // namespace
+
+OnnxBuilder::OnnxBuilder()
 {
-    delete model;
+    model.set_ir_version(6);
+    model.set_producer_name("vrax simulator tests");
+    onnx::OperatorSetIdProto *opset = model.add_opset_import();
+    opset->set_domain("");
+    opset->set_version(11);
+    model.mutable_graph()->set_name("test");
 }
 
 OnnxBuilder &OnnxBuilder::input(const std::string &name, const std::vector<std::int64_t> &shape,
                                 int elementType)
 {
-    setShape(*model->mutable_graph()->add_input(), name, shape, elementType);
+    setShape(*model.mutable_graph()->add_input(), name, shape, elementType);
     return *this;
 }
 
 OnnxBuilder &OnnxBuilder::weights(const std::string &name, const std::vector<std::int64_t> &shape,
-                                  bool alsoGraphInput, float scale)
+                                  bool alsoGraphInput)
 {
-    onnx::TensorProto *tensor = model->mutable_graph()->add_initializer();
+    onnx::TensorProto *tensor = model.mutable_graph()->add_initializer();
     tensor->set_name(name);
     tensor->set_data_type(onnx::TensorProto_DataType_FLOAT);
     std::int64_t count = 1;
@@ -57,85 +65,64 @@ OnnxBuilder &OnnxBuilder::weights(const std::string &name, const std::vector<std
     }
     for (std::int64_t i = 0; i < count; ++i) {
         seed = seed * 1103515245u + 12345u;
-        tensor->add_float_data(scale * (static_cast<float>((seed >> 8) % 2001) / 1000.0f - 1.0f));
+        tensor->add_float_data(static_cast<float>((seed >> 8) % 2001) / 2000.0f - 0.5f);
     }
     if (alsoGraphInput)
-        setShape(*model->mutable_graph()->add_input(), name, shape, onnx::TensorProto_DataType_FLOAT);
+        setShape(*model.mutable_graph()->add_input(), name, shape, onnx::TensorProto_DataType_FLOAT);
     return *this;
 }
 
 OnnxBuilder &OnnxBuilder::node(const std::string &opType, const std::vector<std::string> &inputs,
-                               const std::vector<std::string> &outputs,
-                               const std::function<void(onnx::NodeProto &)> &attributes,
+                               const std::vector<std::string> &outputs, const IntAttributes &attributes,
                                const std::string &name)
 {
-    onnx::NodeProto *node = model->mutable_graph()->add_node();
+    onnx::NodeProto *node = model.mutable_graph()->add_node();
     node->set_op_type(opType);
     node->set_name(name);
     for (const std::string &input : inputs)
         node->add_input(input);
     for (const std::string &output : outputs)
         node->add_output(output);
-    if (attributes)
-        attributes(*node);
+    for (const auto &[attributeName, values] : attributes) {
+        onnx::AttributeProto *attribute = node->add_attribute();
+        attribute->set_name(attributeName);
+        if (values.size() == 1) {
+            attribute->set_type(onnx::AttributeProto_AttributeType_INT);
+            attribute->set_i(values[0]);
+        } else {
+            attribute->set_type(onnx::AttributeProto_AttributeType_INTS);
+            for (std::int64_t value : values)
+                attribute->add_ints(value);
+        }
+    }
     return *this;
 }
 
 OnnxBuilder &OnnxBuilder::output(const std::string &name, const std::vector<std::int64_t> &shape)
 {
-    setShape(*model->mutable_graph()->add_output(), name, shape, onnx::TensorProto_DataType_FLOAT);
+    setShape(*model.mutable_graph()->add_output(), name, shape, onnx::TensorProto_DataType_FLOAT);
     return *this;
 }
 
 OnnxBuilder &OnnxBuilder::untypedOutput(const std::string &name)
 {
-    model->mutable_graph()->add_output()->set_name(name);
+    model.mutable_graph()->add_output()->set_name(name);
     return *this;
-}
-
-std::string OnnxBuilder::serialize() const
-{
-    return model->SerializeAsString();
-}
-
-void setIntsAttribute(onnx::NodeProto &node, const std::string &name, std::initializer_list<std::int64_t> values)
-{
-    onnx::AttributeProto *attribute = node.add_attribute();
-    attribute->set_name(name);
-    attribute->set_type(onnx::AttributeProto_AttributeType_INTS);
-    for (std::int64_t value : values)
-        attribute->add_ints(value);
-}
-
-void setIntAttribute(onnx::NodeProto &node, const std::string &name, std::int64_t value)
-{
-    onnx::AttributeProto *attribute = node.add_attribute();
-    attribute->set_name(name);
-    attribute->set_type(onnx::AttributeProto_AttributeType_INT);
-    attribute->set_i(value);
 }
 
 std::string withOneValueMissing(const std::string &onnx, const std::string &initializer)
 {
-    onnx::ModelProto model;
-    model.ParseFromString(onnx);
-    for (onnx::TensorProto &tensor : *model.mutable_graph()->mutable_initializer()) {
-        if (tensor.name() == initializer && tensor.float_data_size() > 0)
+    return withInitializerChanged(onnx, initializer, [](onnx::TensorProto &tensor) {
+        if (tensor.float_data_size() > 0)
             tensor.mutable_float_data()->RemoveLast();
-    }
-    return model.SerializeAsString();
+    });
 }
 
 std::string withValuesOfType(const std::string &onnx, const std::string &initializer, int dataType)
 {
-    onnx::ModelProto model;
-    model.ParseFromString(onnx);
-    for (onnx::TensorProto &tensor : *model.mutable_graph()->mutable_initializer()) {
-        if (tensor.name() == initializer) {
-            tensor.clear_float_data();
-            tensor.clear_raw_data();
-            tensor.set_data_type(dataType);
-        }
-    }
-    return model.SerializeAsString();
+    return withInitializerChanged(onnx, initializer, [dataType](onnx::TensorProto &tensor) {
+        tensor.clear_float_data();
+        tensor.clear_raw_data();
+        tensor.set_data_type(dataType);
+    });
 }

@@ -71,15 +71,11 @@ struct Layout
     std::function<std::vector<float>(const cv::Mat &)> arrange;
 };
 
-class RuntimeAccuracy : public ::testing::Test
-{
-protected:
-    void SetUp() override { setenv("VRAX_BOARDS", "1:1,3:1,5:1", 1); }
-    void TearDown() override { unsetenv("VRAX_BOARDS"); }
-};
+using RuntimeAccuracy = RuntimeTest;
 
 TEST_F(RuntimeAccuracy, OutputsEqualTheEngineRunDirectly)
 {
+    setenv("VRAX_BOARDS", "1:1,3:1,5:1", 1);
     const Layout layouts[] = {
         {"interleaved (simulator)", VRAX_BOARD_SIMULATOR, interleavedInput},
         {"planar (TK301.02)", VRAX_BOARD_TK301_02, planarInput},
@@ -93,8 +89,8 @@ TEST_F(RuntimeAccuracy, OutputsEqualTheEngineRunDirectly)
         }
         const std::string model = network.model();
         const std::string weights = network.weights ? network.weights() : std::string();
-        const std::vector<std::uint32_t> words =
-            network.weights ? compiledDarknet(model, weights) : compiledOnnx(model);
+        const CompileResult compiled = network.weights ? compileDarknet(model, weights) : compileOnnx(model);
+        ASSERT_EQ(compiled.code, 0) << compiled.error;
         cv::dnn::Net reference =
             network.weights ? cv::dnn::readNetFromDarknet(model.data(), model.size(), weights.data(), weights.size())
                             : cv::dnn::readNetFromONNX(model.data(), model.size());
@@ -109,7 +105,7 @@ TEST_F(RuntimeAccuracy, OutputsEqualTheEngineRunDirectly)
             if (layout.boardType != VRAX_BOARD_SIMULATOR && network.needsSharedData
                 && layout.boardType != VRAX_BOARD_TK301_02)
                 continue;
-            TestSession session(words, layout.boardType, 0);
+            TestSession session(compiled.words, layout.boardType, 0);
             EXPECT_EQ(reportedDims(session.info), network.reportedDims);
             ASSERT_EQ(session.info.output_count, expected.size());
             ASSERT_EQ(session.unitCount(), 4u);
@@ -126,7 +122,7 @@ TEST_F(RuntimeAccuracy, OutputsEqualTheEngineRunDirectly)
 
 TEST_F(RuntimeAccuracy, InputIsCopiedBeforeProcessReturns)
 {
-    TestSession session(compiledOnnx(convOnnxModel()));
+    TestSession session(convModel());
     const cv::Mat blob = randomBlob({1, 3, 5, 7}, 5);
     std::vector<float> input = interleavedInput(blob);
     const std::vector<std::vector<float>> expected = session.run(0, input);

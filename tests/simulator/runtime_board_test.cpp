@@ -4,7 +4,6 @@
 // memory; a precision board rounds its tensors by at most one step.
 #include "onnx_builder.h"
 #include "simulator_test_support.h"
-#include "test_models.h"
 
 #include <vrax.h>
 #include <vrax_sim.h>
@@ -17,23 +16,9 @@
 
 namespace {
 
-class RuntimeBoard : public ::testing::Test
+class RuntimeBoard : public RuntimeTest
 {
 protected:
-    void SetUp() override { TearDown(); }
-    void TearDown() override
-    {
-        for (const char *variable : {"VRAX_BOARDS", "VRAX_SIM_BOARD_TIME", "VRAX_SIM_PRECISION", "VRAX_SIM_BOARD_CACHE_MB"})
-            unsetenv(variable);
-        VRAX_SIM_ClearInjections();
-    }
-
-    static const std::vector<std::uint32_t> &model()
-    {
-        static const std::vector<std::uint32_t> words = compiledOnnx(convOnnxModel());
-        return words;
-    }
-
     static std::vector<float> inputNumber(std::uint32_t number, bool planar = false)
     {
         const cv::Mat blob = randomBlob({1, 3, 5, 7}, 200 + number, -1.0f, 1.0f);
@@ -52,13 +37,13 @@ TEST_F(RuntimeBoard, SeenInputsGetTheEngineOutputsWithoutTheEngine)
     for (const auto &c : cases) {
         const bool planar = c.boardType == 1;
         const std::vector<float> a = inputNumber(1, planar), b = inputNumber(2, planar);
-        TestSession exact(model(), c.boardType);
+        TestSession exact(convModel(), c.boardType);
         const std::vector<std::vector<float>> exactA = exact.run(0, a), exactB = exact.run(0, b);
         if (c.fromEnvironment)
             setenv("VRAX_SIM_BOARD_TIME", "0:1ms", 1);
         else
             ASSERT_EQ(VRAX_SIM_SetBoardTime(c.boardType, 1000), VRAX_RESULT_OK);
-        TestSession timed(model(), c.boardType);
+        TestSession timed(convModel(), c.boardType);
         const std::uint32_t last = timed.unitCount() - 1;
         const std::uint32_t before = VRAX_SIM_EngineFrameCount();
         EXPECT_EQ(timed.run(0, a), exactA) << c.boardType;
@@ -69,23 +54,6 @@ TEST_F(RuntimeBoard, SeenInputsGetTheEngineOutputsWithoutTheEngine)
         TearDown();
         setenv("VRAX_BOARDS", "1:1", 1);
     }
-}
-
-TEST_F(RuntimeBoard, ATimedUnitStaysBusyForItsTime)
-{
-    ASSERT_EQ(VRAX_SIM_SetBoardTime(0, 20000000), VRAX_RESULT_OK);
-    TestSession session(model());
-    const std::vector<float> input = inputNumber(1);
-    const float *const inputs[1] = {input.data()};
-    ASSERT_EQ(VRAX_Process(session.handle, 0, inputs), VRAX_RESULT_OK);
-    std::uint32_t status = VRAX_STATUS_IDLE;
-    ASSERT_EQ(VRAX_GetStatus(session.handle, 0, &status), VRAX_RESULT_OK);
-    EXPECT_EQ(status, VRAX_STATUS_BUSY);
-    EXPECT_EQ(VRAX_Process(session.handle, 0, inputs), VRAX_RESULT_INCOMPLETE);
-    ASSERT_EQ(VRAX_GetStatus(session.handle, 1, &status), VRAX_RESULT_OK);
-    EXPECT_EQ(status, VRAX_STATUS_IDLE);
-    EXPECT_EQ(VRAX_SIM_SetBoardTime(8, 1000), VRAX_RESULT_INVALID_FUNC_PARAMETER);
-    // The session goes without waiting out the twenty seconds.
 }
 
 TEST_F(RuntimeBoard, ReportedRateFollowsTheBoardTime)
@@ -100,7 +68,7 @@ TEST_F(RuntimeBoard, ReportedRateFollowsTheBoardTime)
         double atMost;
     } cases[] = {{1, 1.0, 5.0}, {4, 5.0, 20.0}};
     for (const auto &c : cases) {
-        TestSession session(model());
+        TestSession session(convModel());
         const std::vector<float> input = inputNumber(1);
         double fps = 0.0;
         for (int round = 0; round < 2; ++round) {
@@ -121,7 +89,7 @@ TEST_F(RuntimeBoard, MemoryStaysWithinTheLimitAndDroppedInputsAreComputedAgain)
     ASSERT_EQ(VRAX_SIM_SetBoardTime(0, 1), VRAX_RESULT_OK);
     // A frame of this model keeps about 1.5 KB: five fit in 8 KB.
     VRAX_SIM_SetBoardCacheLimit(8);
-    TestSession session(model());
+    TestSession session(convModel());
     std::vector<std::vector<std::vector<float>>> outputs;
     for (std::uint32_t i = 0; i < 12; ++i) {
         outputs.push_back(session.run(0, inputNumber(i)));
@@ -147,9 +115,7 @@ TEST_F(RuntimeBoard, MemoryStaysWithinTheLimitAndDroppedInputsAreComputedAgain)
 // x [1,3,4,6] -> Relu -> y: the exact outputs are the inputs' positive parts.
 std::string reluOnnxModel()
 {
-    OnnxBuilder builder;
-    builder.input("x", {1, 3, 4, 6}).node("Relu", {"x"}, {"y"}).output("y", {1, 3, 4, 6});
-    return builder.serialize();
+    return OnnxBuilder().input("x", {1, 3, 4, 6}).node("Relu", {"x"}, {"y"}).output("y", {1, 3, 4, 6}).serialize();
 }
 
 TEST_F(RuntimeBoard, PrecisionBoardsRoundTheirTensorsByAtMostAStep)

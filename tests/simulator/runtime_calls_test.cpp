@@ -17,23 +17,9 @@
 
 namespace {
 
-class RuntimeCalls : public ::testing::Test
+class RuntimeCalls : public RuntimeTest
 {
 protected:
-    void SetUp() override { TearDown(); }
-    void TearDown() override
-    {
-        for (const char *variable : {"VRAX_BOARDS", "VRAX_FAULTS", "VRAX_DELAYS"})
-            unsetenv(variable);
-        VRAX_SIM_ClearInjections();
-    }
-
-    static const std::vector<std::uint32_t> &model()
-    {
-        static const std::vector<std::uint32_t> words = compiledOnnx(convOnnxModel());
-        return words;
-    }
-
     std::vector<float> input = interleavedInput(randomBlob({1, 3, 5, 7}, 1));
     std::vector<float> output0 = std::vector<float>(7 * 5 * 4);
     std::vector<float> output1 = std::vector<float>(6 * 4 * 3);
@@ -89,8 +75,8 @@ TEST_F(RuntimeCalls, BlinkAndInitializeAnswerNoBoardForMissingBoards)
     VRAX_Handle handle = 0;
     ASSERT_EQ(VRAX_Create(&handle), VRAX_RESULT_OK);
     for (auto [type, index] : {std::pair{1u, 2u}, {3u, 0u}, {0u, 1u}})
-        EXPECT_EQ(initializeWith(handle, model(), type, index), VRAX_RESULT_NO_BOARD) << type << ":" << index;
-    EXPECT_EQ(initializeWith(handle, model(), 1, 1), VRAX_RESULT_OK);
+        EXPECT_EQ(initializeWith(handle, convModel(), type, index), VRAX_RESULT_NO_BOARD) << type << ":" << index;
+    EXPECT_EQ(initializeWith(handle, convModel(), 1, 1), VRAX_RESULT_OK);
     EXPECT_EQ(VRAX_Destroy(handle), VRAX_RESULT_OK);
 }
 
@@ -101,7 +87,7 @@ TEST_F(RuntimeCalls, UnknownAndDestroyedHandlesAreRefusedAndDoubleDestroysCounte
     VRAX_Handle handle = 0;
     ASSERT_EQ(VRAX_Create(&handle), VRAX_RESULT_OK);
     EXPECT_NE(handle, 0u);
-    ASSERT_EQ(initializeWith(handle, model()), VRAX_RESULT_OK);
+    ASSERT_EQ(initializeWith(handle, convModel()), VRAX_RESULT_OK);
     EXPECT_EQ(VRAX_SIM_LiveSessionCount(), liveBefore + 1);
     EXPECT_EQ(VRAX_Destroy(handle), VRAX_RESULT_OK);
     EXPECT_EQ(VRAX_SIM_LiveSessionCount(), liveBefore);
@@ -109,7 +95,7 @@ TEST_F(RuntimeCalls, UnknownAndDestroyedHandlesAreRefusedAndDoubleDestroysCounte
     EXPECT_EQ(VRAX_Process(handle, 0, inputs), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_NE(lastError().find("destroyed"), std::string::npos) << lastError();
     EXPECT_EQ(VRAX_GetStatus(handle, 0, &status), VRAX_RESULT_INVALID_FUNC_PARAMETER);
-    EXPECT_EQ(initializeWith(handle, model()), VRAX_RESULT_INVALID_FUNC_PARAMETER);
+    EXPECT_EQ(initializeWith(handle, convModel()), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_SIM_DestroyedTwiceCount(), 0u);
     EXPECT_EQ(VRAX_Destroy(handle), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_SIM_DestroyedTwiceCount(), 1u);
@@ -125,7 +111,7 @@ TEST_F(RuntimeCalls, UnknownAndDestroyedHandlesAreRefusedAndDoubleDestroysCounte
 
 TEST_F(RuntimeCalls, NullPointersAndMissingBusyOrEmptyUnitsAreRefused)
 {
-    TestSession session(model());
+    TestSession session(convModel());
     const float *const nullInput[1] = {nullptr};
     float *const halfOutputs[2] = {output0.data(), nullptr};
     const VRAX_Handle h = session.handle;
@@ -156,17 +142,23 @@ TEST_F(RuntimeCalls, NullPointersAndMissingBusyOrEmptyUnitsAreRefused)
     EXPECT_EQ(VRAX_GetOutput(h, 1, outputs, &fps), VRAX_RESULT_NOT_INITIALIZED);
     EXPECT_NE(lastError().find("no frame"), std::string::npos) << lastError();
 
-    // Busy status and a second Process are checked with the timed boards.
-    ASSERT_EQ(VRAX_SIM_InjectDelay("frame", 300), VRAX_RESULT_OK);
+    // A unit busy for the board's twenty seconds refuses a second frame and
+    // has no outputs yet; the others stay idle. The sessions go without
+    // waiting the time out.
+    ASSERT_EQ(VRAX_SIM_SetBoardTime(0, 20000000), VRAX_RESULT_OK);
+    EXPECT_EQ(VRAX_SIM_SetBoardTime(8, 1000), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     ASSERT_EQ(VRAX_Process(h, 1, inputs), VRAX_RESULT_OK);
+    EXPECT_EQ(VRAX_Process(h, 1, inputs), VRAX_RESULT_INCOMPLETE);
     EXPECT_EQ(VRAX_GetOutput(h, 1, outputs, &fps), VRAX_RESULT_INCOMPLETE);
-    session.waitIdle(1);
-    EXPECT_EQ(VRAX_GetOutput(h, 1, outputs, &fps), VRAX_RESULT_OK);
+    ASSERT_EQ(VRAX_GetStatus(h, 1, &status), VRAX_RESULT_OK);
+    EXPECT_EQ(status, VRAX_STATUS_BUSY);
+    ASSERT_EQ(VRAX_GetStatus(h, 2, &status), VRAX_RESULT_OK);
+    EXPECT_EQ(status, VRAX_STATUS_IDLE);
 }
 
 TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReasonAndLeaveNoModel)
 {
-    const std::vector<std::uint32_t> &good = model();
+    const std::vector<std::uint32_t> &good = convModel();
     std::vector<std::uint32_t> truncated(good.begin(), good.begin() + static_cast<long>(good.size() / 2));
     std::vector<std::uint32_t> flipped = good;
     flipped[good.size() / 2] ^= 0x10u;
@@ -231,7 +223,7 @@ TEST_F(RuntimeCalls, SlotTablesMustHoldOneModel)
 {
     VRAX_Handle handle = 0;
     ASSERT_EQ(VRAX_Create(&handle), VRAX_RESULT_OK);
-    const std::vector<std::uint32_t> &words = model();
+    const std::vector<std::uint32_t> &words = convModel();
     const std::vector<std::uint32_t> copy = words;
     const std::vector<std::uint32_t> other = compiledOnnx(greyOnnxModel());
     const std::uint32_t size = static_cast<std::uint32_t>(words.size());
@@ -261,7 +253,7 @@ TEST_F(RuntimeCalls, SlotTablesMustHoldOneModel)
 
 TEST_F(RuntimeCalls, FailedInitializeKeepsThePreviousModel)
 {
-    TestSession session(model());
+    TestSession session(convModel());
     const std::vector<std::vector<float>> before = session.run(0, input);
     const std::vector<std::uint32_t> garbage(64, 0xabcdef01u);
     EXPECT_EQ(initializeWith(session.handle, garbage), VRAX_RESULT_INVALID_MODEL);
@@ -281,7 +273,7 @@ TEST_F(RuntimeCalls, DestroyWaitsForRunningFrames)
     ASSERT_EQ(VRAX_SIM_InjectDelay("frame", std::uint32_t(frameDelay.count())), VRAX_RESULT_OK);
     VRAX_Handle handle = 0;
     ASSERT_EQ(VRAX_Create(&handle), VRAX_RESULT_OK);
-    ASSERT_EQ(initializeWith(handle, model()), VRAX_RESULT_OK);
+    ASSERT_EQ(initializeWith(handle, convModel()), VRAX_RESULT_OK);
     const auto submitted = std::chrono::steady_clock::now();
     for (std::uint32_t unit = 0; unit < 4; ++unit)
         ASSERT_EQ(VRAX_Process(handle, unit, inputs), VRAX_RESULT_OK);
@@ -295,7 +287,7 @@ TEST_F(RuntimeCalls, DestroyWaitsForRunningFrames)
 
 TEST_F(RuntimeCalls, InjectedFaultsLetCallsThroughThenFail)
 {
-    TestSession session(model());
+    TestSession session(convModel());
     EXPECT_EQ(VRAX_SIM_InjectFault("VRAX_NoSuchCall", 13, 0), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_SIM_InjectFault(nullptr, 13, 0), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     ASSERT_EQ(VRAX_SIM_InjectFault("VRAX_Process", VRAX_RESULT_BOARD_SYNC_ERROR, 2), VRAX_RESULT_OK);
@@ -315,7 +307,7 @@ TEST_F(RuntimeCalls, InjectedFaultsLetCallsThroughThenFail)
         {"VRAX_GetBoardCount", [&] { return VRAX_GetBoardCount(1, &status); }},
         {"VRAX_Blink", [] { return VRAX_Blink(0, 0); }},
         {"VRAX_Create", [&] { return VRAX_Create(&handle); }},
-        {"VRAX_Initialize", [&] { return initializeWith(session.handle, model()); }},
+        {"VRAX_Initialize", [&] { return initializeWith(session.handle, convModel()); }},
         {"VRAX_GetModelInfo", [&] { return VRAX_GetModelInfo(session.handle, 0, &info); }},
         {"VRAX_GetStatus", [&] { return VRAX_GetStatus(session.handle, 0, &status); }},
         {"VRAX_GetOutput", [&] { return VRAX_GetOutput(session.handle, 0, outputs, &fps); }},
@@ -331,7 +323,7 @@ TEST_F(RuntimeCalls, InjectedFaultsLetCallsThroughThenFail)
 
 TEST_F(RuntimeCalls, FaultsAndDelaysComeFromTheEnvironmentToo)
 {
-    TestSession session(model());
+    TestSession session(convModel());
     setenv("VRAX_FAULTS", "VRAX_Process=13@1,VRAX_GetModelInfo=21", 1);
     EXPECT_EQ(VRAX_GetModelInfo(session.handle, 0, &info), VRAX_RESULT_UNKNOWN_ERROR);
     EXPECT_EQ(VRAX_Process(session.handle, 0, inputs), VRAX_RESULT_OK);

@@ -67,22 +67,11 @@ void pipeline(TestSession &session, const Expected &expected, int frames, int se
     }
 }
 
-// Drives every session on a thread of its own; returns the mismatches.
-int pipelineAll(const std::vector<std::unique_ptr<TestSession>> &sessions, const Expected &expected, int frames)
-{
-    std::atomic<int> mismatches{0};
-    std::vector<std::thread> drivers;
-    for (std::size_t i = 0; i < sessions.size(); ++i)
-        drivers.emplace_back([&, i] { pipeline(*sessions[i], expected, frames, static_cast<int>(i), mismatches); });
-    for (std::thread &driver : drivers)
-        driver.join();
-    return mismatches.load();
-}
+using RuntimeStress = RuntimeTest;
 
-TEST(RuntimeStress, ManyFramesOverAllUnitsOfSeveralSessions)
+TEST_F(RuntimeStress, ManyFramesOverAllUnitsOfSeveralSessions)
 {
     const Expected expected = expectedResults();
-    const std::vector<std::uint32_t> model = compiledOnnx(convOnnxModel());
     const std::vector<std::uint32_t> singleSlotModel = compiledOnnx(convOnnxModel(), false);
     // The plain simulator, then a timed board answering seen inputs from the
     // memory its sessions' threads share.
@@ -92,11 +81,11 @@ TEST(RuntimeStress, ManyFramesOverAllUnitsOfSeveralSessions)
         const std::uint32_t enginesBefore = VRAX_SIM_EngineFrameCount();
         std::vector<std::unique_ptr<TestSession>> sessions;
         for (int i = 0; i < 3; ++i)
-            sessions.push_back(std::make_unique<TestSession>(model));
+            sessions.push_back(std::make_unique<TestSession>(convModel()));
         sessions.push_back(std::make_unique<TestSession>(singleSlotModel));
 
         std::atomic<bool> running{true};
-        std::atomic<int> statusFailures{0};
+        std::atomic<int> statusFailures{0}, mismatches{0};
         // Someone else keeps asking for status meanwhile, as the window's key
         // handlers may.
         std::thread watcher([&] {
@@ -110,9 +99,15 @@ TEST(RuntimeStress, ManyFramesOverAllUnitsOfSeveralSessions)
                 ++round;
             }
         });
-        EXPECT_EQ(pipelineAll(sessions, expected, 300), 0);
+        // Every session driven on a thread of its own.
+        std::vector<std::thread> drivers;
+        for (std::size_t i = 0; i < sessions.size(); ++i)
+            drivers.emplace_back([&, i] { pipeline(*sessions[i], expected, 300, static_cast<int>(i), mismatches); });
+        for (std::thread &driver : drivers)
+            driver.join();
         running = false;
         watcher.join();
+        EXPECT_EQ(mismatches.load(), 0);
         EXPECT_EQ(statusFailures.load(), 0);
         sessions.clear();
         if (boardTime > 0) {
@@ -122,18 +117,16 @@ TEST(RuntimeStress, ManyFramesOverAllUnitsOfSeveralSessions)
             EXPECT_EQ(VRAX_SIM_BoardCacheBytes(), 0u) << "closed sessions left their frames behind";
         }
     }
-    VRAX_SIM_ClearInjections();
 }
 
-TEST(RuntimeStress, SessionsComeAndGoWhileOthersRun)
+TEST_F(RuntimeStress, SessionsComeAndGoWhileOthersRun)
 {
     const Expected expected = expectedResults();
-    const std::vector<std::uint32_t> model = compiledOnnx(convOnnxModel());
     std::atomic<int> mismatches{0};
-    TestSession steady(model);
+    TestSession steady(convModel());
     std::thread steadyDriver([&] { pipeline(steady, expected, 150, 1, mismatches); });
     for (int round = 0; round < 8; ++round) {
-        TestSession passing(model);
+        TestSession passing(convModel());
         pipeline(passing, expected, 6, round, mismatches);
         // Leave frames running: destroying the session must wait for them.
         for (std::uint32_t unit = 0; unit < 4; ++unit)

@@ -1,9 +1,12 @@
 #include "simulator_test_support.h"
 
+#include "test_models.h"
+
 #include <vrax_compiler.h>
 #include <vrax_sim.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -60,14 +63,6 @@ CompileResult finish(std::int32_t code, std::uint32_t *model, std::uint32_t word
     return result;
 }
 
-std::vector<std::uint32_t> wordsOrThrow(const CompileResult &result)
-{
-    if (result.code != VRAX_COMPILER_RESULT_OK)
-        throw std::runtime_error("compilation failed with code " + std::to_string(result.code) + ": "
-                                 + result.error);
-    return result.words;
-}
-
 } // namespace
 
 CompileResult compileOnnx(const std::string &onnx, bool multiFlag)
@@ -91,12 +86,25 @@ CompileResult compileDarknet(const std::string &cfg, const std::string &weights)
 
 std::vector<std::uint32_t> compiledOnnx(const std::string &onnx, bool multiFlag)
 {
-    return wordsOrThrow(compileOnnx(onnx, multiFlag));
+    const CompileResult result = compileOnnx(onnx, multiFlag);
+    if (result.code != VRAX_COMPILER_RESULT_OK)
+        throw std::runtime_error("compilation failed with code " + std::to_string(result.code) + ": "
+                                 + result.error);
+    return result.words;
 }
 
-std::vector<std::uint32_t> compiledDarknet(const std::string &cfg, const std::string &weights)
+void RuntimeTest::TearDown()
 {
-    return wordsOrThrow(compileDarknet(cfg, weights));
+    for (const char *variable : {"VRAX_BOARDS", "VRAX_FAULTS", "VRAX_DELAYS", "VRAX_SIM_BOARD_TIME",
+                                 "VRAX_SIM_PRECISION", "VRAX_SIM_BOARD_CACHE_MB"})
+        unsetenv(variable);
+    VRAX_SIM_ClearInjections();
+}
+
+const std::vector<std::uint32_t> &RuntimeTest::convModel()
+{
+    static const std::vector<std::uint32_t> words = compiledOnnx(convOnnxModel());
+    return words;
 }
 
 std::int32_t initializeWith(VRAX_Handle handle, const std::vector<std::uint32_t> &model,

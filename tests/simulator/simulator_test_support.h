@@ -27,7 +27,17 @@ CompileResult compileDarknet(const std::string &cfg, const std::string &weights)
 
 // Compiles and fails the test (by throwing) when compilation fails.
 std::vector<std::uint32_t> compiledOnnx(const std::string &onnx, bool multiFlag = true);
-std::vector<std::uint32_t> compiledDarknet(const std::string &cfg, const std::string &weights);
+
+// Runtime tests start and end without boards, faults, delays or board
+// settings from the environment or the test interface.
+class RuntimeTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { TearDown(); }
+    void TearDown() override;
+    // The conv model of test_models.h, compiled once.
+    static const std::vector<std::uint32_t> &convModel();
+};
 
 // Initializes a handle with the same model in all four slots.
 std::int32_t initializeWith(VRAX_Handle handle, const std::vector<std::uint32_t> &model,

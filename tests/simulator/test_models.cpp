@@ -6,85 +6,63 @@
 
 std::string convOnnxModel()
 {
-    OnnxBuilder builder;
-    builder.input("x", {1, 3, 5, 7})
+    return OnnxBuilder().input("x", {1, 3, 5, 7})
         .weights("w", {4, 3, 3, 3})
         .weights("b", {4})
-        .node("Conv", {"x", "w", "b"}, {"c"},
-              [](onnx::NodeProto &node) {
-                  setIntsAttribute(node, "kernel_shape", {3, 3});
-                  setIntsAttribute(node, "pads", {1, 1, 1, 1});
-              },
-              "conv")
+        .node("Conv", {"x", "w", "b"}, {"c"}, {{"kernel_shape", {3, 3}}, {"pads", {1, 1, 1, 1}}}, "conv")
         .node("Relu", {"c"}, {"zeta"}, {}, "relu")
-        .node("MaxPool", {"x"}, {"alpha"},
-              [](onnx::NodeProto &node) {
-                  setIntsAttribute(node, "kernel_shape", {2, 2});
-                  setIntsAttribute(node, "strides", {1, 1});
-              },
-              "pool")
+        .node("MaxPool", {"x"}, {"alpha"}, {{"kernel_shape", {2, 2}}, {"strides", {1, 1}}}, "pool")
         .output("zeta", {1, 4, 5, 7})
-        .output("alpha", {1, 3, 4, 6});
-    return builder.serialize();
+        .output("alpha", {1, 3, 4, 6})
+        .serialize();
 }
 
 std::string classifierOnnxModel()
 {
-    OnnxBuilder builder;
-    builder.input("x", {1, 3, 4, 4})
-        .weights("w", {5, 48}, false, 0.2f)
+    return OnnxBuilder().input("x", {1, 3, 4, 4})
+        .weights("w", {5, 48})
         .weights("b", {5})
-        .node("Flatten", {"x"}, {"f"}, [](onnx::NodeProto &node) { setIntAttribute(node, "axis", 1); })
-        .node("Gemm", {"f", "w", "b"}, {"g"}, [](onnx::NodeProto &node) { setIntAttribute(node, "transB", 1); })
-        .node("Softmax", {"g"}, {"prob"}, [](onnx::NodeProto &node) { setIntAttribute(node, "axis", 1); })
-        .output("prob", {1, 5});
-    return builder.serialize();
+        .node("Flatten", {"x"}, {"f"}, {{"axis", {1}}})
+        .node("Gemm", {"f", "w", "b"}, {"g"}, {{"transB", {1}}})
+        .node("Softmax", {"g"}, {"prob"}, {{"axis", {1}}})
+        .output("prob", {1, 5})
+        .serialize();
 }
 
 std::string unprovidedWeightsOnnxModel()
 {
-    OnnxBuilder builder;
-    builder.input("x", {1, 3, 5, 7})
-        .node("Conv", {"x", "missing"}, {"zeta"},
-              [](onnx::NodeProto &node) { setIntsAttribute(node, "kernel_shape", {1, 1}); }, "conv")
-        .output("zeta", {1, 4, 5, 7});
-    return builder.serialize();
+    return OnnxBuilder().input("x", {1, 3, 5, 7})
+        .node("Conv", {"x", "missing"}, {"zeta"}, {{"kernel_shape", {1, 1}}}, "conv")
+        .output("zeta", {1, 4, 5, 7})
+        .serialize();
 }
 
 std::string hugePaddingOnnxModel()
 {
-    OnnxBuilder builder;
-    builder.input("x", {1, 3, 5, 7})
+    return OnnxBuilder().input("x", {1, 3, 5, 7})
         .weights("w", {4, 3, 3, 3})
-        .node("Conv", {"x", "w"}, {"zeta"},
-              [](onnx::NodeProto &node) {
-                  setIntsAttribute(node, "kernel_shape", {3, 3});
-                  setIntsAttribute(node, "pads", {1000000, 1000000, 1000000, 1000000});
-              },
+        .node("Conv", {"x", "w"}, {"zeta"}, {{"kernel_shape", {3, 3}}, {"pads", {1000000, 1000000, 1000000, 1000000}}},
               "wide")
-        .output("zeta", {1, 4, 2000003, 2000005});
-    return builder.serialize();
+        .output("zeta", {1, 4, 2000003, 2000005})
+        .serialize();
 }
 
 std::string greyOnnxModel()
 {
-    OnnxBuilder builder;
-    builder.input("x", {1, 1, 6, 5})
+    return OnnxBuilder().input("x", {1, 1, 6, 5})
         .weights("w", {3, 1, 1, 1})
-        .node("Conv", {"x", "w"}, {"y"},
-              [](onnx::NodeProto &node) { setIntsAttribute(node, "kernel_shape", {1, 1}); })
-        .output("y", {1, 3, 6, 5});
-    return builder.serialize();
+        .node("Conv", {"x", "w"}, {"y"}, {{"kernel_shape", {1, 1}}})
+        .output("y", {1, 3, 6, 5})
+        .serialize();
 }
 
 std::string vectorOnnxModel()
 {
-    OnnxBuilder builder;
-    builder.input("x", {1, 5})
+    return OnnxBuilder().input("x", {1, 5})
         .weights("w", {3, 5})
-        .node("Gemm", {"x", "w"}, {"y"}, [](onnx::NodeProto &node) { setIntAttribute(node, "transB", 1); })
-        .output("y", {1, 3});
-    return builder.serialize();
+        .node("Gemm", {"x", "w"}, {"y"}, {{"transB", {1}}})
+        .output("y", {1, 3})
+        .serialize();
 }
 
 std::string darknetDetectorCfg()
