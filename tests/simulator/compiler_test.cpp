@@ -181,17 +181,15 @@ TEST(Compiler, BadModelsGiveTheFittingCodeAndANamingText)
 TEST(Compiler, BadCallsAndFreesAreRefused)
 {
     const std::string onnx = greyOnnxModel();
+    const std::uint32_t size = static_cast<std::uint32_t>(onnx.size());
     std::uint32_t *model = nullptr;
     std::uint32_t words = 0;
-    EXPECT_EQ(VRAX_COMPILER_CompileONNX(2, true, onnx.data(), static_cast<std::uint32_t>(onnx.size()), &model, &words),
-              VRAX_COMPILER_RESULT_INVALID_PARAMETER);
+    EXPECT_EQ(VRAX_COMPILER_CompileONNX(2, true, onnx.data(), size, &model, &words), VRAX_COMPILER_RESULT_INVALID_PARAMETER);
     EXPECT_NE(std::string(VRAX_COMPILER_GetLastError()).find("version 2"), std::string::npos);
     EXPECT_EQ(VRAX_COMPILER_CompileONNX(1, true, nullptr, 10, &model, &words), VRAX_COMPILER_RESULT_INVALID_PARAMETER);
     EXPECT_EQ(VRAX_COMPILER_CompileONNX(1, true, onnx.data(), 0, &model, &words), VRAX_COMPILER_RESULT_INVALID_PARAMETER);
-    EXPECT_EQ(VRAX_COMPILER_CompileONNX(1, true, onnx.data(), static_cast<std::uint32_t>(onnx.size()), nullptr, &words),
-              VRAX_COMPILER_RESULT_INVALID_PARAMETER);
-    EXPECT_EQ(VRAX_COMPILER_CompileONNX(1, true, onnx.data(), static_cast<std::uint32_t>(onnx.size()), &model, nullptr),
-              VRAX_COMPILER_RESULT_INVALID_PARAMETER);
+    EXPECT_EQ(VRAX_COMPILER_CompileONNX(1, true, onnx.data(), size, nullptr, &words), VRAX_COMPILER_RESULT_INVALID_PARAMETER);
+    EXPECT_EQ(VRAX_COMPILER_CompileONNX(1, true, onnx.data(), size, &model, nullptr), VRAX_COMPILER_RESULT_INVALID_PARAMETER);
     const std::string cfg = darknetClassifierCfg();
     EXPECT_EQ(VRAX_COMPILER_CompileDarkNet(1, true, cfg.data(), static_cast<std::uint32_t>(cfg.size()), nullptr, 0,
                                            &model, &words),
@@ -199,8 +197,7 @@ TEST(Compiler, BadCallsAndFreesAreRefused)
     EXPECT_NE(std::string(VRAX_COMPILER_GetLastError()).find("weights"), std::string::npos);
 
     // FreeModel takes only what the compiler gave, once.
-    ASSERT_EQ(VRAX_COMPILER_CompileONNX(1, true, onnx.data(), static_cast<std::uint32_t>(onnx.size()), &model, &words),
-              VRAX_COMPILER_RESULT_OK);
+    ASSERT_EQ(VRAX_COMPILER_CompileONNX(1, true, onnx.data(), size, &model, &words), VRAX_COMPILER_RESULT_OK);
     std::uint32_t stranger[4] = {};
     EXPECT_EQ(VRAX_COMPILER_FreeModel(0, stranger), VRAX_COMPILER_RESULT_INVALID_PARAMETER);
     EXPECT_EQ(VRAX_COMPILER_FreeModel(0, nullptr), VRAX_COMPILER_RESULT_INVALID_PARAMETER);

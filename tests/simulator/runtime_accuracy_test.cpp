@@ -64,19 +64,17 @@ std::string reportedDims(const VRAX_ModelInfo &info)
     return text;
 }
 
-struct Layout
-{
-    const char *name;
-    std::uint32_t boardType;
-    std::function<std::vector<float>(const cv::Mat &)> arrange;
-};
-
 using RuntimeAccuracy = RuntimeTest;
 
 TEST_F(RuntimeAccuracy, OutputsEqualTheEngineRunDirectly)
 {
     setenv("VRAX_BOARDS", "1:1,3:1,5:1", 1);
-    const Layout layouts[] = {
+    const struct
+    {
+        const char *name;
+        std::uint32_t boardType;
+        std::function<std::vector<float>(const cv::Mat &)> arrange;
+    } layouts[] = {
         {"interleaved (simulator)", VRAX_BOARD_SIMULATOR, interleavedInput},
         {"planar (TK301.02)", VRAX_BOARD_TK301_02, planarInput},
         {"interleaved (Tier)", VRAX_BOARD_TIER, interleavedInput},
@@ -99,7 +97,7 @@ TEST_F(RuntimeAccuracy, OutputsEqualTheEngineRunDirectly)
         for (const cv::Mat &output : referenceForward(reference, blob, network.outputNames))
             expected.push_back(depthLast(output));
 
-        for (const Layout &layout : layouts) {
+        for (const auto &layout : layouts) {
             SCOPED_TRACE(layout.name);
             // The real models run on the simulator and one planar board, to keep the suite quick.
             if (layout.boardType != VRAX_BOARD_SIMULATOR && network.needsSharedData

@@ -185,14 +185,13 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReasonAndLeaveNoModel
     // (20: the model's functions), after weights one value short.
     const auto unreadable = withNetwork(withOneValueMissing(convOnnxModel(), "w") + std::string("\xa2\x01\x02\xff\xff", 5));
 
-    struct Case
+    const struct
     {
         const char *what;
         std::vector<std::uint32_t> words;
         std::int32_t code;
         const char *text;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"truncated", truncated, VRAX_RESULT_INVALID_MODEL, "truncated"},
         {"corrupted", flipped, VRAX_RESULT_INVALID_MODEL, "checksum"},
         {"one word", {ModelFormat::magic}, VRAX_RESULT_INVALID_MODEL, "ends before"},
@@ -205,7 +204,7 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReasonAndLeaveNoModel
         {"input the network cannot take", wrongInput, VRAX_RESULT_NN_CREATION_ERROR, "cannot run"},
     };
     // A handle left without a model answers every call as one never initialised.
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         VRAX_Handle handle = 0;
         ASSERT_EQ(VRAX_Create(&handle), VRAX_RESULT_OK);
@@ -343,7 +342,6 @@ TEST_F(RuntimeCalls, FaultsAndDelaysComeFromTheEnvironmentToo)
     EXPECT_EQ(VRAX_GetModelInfo(session.handle, 0, &info), VRAX_RESULT_UNKNOWN_ERROR);
     setenv("VRAX_FAULTS", "VRAX_GetModelInfo=oops", 1);
     EXPECT_EQ(VRAX_GetModelInfo(session.handle, 0, &info), VRAX_RESULT_OK);
-    unsetenv("VRAX_FAULTS");
 
     setenv("VRAX_DELAYS", "frame=300ms,VRAX_GetBoardCount=1ms", 1);
     ASSERT_EQ(VRAX_Process(session.handle, 2, inputs), VRAX_RESULT_OK);

@@ -46,17 +46,16 @@ TEST(ModelContainer, EveryTruncationAndFlippedBitIsRefused)
 TEST(ModelContainer, ErrorsNameTheProblem)
 {
     const std::vector<std::uint32_t> words = writeModelContainer(sampleModel());
-    struct Case
+    const struct
     {
         std::size_t word;
         std::uint32_t value;
         const char *text;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {0, 0x12345678, "magic"},        {1, 7, "version 7"},      {2, 3, "says it has 3 words"},
         {3, 9, "source format 9"},       {4, 6, "flags"},          {5, 2, "exactly one input"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         std::vector<std::uint32_t> damaged = words;
         damaged[c.word] = c.value;
         try {
@@ -88,17 +87,16 @@ TEST(ModelContainer, WriterRefusesWhatTheReaderWouldRefuse)
 
 TEST(BoardTensorDims, AxisOneIsTheDepthAndTheLastTheWidth)
 {
-    struct Case
+    const struct
     {
         std::vector<std::uint32_t> shape;
         std::uint32_t width, height, depth;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {{1, 3, 416, 320}, 320, 416, 3}, {{1, 7}, 1, 1, 7},          {{7}, 1, 1, 7},
         {{300, 85}, 1, 300, 85},         {{1, 4, 9}, 9, 1, 4},       {{2, 4, 9}, 9, 2, 4},
         {{1, 2, 3, 4, 5}, 5, 12, 2},     {{}, 1, 1, 1},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         const BoardTensorDims dims = boardTensorDims(c.shape);
         EXPECT_EQ(dims.width, c.width) << shapeText(c.shape);
         EXPECT_EQ(dims.height, c.height) << shapeText(c.shape);

@@ -38,18 +38,6 @@ BlobView viewOf(const cv::Mat &blob)
     throw std::invalid_argument("test layouts handle [1,C,H,W] and [1,K] blobs");
 }
 
-} // namespace
-
-std::string readWholeFile(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw std::runtime_error("cannot open " + path);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-namespace {
-
 CompileResult finish(std::int32_t code, std::uint32_t *model, std::uint32_t words)
 {
     CompileResult result;
@@ -63,7 +51,29 @@ CompileResult finish(std::int32_t code, std::uint32_t *model, std::uint32_t word
     return result;
 }
 
+// The blob's value (c, y, x) copied to where place(c, y, x) says, the rest filled.
+template <typename Place>
+std::vector<float> rearranged(const cv::Mat &blob, std::size_t size, float fill, Place place)
+{
+    const BlobView v = viewOf(blob);
+    std::vector<float> values(size, fill);
+    const float *source = blob.ptr<float>();
+    for (int c = 0; c < v.channels; ++c)
+        for (int y = 0; y < v.height; ++y)
+            for (int x = 0; x < v.width; ++x)
+                values[place(std::size_t(c), std::size_t(y), std::size_t(x))] = *source++;
+    return values;
+}
+
 } // namespace
+
+std::string readWholeFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        throw std::runtime_error("cannot open " + path);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
 
 CompileResult compileOnnx(const std::string &onnx, bool multiFlag)
 {
@@ -187,24 +197,6 @@ cv::Mat randomBlob(const std::vector<int> &shape, std::uint32_t seed, float low,
     rng.fill(blob, cv::RNG::UNIFORM, low, high);
     return blob;
 }
-
-namespace {
-
-// The blob's value (c, y, x) copied to where place(c, y, x) says, the rest filled.
-template <typename Place>
-std::vector<float> rearranged(const cv::Mat &blob, std::size_t size, float fill, Place place)
-{
-    const BlobView v = viewOf(blob);
-    std::vector<float> values(size, fill);
-    const float *source = blob.ptr<float>();
-    for (int c = 0; c < v.channels; ++c)
-        for (int y = 0; y < v.height; ++y)
-            for (int x = 0; x < v.width; ++x)
-                values[place(std::size_t(c), std::size_t(y), std::size_t(x))] = *source++;
-    return values;
-}
-
-} // namespace
 
 std::vector<float> interleavedInput(const cv::Mat &blob)
 {
