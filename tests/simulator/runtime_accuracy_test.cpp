@@ -93,9 +93,7 @@ TEST_F(RuntimeAccuracy, OutputsEqualTheEngineRunDirectly)
             network.weights ? cv::dnn::readNetFromDarknet(model.data(), model.size(), weights.data(), weights.size())
                             : cv::dnn::readNetFromONNX(model.data(), model.size());
         const cv::Mat blob = randomBlob(network.inputShape, 17, network.needsSharedData ? 0.0f : -1.0f, 1.0f);
-        std::vector<std::vector<float>> expected;
-        for (const cv::Mat &output : referenceForward(reference, blob, network.outputNames))
-            expected.push_back(depthLast(output));
+        const std::vector<std::vector<float>> expected = referenceOutputs(reference, blob, network.outputNames);
 
         for (const auto &layout : layouts) {
             SCOPED_TRACE(layout.name);

@@ -65,6 +65,14 @@ std::vector<float> rearranged(const cv::Mat &blob, std::size_t size, float fill,
     return values;
 }
 
+// A network output read depth-last.
+std::vector<float> depthLast(const cv::Mat &output)
+{
+    const BlobView v = viewOf(output);
+    return rearranged(output, output.total(), 0.0f,
+                      [&](std::size_t c, std::size_t y, std::size_t x) { return (y * v.width + x) * v.channels + c; });
+}
+
 } // namespace
 
 std::string readWholeFile(const std::string &path)
@@ -214,22 +222,16 @@ std::vector<float> planarInput(const cv::Mat &blob)
                       [&](std::size_t c, std::size_t y, std::size_t x) { return (c * v.height + y) * row + x; });
 }
 
-std::vector<float> depthLast(const cv::Mat &output)
-{
-    const BlobView v = viewOf(output);
-    return rearranged(output, output.total(), 0.0f,
-                      [&](std::size_t c, std::size_t y, std::size_t x) { return (y * v.width + x) * v.channels + c; });
-}
-
-std::vector<cv::Mat> referenceForward(cv::dnn::Net &net, const cv::Mat &blob,
-                                      const std::vector<std::string> &outputNames)
+std::vector<std::vector<float>> referenceOutputs(cv::dnn::Net &net, const cv::Mat &blob,
+                                                 const std::vector<std::string> &outputNames)
 {
     net.setInput(blob);
     std::vector<cv::Mat> outputs;
     net.forward(outputs, std::vector<cv::String>(outputNames.begin(), outputNames.end()));
-    for (cv::Mat &output : outputs)
-        output = output.clone();
-    return outputs;
+    std::vector<std::vector<float>> values;
+    for (const cv::Mat &output : outputs)
+        values.push_back(depthLast(output.clone()));
+    return values;
 }
 
 ::testing::AssertionResult nearlyEqual(const std::vector<float> &actual, const std::vector<float> &expected)

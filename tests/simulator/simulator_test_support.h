@@ -72,12 +72,10 @@ cv::Mat randomBlob(const std::vector<int> &shape, std::uint32_t seed, float low 
 std::vector<float> interleavedInput(const cv::Mat &blob);
 std::vector<float> planarInput(const cv::Mat &blob);
 
-// A network output read depth-last, the way the runtime delivers it.
-std::vector<float> depthLast(const cv::Mat &output);
-
-// Runs the engine directly: the reference that the runtime must match.
-std::vector<cv::Mat> referenceForward(cv::dnn::Net &net, const cv::Mat &blob,
-                                      const std::vector<std::string> &outputNames);
+// Runs the engine directly: the reference that the runtime must match, each
+// output read depth-last, the way the runtime delivers it.
+std::vector<std::vector<float>> referenceOutputs(cv::dnn::Net &net, const cv::Mat &blob,
+                                                 const std::vector<std::string> &outputNames);
 
 // Compares element by element with a relative and absolute tolerance of 1e-5.
 ::testing::AssertionResult nearlyEqual(const std::vector<float> &actual, const std::vector<float> &expected);
