@@ -51,10 +51,9 @@ class PictureViewTest : public QObject
 private slots:
     void resultsAreDrawnWhereTheyLieInEachView_data();
     void resultsAreDrawnWhereTheyLieInEachView();
-    void fittedPictureKeepsItsAspect();
     void ratesStayWholeInANarrowWindow();
     void saveAndCopyGiveTheAnnotatedOriginal();
-    void runAutoFramesArriveScaledForTheArea();
+    void fittedPictureKeepsItsAspectAndRunAutoScalesAhead();
     void droppedFilesOpenAsThroughTheMenus();
     void settingsAreRemembered();
 
@@ -98,27 +97,6 @@ void PictureViewTest::resultsAreDrawnWhereTheyLieInEachView()
     QVERIFY(shown.pixel(left - 1, middle) != yellow);
     QCOMPARE(shown.pixel(shown.width() / 2 + 3, shown.height() - 2) == qRgb(90, 90, 200), true);
     QCOMPARE(shown.pixel(1, shown.height() - 2) != qRgb(90, 90, 200), dimmed);
-}
-
-void PictureViewTest::fittedPictureKeepsItsAspect()
-{
-    PictureView view;
-    view.resize(400, 300);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    const CroppedFrame frame;
-    view.showFrame(frame.picture, frame.result);
-    const QSize area = view.canvas()->size();
-    const QRect shown = view.pictureRect();
-    QCOMPARE(shown.width(), area.width());
-    QCOMPARE(shown.height(), area.width() / 2);
-    QVERIFY(shown.height() < area.height());
-    QCOMPARE(shown.top(), (area.height() - shown.height()) / 2);
-
-    view.setZoom(1.0); // Actual Size: 1:1 at the top left, with scroll bars as needed
-    QCOMPARE(view.pictureRect(), QRect(0, 0, 150, 75));
-    view.setSource(PictureView::Source::Network);
-    QCOMPARE(view.pictureRect(), QRect(0, 0, 50, 50));
 }
 
 void PictureViewTest::ratesStayWholeInANarrowWindow()
@@ -186,7 +164,7 @@ void PictureViewTest::saveAndCopyGiveTheAnnotatedOriginal()
     QVERIFY2(text.startsWith("Cannot save the result to " + unwritable), qPrintable(text));
 }
 
-void PictureViewTest::runAutoFramesArriveScaledForTheArea()
+void PictureViewTest::fittedPictureKeepsItsAspectAndRunAutoScalesAhead()
 {
     PictureView view;
     view.resize(400, 300);
@@ -202,6 +180,14 @@ void PictureViewTest::runAutoFramesArriveScaledForTheArea()
         }
     } pictures;
     view.showFrame(pictures.cropped.picture, FrameResult());
+    const QSize area = view.canvas()->size();
+    const QRect fitted = view.pictureRect();
+    QCOMPARE(fitted.width(), area.width());
+    QCOMPARE(fitted.height(), area.width() / 2);
+    QVERIFY(fitted.height() < area.height());
+    QCOMPARE(fitted.top(), (area.height() - fitted.height()) / 2);
+
+    // Run Auto's reader scales each picture for the fitted area.
     DisplayScalingSource scaling(pictures);
     scaling.setTarget({view.fittedArea(), true});
     Frame first, again;
@@ -221,6 +207,11 @@ void PictureViewTest::runAutoFramesArriveScaledForTheArea()
         const QImage screen = view.canvas()->grab().toImage();
         QCOMPARE(screen.pixel(view.pictureRect().center()) == QColor(Qt::magenta).rgb(), fitting);
     }
+
+    view.setZoom(1.0); // Actual Size: 1:1 at the top left, with scroll bars as needed
+    QCOMPARE(view.pictureRect(), QRect(0, 0, 150, 75));
+    view.setSource(PictureView::Source::Network);
+    QCOMPARE(view.pictureRect(), QRect(0, 0, 50, 50));
 }
 
 void PictureViewTest::droppedFilesOpenAsThroughTheMenus()

@@ -11,6 +11,7 @@
 #include "accel/frame_processing.h"
 #include "app/vraxgui.h"
 #include "results/detection_results.h"
+#include "run_auto_watcher.h"
 #include "support/modal_answer.h"
 #include "support/shared_data.h"
 #include "support/test_files.h"
@@ -221,18 +222,17 @@ void RealModelsTest::expressionClassifierSeesAHappyFace()
 
 void RealModelsTest::selfieSegmenterPaintsTheAstronaut()
 {
-    const QString description = write("selfie.xml", selfieDescription("rgb"));
     VRAXGUI window;
     VRAXGUITestAccess access(window);
-    access.openDescriptionFile(description);
-    access.openPictureFiles({sharedPicture("astronaut.png")});
+    const WindowView view{window};
+    window.openStartupFiles(write("selfie.xml", selfieDescription("rgb")), {sharedPicture("astronaut.png")});
     const QImage clean = access.picture().copy();
-    access.runAct()->trigger();
+    view.entry("&Run")->trigger();
 
     // The overlay is painted over the network's picture in one colour.
     QVERIFY(access.picture() == clean); // the window's own picture stays clean
-    access.pictureView()->setSource(PictureView::Source::Network);
-    const QImage painted = access.pictureView()->resultImage();
+    view.pictureView()->setSource(PictureView::Source::Network);
+    const QImage painted = view.pictureView()->resultImage();
     QCOMPARE(painted.size(), QSize(256, 256));
     int changed = 0;
     int changedInFaceArea = 0;
@@ -300,12 +300,7 @@ void RealModelsTest::runAutoForAlongTime()
 
         QString errorTitle, errorText;
         acceptNextMessageBox(&errorTitle, &errorText);
-        int framesShown = 0;
-        QObject::connect(&window, &VRAXGUI::frameShown, &window, [&] {
-            if (++framesShown == frames)
-                QTest::keyClick(&window, Qt::Key_Space);
-        });
-        runAuto->trigger();
+        const int framesShown = runAutoFor(window, frames);
         QVERIFY2(errorTitle.isEmpty(), qPrintable(errorTitle + ": " + errorText));
         QVERIFY(framesShown >= frames);
         // The board's own rate, in brackets after the measured one.
