@@ -47,14 +47,6 @@ std::vector<FakeRuntimeCall> FakeRuntime::callsOf(const std::string &function) c
 
 extern "C" {
 
-int32_t VRAX_GetLibVersion(uint32_t *major, uint32_t *minor, uint32_t *patch)
-{
-    *major = 6;
-    *minor = 0;
-    *patch = 0;
-    return VRAX_RESULT_OK;
-}
-
 int32_t VRAX_GetBoardCount(uint32_t boardType, uint32_t *count)
 {
     if (failsNow(FakeRuntimeCall("VRAX_GetBoardCount")))

@@ -62,11 +62,6 @@ QString WindowFixture::writePicture(const QString &name, const QColor &colour)
     return path;
 }
 
-QString WindowFixture::writeBadPicture(const QString &name)
-{
-    return writeFile(name, "not a picture");
-}
-
 QStringList WindowFixture::colourPictures()
 {
     return {writePicture("red.png", Qt::red), writePicture("green.png", Qt::green),

@@ -26,8 +26,6 @@ public:
                              const QString &format = "rgb", const QString &model = QString());
     // A 40 x 32 picture of one colour.
     QString writePicture(const QString &name, const QColor &colour);
-    // A file that is neither a picture nor a binary image of the right size.
-    QString writeBadPicture(const QString &name);
     QString writeFile(const QString &name, const QByteArray &contents);
 
     QString meanColourModel() const;

@@ -17,13 +17,9 @@ struct VRAXGUITestAccess
     std::uint32_t &parallelCount() { return window.parallelCount; }
     QString &descriptionPath() { return window.descriptionPath; }
     QStringList &pictureList() { return window.pictureList; }
-    QString &picturePath() { return window.picturePath; }
     QImage &picture() { return window.picture; }
     std::vector<float> &inputTensor() { return window.inputTensor; }
-    double &frameTime() { return window.frameTime; }
-    double &boardFps() { return window.boardFps; }
     bool &autoRunning() { return window.autoRunning; }
-    QLabel *statusLabel() { return window.statusLabel; }
     QLabel *ratesLabel() { return window.ratesLabel; }
     QAction *runAct() { return window.runAct; }
     QAction *runAutoAct() { return window.runAutoAct; }
@@ -36,8 +32,6 @@ struct VRAXGUITestAccess
     QAction *recordAct() { return window.recordAct; }
     QAction *loopAct() { return window.loopAct; }
 
-    void updateStatus() { window.updateStatus(); }
-    void waitForAllUnits() { window.waitForAllUnits(); }
     void openDescriptionFile(const QString &fileName) { window.openDescriptionFile(fileName); }
     void openPictureFiles(const QStringList &fileNames) { window.openPictureFiles(fileNames); }
     void openDroppedFiles(const QStringList &paths) { window.openDroppedFiles(paths); }
