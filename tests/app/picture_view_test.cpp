@@ -134,11 +134,8 @@ void PictureViewTest::saveAndCopyGiveTheAnnotatedOriginal()
     window.show();
     const WindowView view{window};
     files.openColourClassifier(window);
+    window.openStartupFiles(QString(), {files.writePicture("large.png", Qt::red, QSize(400, 320))});
     QTemporaryDir dir;
-    QImage large(400, 320, QImage::Format_RGB32);
-    large.fill(Qt::red);
-    large.save(dir.filePath("large.png"));
-    window.openStartupFiles(QString(), {dir.filePath("large.png")});
     view.entry("&Run")->trigger();
     const QString saved = dir.filePath("result.png");
     answerNextFileDialog({saved});
@@ -256,12 +253,9 @@ void PictureViewTest::settingsAreRemembered()
     QVERIFY(!view.entry("&Fit to Window")->isChecked() && !view.entry("&Actual Size")->isChecked());
     view.entry("Zoom &Out")->trigger(); // back from the zoom remembered
     QVERIFY(view.entry("&Actual Size")->isChecked());
-    QStringList recent;
-    for (const QMenu *menu : window.findChildren<QMenu *>())
-        if (menu->title() == "Open Rec&ent")
-            for (const QAction *action : menu->actions())
-                recent << action->text();
-    QCOMPARE(recent, QStringList{"&1 remembered.xml"});
+    const QList<QAction *> recent = view.entry("Open Rec&ent")->menu()->actions();
+    QCOMPARE(recent.size(), 1);
+    QCOMPARE(recent.front()->text(), QString("&1 remembered.xml"));
 }
 
 QTEST_MAIN(PictureViewTest)

@@ -72,12 +72,6 @@ QString selfieDescription(const QString &format)
         .arg(sharedModel("selfie_segmentation_256.onnx"), format);
 }
 
-// Writes the body inside the root element; returns the path.
-QString writeDescription(const QString &path, const QString &body)
-{
-    return writeTestFile(path, ("<vrax_nn_description>" + body + "</vrax_nn_description>").toUtf8());
-}
-
 int soakFrames()
 {
     bool ok = false;
@@ -109,7 +103,11 @@ private slots:
     void runAutoForAlongTime();
 
 private:
-    QString write(const QString &name, const QString &body) { return writeDescription(dir.filePath(name), body); }
+    // Writes the body inside a description's root element; returns the path.
+    QString write(const QString &name, const QString &body)
+    {
+        return writeTestFile(dir.filePath(name), ("<vrax_nn_description>" + body + "</vrax_nn_description>").toUtf8());
+    }
     // Opens the description and the photo, runs one frame through the window
     // and returns what the detector view decodes from the same frame.
     QList<Found> detect(VRAXGUI &window, const QString &description, const QString &picture);
@@ -280,8 +278,7 @@ void RealModelsTest::runAutoForAlongTime()
 
     if (!boards.isEmpty())
         qputenv("VRAX_BOARDS", boards);
-    const QString description =
-        writeDescription(dir.filePath(QString(QTest::currentDataTag()).replace(' ', '_') + ".xml"), body);
+    const QString description = write(QString(QTest::currentDataTag()).replace(' ', '_') + ".xml", body);
 
     QSettings settings;
     settings.setValue(QStringLiteral("board/type"), boardType);

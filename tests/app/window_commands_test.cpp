@@ -82,6 +82,16 @@ void WindowCommandsTest::openDescriptionAndPicturesThroughTheMenus()
     VRAXGUI window;
     window.show();
     const WindowView view{window};
+    // Nothing open at the start: a board is, and only a description can be opened.
+    QVERIFY(view.entry("Open &Board...")->isChecked() && view.entry("Open &Board...")->isEnabled());
+    QVERIFY(!view.entry("Open &Description...")->isChecked() && view.entry("Open &Description...")->isEnabled());
+    QVERIFY(!view.entry("Open &Picture...")->isChecked() && !view.entry("Open &Picture...")->isEnabled());
+    QVERIFY(!view.entry("&Run")->isEnabled() && !view.entry("Run &Auto (space to abort)")->isEnabled());
+    QVERIFY(view.entry("About")->isEnabled());
+    QVERIFY(window.centralWidget()->isHidden());
+    QCOMPARE(view.status(), QString("Board 0 (simulator), no description, no picture. 0.00 (0.00) fps."));
+    QVERIFY(window.windowTitle().isEmpty());
+
     const QString description = files->writeDescription("colours.xml");
     const QString opened =
         QString("Board 0 (simulator), description: %1, no picture. 0.00 (0.00) fps.").arg(description);
