@@ -362,7 +362,7 @@ void VRAXGUI::openDescriptionFile(const QString &fileName)
 
         descriptionPath = fileName;
         modelDims = std::move(dims);
-        createResultView(resultView, description, modelDims, picture, noPictureLabel);
+        createResultView(resultView, description, modelDims);
         pictureView->setLabels(description.labels);
         rememberDescription(fileName);
         statisticsDock->descriptionOpened(openMs);

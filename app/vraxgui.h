@@ -190,7 +190,6 @@ private:
     QImage pictureOriginal; // picture as given, before the crop; null for raw binary images
     QRect pictureCrop;      // the crop of pictureOriginal that became picture
     PictureView *pictureView = nullptr;
-    QLabel *const noPictureLabel = nullptr; // the result views draw nothing themselves any more
     StatusFilesLabel *statusLabel = nullptr;
     QLabel *ratesLabel = nullptr;
     QProgressBar *progressBar = nullptr;

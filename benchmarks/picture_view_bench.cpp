@@ -236,9 +236,14 @@ void BM_BeforeNetworkUnscaled(benchmark::State &state)
     label.show();
     QCoreApplication::processEvents();
     std::size_t index = 0;
+    ResultPlacement placement;
+    placement.visible = frames.pictures.front().picture.rect();
+    placement.font = detectionLabelFont();
     for (auto _ : state) {
         QImage canvas = frames.pictures[index++ % frames.pictures.size()].picture;
-        drawDetections(canvas, frames.result.detections, frames.labels);
+        QPainter painter(&canvas);
+        drawFrameResult(painter, frames.result, frames.labels, placement);
+        painter.end();
         label.setPixmap(QPixmap::fromImage(canvas));
         label.repaint();
     }

@@ -2,12 +2,15 @@
 // drawing and the segmentation overlay, next to the forward pass of a real
 // detector run with OpenCV's DNN module.
 #include "results/detection_drawing.h"
+#include "results/frame_result.h"
+#include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
 #include "results/yolo_decoder.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QImage>
+#include <QPainter>
 
 #include <benchmark/benchmark.h>
 #include <opencv2/dnn.hpp>
@@ -162,7 +165,8 @@ void decodeYoloFastestHeads(benchmark::State &state)
 }
 BENCHMARK(decodeYoloFastestHeads)->Unit(benchmark::kMicrosecond);
 
-// Colours, a copy of the picture and 20 boxes with labels.
+// Colours, a copy of the picture and 20 boxes with labels placed clear of
+// one another, at the picture's own resolution.
 void drawTwentyDetections(benchmark::State &state)
 {
     QImage picture(640, 640, QImage::Format_RGB32);
@@ -178,24 +182,35 @@ void drawTwentyDetections(benchmark::State &state)
         detections.push_back(d);
     }
     const std::vector<std::string> labels{"person", "bicycle", "car", "motorbike", "aeroplane"};
+    ResultPlacement placement;
+    placement.visible = picture.rect();
+    placement.networkArea = QRectF(picture.rect());
+    placement.font = detectionLabelFont();
     for (auto _ : state) {
-        std::vector<Detection> coloured = detections;
-        assignClassColours(coloured);
+        FrameResult result;
+        result.detections = detections;
+        assignClassColours(result.detections);
         QImage canvas = picture;
-        drawDetections(canvas, coloured, labels);
+        QPainter painter(&canvas);
+        drawFrameResult(painter, result, labels, placement);
+        painter.end();
         benchmark::DoNotOptimize(canvas.constBits());
     }
 }
 BENCHMARK(drawTwentyDetections)->Unit(benchmark::kMicrosecond);
 
-// A 256 x 256 map of depth 1 or 2 over a picture of the same size (about half
-// of the pixels painted), or over a picture twice as large.
+// A 256 x 256 map of depth 1 or 2, decoded into classes and painted over a
+// picture of the same size (about half of the pixels painted), or over a
+// picture twice as large.
 void segmentationOverlay(benchmark::State &state)
 {
     const std::uint32_t depth = std::uint32_t(state.range(0));
     const int pictureSize = int(state.range(1));
-    const TensorDims dims{256, 256, depth};
-    std::vector<float> values(elementCount(dims));
+    ModelDims dims;
+    dims.outputs = {{256, 256, depth}};
+    NnDescription description;
+    description.neural_network = NetworkKind::Unet;
+    std::vector<float> values(elementCount(dims.outputs.front()));
     std::mt19937 random(5);
     std::uniform_real_distribution<float> score(-2.0f, 2.0f);
     for (float &v : values)
@@ -207,7 +222,8 @@ void segmentationOverlay(benchmark::State &state)
     }();
     for (auto _ : state) {
         QImage picture = clean;
-        paintSegmentation(picture, values, dims, randomClassColours(segmentationColourCount(depth), 1));
+        const ClassMap map = decodeFrameResult({values}, dims, description).classMap;
+        paintClassMap(picture, map, randomClassColours(segmentationColourCount(depth), 1));
         benchmark::DoNotOptimize(picture.constBits());
     }
 }

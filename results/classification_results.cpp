@@ -9,7 +9,7 @@
 #include <algorithm>
 
 ClassificationResults::ClassificationResults(const NnDescription &description, const ModelDims &modelDims)
-    : QWidget(nullptr), NnResults(description, modelDims, nullptr, nullptr), ui(new Ui::ClassificationResults)
+    : QWidget(nullptr), NnResults(description, modelDims), ui(new Ui::ClassificationResults)
 {
     ui->setupUi(this);
     resetTable();
@@ -18,11 +18,6 @@ ClassificationResults::ClassificationResults(const NnDescription &description, c
 ClassificationResults::~ClassificationResults()
 {
     delete ui;
-}
-
-void ClassificationResults::showResults(const OutputBuffers &outputs)
-{
-    showRanking(decodeFrameResult(outputs, modelDims, description).ranking);
 }
 
 void ClassificationResults::showRanking(const std::vector<RankedClass> &ranking)

@@ -29,10 +29,8 @@ public:
     ClassificationResults(const NnDescription &description, const ModelDims &modelDims);
     ~ClassificationResults() override;
 
-    // Lists the ten most probable labels of the first output and brings the
-    // window to the front.
-    void showResults(const OutputBuffers &outputs) override;
-    // The same for a decoded frame: its ten most probable labelled classes.
+    // Lists a decoded frame's ten most probable labelled classes and brings
+    // the window to the front.
     void showRanking(const std::vector<RankedClass> &ranking);
 
     // Empties the table: two stretched columns "Label" and "Probability", no rows.

@@ -1,5 +1,4 @@
-// Draws decoded detections: a box and a label box with the class name and the
-// confidence, in one colour per class.
+// How decoded detections look: one colour per class, the label's font and text.
 #pragma once
 
 #include "results/detection.h"
@@ -10,9 +9,6 @@
 
 #include <string>
 #include <vector>
-
-class QImage;
-class QPainter;
 
 // Gives every detection the colour of its class. Classes take yellow, green
 // and red in the order in which they first appear in the list, then yellow
@@ -25,12 +21,3 @@ QFont detectionLabelFont();
 
 // "cat: 0.87": the class label and the confidence with two decimals.
 QString detectionLabelText(const Detection &detection, const std::vector<std::string> &labels);
-
-// Draws the label box of one detection: above the box, or inside it at its
-// top edge when there is no room above.
-void drawDetectionLabel(QPainter &painter, const Detection &detection, const std::vector<std::string> &labels,
-                        const QColor &colour, const QFont &font);
-
-// Draws every detection's box and label onto canvas in list order, so that a
-// later detection paints over an earlier one.
-void drawDetections(QImage &canvas, const std::vector<Detection> &detections, const std::vector<std::string> &labels);

@@ -1,8 +1,6 @@
 #include "results/nn_results.h"
 
 #include "results/classification_results.h"
-#include "results/detection_results.h"
-#include "results/segmentation_results.h"
 
 #include <stdexcept>
 #include <string>
@@ -15,9 +13,8 @@ constexpr std::uint64_t maxOutputValues = std::uint64_t(1) << 28;
 
 } // namespace
 
-NnResults::NnResults(const NnDescription &description, const ModelDims &modelDims, QImage *picture,
-                     QLabel *const *pictureLabel)
-    : description(description), modelDims(modelDims), picture(picture), pictureLabel(pictureLabel)
+NnResults::NnResults(const NnDescription &description, const ModelDims &modelDims)
+    : description(description), modelDims(modelDims)
 {
 }
 
@@ -39,7 +36,7 @@ OutputBuffers NnResults::createOutputs() const
 }
 
 void createResultView(std::unique_ptr<NnResults> &resultView, const NnDescription &description,
-                      const ModelDims &modelDims, QImage &picture, QLabel *const &pictureLabel)
+                      const ModelDims &modelDims)
 {
     std::unique_ptr<NnResults> view;
     switch (description.neural_network) {
@@ -49,10 +46,8 @@ void createResultView(std::unique_ptr<NnResults> &resultView, const NnDescriptio
     case NetworkKind::Yolo2:
     case NetworkKind::Yolo3:
     case NetworkKind::Yolo5:
-        view = std::make_unique<DetectionResults>(description, modelDims, &picture, &pictureLabel);
-        break;
-    case NetworkKind::Unet:
-        view = std::make_unique<SegmentationResults>(description, modelDims, &picture, &pictureLabel);
+    case NetworkKind::Unet: // drawn over the picture by the window's picture view
+        view = std::make_unique<NnResults>(description, modelDims);
         break;
     default:
         throw std::runtime_error("Unexpected neural network");

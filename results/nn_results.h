@@ -1,5 +1,5 @@
-// The family of result views: each turns one frame's outputs into something
-// the user sees.
+// What the window keeps for the open description's network: output buffers of
+// the model's sizes and, for a classifier, the table window of its results.
 #pragma once
 
 #include "description/nn_description.h"
@@ -8,22 +8,14 @@
 #include <memory>
 #include <vector>
 
-class QImage;
-class QLabel;
-
-// A view reads the window's members at the moment it shows a frame; it owns
-// none of them.
+// Refers to the window's description and model sizes; owns neither.
 class NnResults
 {
 public:
-    NnResults(const NnDescription &description, const ModelDims &modelDims, QImage *picture,
-              QLabel *const *pictureLabel);
+    NnResults(const NnDescription &description, const ModelDims &modelDims);
     NnResults(const NnResults &) = delete;
     NnResults &operator=(const NnResults &) = delete;
     virtual ~NnResults();
-
-    // Interprets and shows one frame's outputs.
-    virtual void showResults(const OutputBuffers &outputs) = 0;
 
     // Zero-filled buffers sized from the model's outputs. Throws when a size
     // is too large to allocate sensibly.
@@ -32,12 +24,11 @@ public:
 protected:
     const NnDescription &description;
     const ModelDims &modelDims;
-    QImage *const picture;             // null for the classification view
-    QLabel *const *const pictureLabel; // the window's member, null for the classification view
 };
 
-// Makes the view for the description's network kind and stores it in
-// resultView before the previous view is destroyed. Throws
-// "Unexpected neural network" for an unknown kind, keeping the previous view.
+// Makes the view for the description's network kind (the table window for a
+// classifier) and stores it in resultView before the previous view is
+// destroyed. Throws "Unexpected neural network" for an unknown kind, keeping
+// the previous view.
 void createResultView(std::unique_ptr<NnResults> &resultView, const NnDescription &description,
-                      const ModelDims &modelDims, QImage &picture, QLabel *const &pictureLabel);
+                      const ModelDims &modelDims);

@@ -1,23 +1,9 @@
 #include "results/segmentation_overlay.h"
 
-#include "results/vector_state.h"
-
 #include <QImage>
 #include <QRandomGenerator>
 
 #include <cmath>
-
-namespace {
-
-constexpr int noClass = -1;
-
-// Index into the colours for one map pixel, or noClass.
-int pixelColour(const float *values, std::uint32_t depth)
-{
-    return int(segmentationCellClass(values, depth)) - 1;
-}
-
-} // namespace
 
 std::uint32_t segmentationCellClass(const float *values, std::uint32_t depth)
 {
@@ -70,56 +56,6 @@ std::vector<QRgb> randomClassColours(std::size_t count, quint32 seed)
 std::size_t segmentationColourCount(std::uint32_t depth)
 {
     return depth <= 1 ? depth : depth - 1;
-}
-
-void paintSegmentation(QImage &picture, const std::vector<float> &values, const TensorDims &dims,
-                       const std::vector<QRgb> &colours)
-{
-    const std::uint64_t mapWidth = dims.width;
-    const std::uint64_t mapHeight = dims.height;
-    const std::uint32_t depth = dims.depth;
-    if (picture.isNull() || mapWidth == 0 || mapHeight == 0 || depth == 0
-        || colours.size() < segmentationColourCount(depth))
-        return;
-    // The scan lines are written as 32-bit pixels.
-    if (picture.format() != QImage::Format_RGB32 && picture.format() != QImage::Format_ARGB32
-        && picture.format() != QImage::Format_ARGB32_Premultiplied)
-        picture = picture.convertToFormat(QImage::Format_RGB32);
-
-    picture.bits(); // copies shared pixels now, before the loop
-    clearUpperVectorState();
-
-    const std::uint64_t pictureWidth = std::uint64_t(picture.width());
-    const std::uint64_t pictureHeight = std::uint64_t(picture.height());
-    const std::uint64_t completePixels = values.size() / depth;
-    std::vector<std::uint64_t> sourceColumn(pictureWidth);
-    for (std::uint64_t x = 0; x < pictureWidth; ++x)
-        sourceColumn[x] = x * mapWidth / pictureWidth;
-
-    // Colour per picture column of the current map row, reused while the
-    // picture rows map onto the same map row.
-    std::vector<int> rowColours(pictureWidth, noClass);
-    std::uint64_t classifiedRow = mapHeight; // none yet
-    for (std::uint64_t y = 0; y < pictureHeight; ++y) {
-        const std::uint64_t sourceRow = y * mapHeight / pictureHeight;
-        if (sourceRow != classifiedRow) {
-            classifiedRow = sourceRow;
-            std::uint64_t previousColumn = mapWidth; // none yet
-            int colour = noClass;
-            for (std::uint64_t x = 0; x < pictureWidth; ++x) {
-                if (sourceColumn[x] != previousColumn) {
-                    previousColumn = sourceColumn[x];
-                    const std::uint64_t pixel = sourceRow * mapWidth + previousColumn;
-                    colour = pixel < completePixels ? pixelColour(values.data() + pixel * depth, depth) : noClass;
-                }
-                rowColours[x] = colour;
-            }
-        }
-        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(int(y)));
-        for (std::uint64_t x = 0; x < pictureWidth; ++x)
-            if (rowColours[x] != noClass)
-                line[x] = colours[std::size_t(rowColours[x])];
-    }
 }
 
 void paintClassMap(QImage &picture, const ClassMap &map, const std::vector<QRgb> &colours)

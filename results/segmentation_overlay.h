@@ -25,18 +25,10 @@ std::vector<QRgb> randomClassColours(std::size_t count, quint32 seed);
 // channel, one per foreground class (1 to depth - 1) otherwise.
 std::size_t segmentationColourCount(std::uint32_t depth);
 
-// Paints the pixels that the depth-last class map (width x height x depth
-// values) gives to a foreground class in that class's colour, fully opaque.
-// Depth 1: a value of 0.5 or more paints colours[0]. Depth 2 or more: the
-// class whose softmax probability exceeds 0.5 paints colours[class - 1];
-// class 0 is the background. A map of another size than the picture is
-// stretched over the whole picture (nearest neighbour); pixels past the end of
-// a short buffer paint nothing.
-void paintSegmentation(QImage &picture, const std::vector<float> &values, const TensorDims &dims,
-                       const std::vector<QRgb> &colours);
-
-// The same painting from a decoded class map: class k paints colours[k - 1];
-// classes without a colour paint nothing.
+// Paints the pixels of the picture that the class map gives to a foreground
+// class, fully opaque: class k in colours[k - 1]; classes without a colour
+// paint nothing. A map of another size than the picture is stretched over the
+// whole picture (nearest neighbour).
 void paintClassMap(QImage &picture, const ClassMap &map, const std::vector<QRgb> &colours);
 
 // The class map as a picture of its own size: class k in colours[k - 1],

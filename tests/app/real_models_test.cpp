@@ -10,7 +10,7 @@
 // The board comes from the settings, as the user's would.
 #include "accel/frame_processing.h"
 #include "app/vraxgui.h"
-#include "results/detection_results.h"
+#include "results/frame_result.h"
 #include "run_auto_watcher.h"
 #include "support/modal_answer.h"
 #include "support/shared_data.h"
@@ -135,14 +135,13 @@ QList<Found> RealModelsTest::detect(VRAXGUI &window, const QString &description,
     // The user's Run, which must go through without an error box.
     access.runAct()->trigger();
 
-    auto *view = dynamic_cast<DetectionResults *>(access.resultView().get());
-    if (!view)
+    if (!access.resultView())
         return {};
-    OutputBuffers outputs = view->createOutputs();
+    OutputBuffers outputs = access.resultView()->createOutputs();
     double fps = 0;
     processFrame(access.sessions(), access.inputTensor(), outputs, fps);
     QList<Found> found;
-    for (const Detection &detection : view->decodeDetections(outputs))
+    for (const Detection &detection : decodeFrameResult(outputs, access.modelDims(), access.description()).detections)
         found.append({QString::fromStdString(access.description().labels.at(std::size_t(detection.classIndex))),
                       detection.confidence, QRect(detection.x, detection.y, detection.width, detection.height)});
     return found;

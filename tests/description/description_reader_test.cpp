@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -45,19 +44,11 @@ std::string document(const std::string &input, const std::string &output)
 const std::string goodInput = model + format + divider + adder;
 const std::string yoloOutput = kind("yolo3") + anchors + confidence + iou + labels;
 
-// The two bounds as the invalid-value message prints them.
-std::string bounds()
-{
-    char lowest[400];
-    char highest[400];
-    std::snprintf(lowest, sizeof lowest, "%f", std::numeric_limits<double>::lowest());
-    std::snprintf(highest, sizeof highest, "%f", std::numeric_limits<double>::max());
-    return std::string(lowest) + ".." + highest;
-}
-
+// The message names the bounds printed with six decimals ("%f").
 std::string invalidNumber(const std::string &element)
 {
-    return "Invalid value in \"" + element + "\" (" + bounds() + ")";
+    return "Invalid value in \"" + element + "\" (" + std::to_string(std::numeric_limits<double>::lowest()) + ".."
+           + std::to_string(std::numeric_limits<double>::max()) + ")";
 }
 
 const std::string badFormat =
@@ -74,12 +65,6 @@ protected:
     }
 
     std::string folderPath() const { return folder.path().toStdString(); }
-
-    std::string readError(const std::string &text)
-    {
-        NnDescription description;
-        return failureMessage([&] { readDescription(description, write(text)); });
-    }
 
     NnDescription read(const std::string &text)
     {
@@ -109,7 +94,8 @@ class BadDescriptionFiles : public DescriptionFiles, public ::testing::WithParam
 
 TEST_P(BadDescriptionFiles, FailWithTheirMessage)
 {
-    EXPECT_EQ(readError(GetParam().text), GetParam().message);
+    NnDescription description;
+    EXPECT_EQ(failureMessage([&] { readDescription(description, write(GetParam().text)); }), GetParam().message);
 }
 
 const std::vector<BadFile> badFiles = {
@@ -183,23 +169,17 @@ TEST_F(DescriptionFiles, ClassifierIsReadCompletely)
         read(document(model + element("format", "intensity") + element("divider", " 127,5")
                           + element("adder", "-1.25x"),
                       kind("classifier")
-                          + element("labels", "\n\t\ttench\n\t\tgold fish\n\t\t\n \n\t")));
+                          + element("labels", "\n\t\ttench\n\t\tgold fish\n\t\t\n \n\t\n"
+                                              "salt &amp; pepper\r\nK&#246;nig\r\n")));
     EXPECT_EQ(description.model, folderPath() + "/m.bin");
     EXPECT_EQ(description.format, InputFormat::Intensity);
     EXPECT_EQ(description.divider, (std::array<double, 3>{127.5, 127.5, 127.5}));
     EXPECT_EQ(description.adder, (std::array<double, 3>{-1.25, -1.25, -1.25}));
     EXPECT_EQ(description.neural_network, NetworkKind::Classifier);
-    // Blanks stay part of a label; only empty and one-tab lines are dropped.
-    EXPECT_EQ(description.labels,
-              (std::vector<std::string>{"\t\ttench", "\t\tgold fish", "\t\t", " "}));
-}
-
-TEST_F(DescriptionFiles, LabelsDecodeEntitiesAndLineEnds)
-{
-    const NnDescription description =
-        read(document(goodInput, kind("classifier")
-                                     + element("labels", "salt &amp; pepper\r\nK&#246;nig\r\n")));
-    EXPECT_EQ(description.labels, (std::vector<std::string>{"salt & pepper", "K\xC3\xB6nig"}));
+    // Blanks stay part of a label; only empty and one-tab lines are dropped;
+    // entities are decoded and no carriage return is left.
+    EXPECT_EQ(description.labels, (std::vector<std::string>{"\t\ttench", "\t\tgold fish", "\t\t", " ",
+                                                            "salt & pepper", "K\xC3\xB6nig"}));
 }
 
 TEST_F(DescriptionFiles, YoloAnchorsSkipWhatIsNotANumber)

@@ -86,16 +86,11 @@ protected:
     QTemporaryDir folder;
 };
 
-TEST(ParseDecimal, ConvertsWithPointOrComma)
-{
-    expectConversions();
-}
-
-TEST(ParseDecimal, LeavesTheProcessLocaleAlone)
+TEST(ParseDecimal, ConvertsWithPointOrCommaLeavingTheProcessLocaleAlone)
 {
     const std::string before = std::setlocale(LC_ALL, nullptr);
     const std::string globalBefore = std::locale().name();
-    parseDecimal("0,5");
+    expectConversions();
     invalidDividerMessage();
     EXPECT_EQ(std::setlocale(LC_ALL, nullptr), before);
     EXPECT_EQ(std::locale().name(), globalBefore);

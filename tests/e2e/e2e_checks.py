@@ -76,28 +76,19 @@ def find_picture(screen, client, width, height):
 
 # --- what a Run draws ---------------------------------------------------
 
-def shown_picture_problems(shown, reference):
-    """Problems with the picture shown before any run, against the expected
-    crop of the picture file scaled to the network input."""
-    share = changed_share(shown, reference)
-    if share > 0.05:
+def picture_problems(shown, reference, drawn):
+    """Problems with the picture shown, against the expected crop of the
+    picture file scaled to the network input: before any run it must be that
+    crop; with a result drawn (boxes and labels or a class overlay) a visible
+    part of it must have changed. Where and in which colour results are drawn
+    is checked exactly by the window's headless tests."""
+    changed = e2e_images.differs_from_neighbourhood(shown, reference)
+    share = sum(changed) / max(1, len(changed))
+    if drawn and share < 0.01:
+        return ['the result changed only %.1f%% of the picture: nothing seems drawn' % (share * 100)]
+    if not drawn and share > 0.05:
         return ['the picture shown differs from the expected crop in %.0f%% of its pixels' % (share * 100)]
     return []
-
-
-def drawn_problems(shown, reference):
-    """Problems with a result drawn over the picture: boxes and labels or a
-    class overlay must change a visible part of it. Where and in which colour
-    they are drawn is checked exactly by the window's headless tests."""
-    share = changed_share(shown, reference)
-    if share < 0.01:
-        return ['the result changed only %.1f%% of the picture: nothing seems drawn' % (share * 100)]
-    return []
-
-
-def changed_share(shown, reference):
-    changed = e2e_images.differs_from_neighbourhood(shown, reference)
-    return sum(changed) / max(1, len(changed))
 
 
 # --- classification table ------------------------------------------------

@@ -2,6 +2,7 @@
 windows, keys, screen captures and OCR. Runs inside an X server (xvfb-run)
 and drives it with openbox, xdotool, xwininfo, xwd and tesseract."""
 
+import collections
 import os
 import re
 import subprocess
@@ -46,12 +47,7 @@ def poll(what, probe, timeout, interval=0.25):
         time.sleep(interval)
 
 
-class Geometry:
-    def __init__(self, x, y, width, height):
-        self.x, self.y, self.width, self.height = x, y, width, height
-
-    def __repr__(self):
-        return '%dx%d+%d+%d' % (self.width, self.height, self.x, self.y)
+Geometry = collections.namedtuple('Geometry', 'x y width height')
 
 
 class Desktop:

@@ -211,16 +211,16 @@ class Session:
             return [p + ' in "%s"' % text for p in found]
         self.expect('the status line', problems, SCREEN_WAIT)
 
-    def result_problems(self, picture, screen):
+    def result_problems(self, picture, screen, drawn=True):
         shown = self.shown_picture(screen)
         if shown is None:
             return ['no picture is shown at the top-left of the picture area']
         # The last picture area checked, for a look after a failure.
         self.desktop.save(shown, 'shown-%s.png' % os.path.splitext(os.path.basename(picture['file']))[0])
-        if self.example.kind == 'classifier':
+        if drawn and self.example.kind == 'classifier':
             return self.table_problems(picture, screen)
         reference = self.example.reference(picture)
-        return e2e_checks.drawn_problems(shown, reference) if reference is not None else []
+        return e2e_checks.picture_problems(shown, reference, drawn) if reference is not None else []
 
     def table_problems(self, picture, screen):
         windows = self.desktop.windows(self.process.pid, 'Classification Results')
@@ -236,46 +236,28 @@ class Session:
 
     # --- steps ---------------------------------------------------------
 
-    def wait_first_picture(self):
-        first = self.example.pictures[0]
-        name = os.path.basename(first['file'])
-        holder = {}
-
-        def problems():
-            if not self.title().startswith(name):
-                return ['the window title is "%s", not the first picture\'s name' % self.title()]
-            if self.args.screenshot:  # the default view, fitted: pixels are checked in the tests' view
-                return []
-            shown = self.shown_picture(self.desktop.capture())
-            if shown is None:
-                return ['no picture is shown at the top-left of the picture area']
-            holder['shown'] = shown
-            return []
-        self.expect('the first picture', problems)
-        reference = self.example.reference(first)
-        if reference is not None and not self.args.screenshot:
-            wrong = e2e_checks.shown_picture_problems(holder['shown'], reference)
-            if wrong:
-                raise TestFailure('%s: %s' % (name, '; '.join(wrong)))
-        self.expect_status(first, rates=False)
-        self.log('%s shown as the network sees it; status line names the description and picture' % name)
-
     def run_picture(self, index, keys=('ctrl+r',)):
+        """Runs the picture with the keys and checks its result; with no keys,
+        checks the first picture as opened, before any Run."""
         picture = self.example.pictures[index]
         name = os.path.basename(picture['file'])
-        self.desktop.key(self.main, *keys)
+        if keys:
+            self.desktop.key(self.main, *keys)
 
         def problems():
             title = self.title()
             if not title.startswith(name):
                 return ['the window title is "%s", not "%s"' % (title, name)]
             if self.args.screenshot:  # the default view: only the classifier's table is read
-                classifier = self.example.kind == 'classifier'
+                classifier = keys and self.example.kind == 'classifier'
                 return self.table_problems(picture, self.desktop.capture()) if classifier else []
-            return self.result_problems(picture, self.desktop.capture())
-        self.expect('the result of Run on %s' % name, problems)
-        self.expect_status(picture)
-        self.log('Run (%s): %s right; status line shows nonzero rates' % (' '.join(keys), name))
+            return self.result_problems(picture, self.desktop.capture(), drawn=bool(keys))
+        self.expect('the result of Run on %s' % name if keys else 'the first picture', problems)
+        self.expect_status(picture, rates=bool(keys))
+        if keys:
+            self.log('Run (%s): %s right; status line shows nonzero rates' % (' '.join(keys), name))
+        else:
+            self.log('%s shown as the network sees it; status line names the description and picture' % name)
 
     def run_auto(self):
         names = [os.path.basename(p['file']) for p in self.example.pictures]
@@ -448,7 +430,7 @@ def run_case(args, desktop):
         session.open_through_dialog('ctrl+p', 'Open Picture', [folder, names])
     else:
         session.start([example.description] + pictures)
-    session.wait_first_picture()
+    session.run_picture(0, keys=())
     # The first Run through the menu (File > Run), the others by shortcut.
     session.run_picture(0, keys=('alt+f', 'r'))
     if args.screenshot:

@@ -112,7 +112,7 @@ TEST_F(CloudNetPlusInput, MissingFileLeavesTheTensorAlone)
     EXPECT_EQ(tensor, (std::vector<float>{1, 2, 3}));
 }
 
-TEST_F(CloudNetPlusInput, ShortFileKeepsTheRestAndLongFileIsCut)
+TEST_F(CloudNetPlusInput, ShortFileKeepsTheRestLongFileIsCutAndModelInputIsPadded)
 {
     writeSideFile({7, 8});
     std::vector<float> tensor = {1, 2, 3};
@@ -128,12 +128,9 @@ TEST_F(CloudNetPlusInput, ShortFileKeepsTheRestAndLongFileIsCut)
     tensor.assign(cloudNetPlusValueCount * 2, 9.0f);
     readCloudNetPlusInput(tensor, 0);
     EXPECT_EQ(tensor, std::vector<float>(cloudNetPlusValueCount, 4.0f));
-}
 
-TEST_F(CloudNetPlusInput, PadsWithZerosUpToTheModelInput)
-{
     writeSideFile(std::vector<float>(cloudNetPlusValueCount, 1.0f));
-    std::vector<float> tensor(cloudNetPlusValueCount + 10, 9.0f);
+    tensor.assign(cloudNetPlusValueCount + 10, 9.0f);
     readCloudNetPlusInput(tensor, cloudNetPlusValueCount + 20);
     ASSERT_EQ(tensor.size(), cloudNetPlusValueCount + 20);
     EXPECT_EQ(tensor[cloudNetPlusValueCount - 1], 1.0f);

@@ -160,9 +160,6 @@ TEST_F(PreparePictureFiles, ReadsPicturesWhateverTheirName)
     const PreparedPicture expected = referencePreparation(picture, request, false);
     EXPECT_TRUE(prepared.picture == expected.picture);
     EXPECT_TRUE(sameBits(prepared.tensor, expected.tensor));
-
-    request.width = 0;
-    EXPECT_TRUE(preparePicture(request, false).picture.isNull());
 }
 
 TEST_F(PreparePictureFiles, BinaryImageOfExactSizeIsTheTensor)

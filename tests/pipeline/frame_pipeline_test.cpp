@@ -19,8 +19,8 @@ namespace {
 class TaggedFrames : public FrameSource
 {
 public:
-    explicit TaggedFrames(std::uint64_t count, std::uint64_t failingFrame = ~0ull, bool live = false)
-        : count(count), failingFrame(failingFrame), live(live)
+    explicit TaggedFrames(std::uint64_t count, std::uint64_t failingFrame = ~0ull)
+        : count(count), failingFrame(failingFrame)
     {
     }
 
@@ -35,12 +35,11 @@ public:
         ++made;
         return true;
     }
-    bool isLive() const override { return live; }
+    bool isLive() const override { return false; }
 
 private:
     const std::uint64_t count;
     const std::uint64_t failingFrame;
-    const bool live;
     std::uint64_t made = 0;
 };
 

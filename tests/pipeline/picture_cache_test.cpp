@@ -1,6 +1,7 @@
 // Pictures decoded once: a file changed on disk is read again at once, a
 // broken rewrite fails as it would uncached, and the budget holds.
 #include "pipeline/picture_list_source.h"
+#include "picture/picture_test_support.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +14,7 @@
 
 namespace {
 
-PictureReading reading()
-{
-    PictureReading r;
-    r.request.width = 4;
-    r.request.height = 4;
-    r.request.depth = 4;
-    r.request.divider = {255.0, 255.0, 255.0};
-    return r;
-}
+const PictureReading reading{makeRequest(4, 4, 4), false};
 
 void writePicture(const QString &path, QColor colour, int secondsFromNow)
 {
@@ -44,15 +37,15 @@ TEST(PictureCache, ReadsAChangedFileAgainAndFailsOnABrokenRewrite)
     PictureCache cache;
 
     writePicture(path, Qt::red, 0);
-    EXPECT_EQ(readPictureFile(path, reading(), {}, nullptr, &cache).tensor.at(0), 1.0f); // red
+    EXPECT_EQ(readPictureFile(path, reading, {}, nullptr, &cache).tensor.at(0), 1.0f); // red
     EXPECT_EQ(cache.entryCount(), 1u);
-    EXPECT_EQ(readPictureFile(path, reading(), {}, nullptr, &cache).tensor.at(0), 1.0f);
+    EXPECT_EQ(readPictureFile(path, reading, {}, nullptr, &cache).tensor.at(0), 1.0f);
 
     writePicture(path, Qt::blue, 10);
-    EXPECT_EQ(readPictureFile(path, reading(), {}, nullptr, &cache).tensor.at(0), 0.0f); // blue
+    EXPECT_EQ(readPictureFile(path, reading, {}, nullptr, &cache).tensor.at(0), 0.0f); // blue
 
     writeTestFile(path, "not a picture");
-    EXPECT_THROW(readPictureFile(path, reading(), {}, nullptr, &cache), std::runtime_error);
+    EXPECT_THROW(readPictureFile(path, reading, {}, nullptr, &cache), std::runtime_error);
     EXPECT_EQ(cache.entryCount(), 0u); // the blue picture is not kept for the broken file
 }
 

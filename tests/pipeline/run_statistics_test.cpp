@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <numeric>
-
 namespace {
 
 constexpr std::int64_t ms = 1000000;
@@ -14,7 +11,7 @@ constexpr std::int64_t ms = 1000000;
 struct SeriesCase
 {
     const char *name;
-    std::function<std::vector<std::int64_t>()> values;
+    std::vector<std::int64_t> values;
     LatencySummary expected; // count, mean, p50, p90, p99, max
 };
 
@@ -32,14 +29,13 @@ std::vector<std::int64_t> range(std::int64_t from, std::int64_t to, std::int64_t
 }
 
 const SeriesCase seriesCases[] = {
-    {"oneToHundredMs", [] { return range(ms, 100 * ms, ms); }, {100, 50.5, 50, 90, 99, 100}},
-    {"single", [] { return std::vector<std::int64_t>{7 * ms}; }, {1, 7, 7, 7, 7, 7}},
+    {"oneToHundredMs", range(ms, 100 * ms, ms), {100, 50.5, 50, 90, 99, 100}},
+    {"single", {7 * ms}, {1, 7, 7, 7, 7, 7}},
     // Ten values: p99 is the largest, p90 the ninth, p50 the fifth.
-    {"tenUnsorted", [] { return std::vector<std::int64_t>{9 * ms, 2 * ms, 5 * ms, 1 * ms, 10 * ms, 3 * ms, 8 * ms,
-                                                           4 * ms, 7 * ms, 6 * ms}; },
+    {"tenUnsorted", {9 * ms, 2 * ms, 5 * ms, 1 * ms, 10 * ms, 3 * ms, 8 * ms, 4 * ms, 7 * ms, 6 * ms},
      {10, 5.5, 5, 9, 10, 10}},
     // A slow tail: one frame in a hundred takes 250 ms.
-    {"tail", [] { auto v = std::vector<std::int64_t>(99, 20 * ms); v.push_back(250 * ms); return v; },
+    {"tail", [] { auto v = std::vector<std::int64_t>(99, 20 * ms); v.push_back(250 * ms); return v; }(),
      {100, 22.3, 20, 20, 20, 250}},
 };
 
@@ -61,7 +57,7 @@ TEST_P(Percentiles, recentAndSinceStartAgreeWithTheNearestRank)
 {
     RecentLatencies recent;
     LatencyHistogram histogram;
-    for (std::int64_t value : GetParam().values()) {
+    for (std::int64_t value : GetParam().values) {
         recent.add(value);
         histogram.add(value);
     }

@@ -2,12 +2,9 @@
 // classifier's full ranking, and the segmentation's class per cell.
 #include "results/detection_drawing.h"
 #include "results/frame_result.h"
-#include "results/segmentation_overlay.h"
 #include "results/yolo_decoder.h"
 
 #include <gtest/gtest.h>
-
-#include <QImage>
 
 #include <cmath>
 #include <limits>
@@ -119,45 +116,6 @@ INSTANTIATE_TEST_SUITE_P(
                 c = '_';
         return name;
     });
-
-// The class map holds per cell what the overlay paints on a picture of the
-// map's size: class k where it paints colour k - 1, 0 where it paints nothing.
-TEST(FrameResultTest, ClassMapAgreesWithTheOverlay)
-{
-    std::mt19937 random(3);
-    std::uniform_real_distribution<float> score(-3.0f, 3.0f);
-    for (std::uint32_t depth : {1u, 2u, 4u}) {
-        const TensorDims map{7, 5, depth};
-        std::vector<float> values(elementCount(map));
-        for (float &v : values)
-            v = depth == 1 ? score(random) / 6.0f + 0.5f : score(random);
-        // The last cell is missing: a short buffer leaves it background.
-        values.resize(values.size() - depth);
-        ModelDims dims;
-        dims.outputs = {map};
-
-        const ClassMap classMap = decodeFrameResult({values}, dims, descriptionOf(NetworkKind::Unet)).classMap;
-        ASSERT_EQ(classMap.width, 7u);
-        ASSERT_EQ(classMap.height, 5u);
-        ASSERT_EQ(classMap.classes.size(), 35u);
-
-        std::vector<QRgb> colours;
-        for (std::size_t c = 0; c < segmentationColourCount(depth); ++c)
-            colours.push_back(qRgb(10 + int(c), 0, 0));
-        QImage painted(7, 5, QImage::Format_RGB32);
-        painted.fill(Qt::black);
-        paintSegmentation(painted, values, map, colours);
-        int foreground = 0;
-        for (int cell = 0; cell < 35; ++cell) {
-            const QRgb pixel = painted.pixel(cell % 7, cell / 7);
-            const int expected = pixel == qRgb(0, 0, 0) ? 0 : qRed(pixel) - 9;
-            EXPECT_EQ(classMap.classes[std::size_t(cell)], expected) << "depth " << depth << ", cell " << cell;
-            foreground += expected != 0;
-        }
-        EXPECT_GT(foreground, 0);
-        EXPECT_LT(foreground, 34);
-    }
-}
 
 TEST(FrameResultTest, EmptyOrMalformedSegmentationOutputsGiveNoMap)
 {

@@ -2,13 +2,10 @@
 // classification table, detection drawing and the segmentation overlay.
 #include "results/classification_results.h"
 #include "results/detection_drawing.h"
-#include "results/detection_results.h"
+#include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
-#include "results/segmentation_results.h"
 #include "support/failure_message.h"
 
-#include <QFontMetrics>
-#include <QLabel>
 #include <QPainter>
 #include <QTableWidget>
 #include <QtTest>
@@ -25,15 +22,12 @@ struct WindowState
 {
     NnDescription description;
     ModelDims modelDims;
-    QImage picture;
-    QLabel labelWidget;
-    QLabel *pictureLabel = &labelWidget;
     std::unique_ptr<NnResults> resultView;
 
     void makeView(NetworkKind kind)
     {
         description.neural_network = kind;
-        createResultView(resultView, description, modelDims, picture, pictureLabel);
+        createResultView(resultView, description, modelDims);
     }
 };
 
@@ -42,11 +36,10 @@ class ProbeView : public NnResults
 {
 public:
     ProbeView(WindowState &window, NnResults **seen)
-        : NnResults(window.description, window.modelDims, nullptr, nullptr), window(window), seen(seen)
+        : NnResults(window.description, window.modelDims), window(window), seen(seen)
     {
     }
     ~ProbeView() override { *seen = window.resultView.get(); }
-    void showResults(const OutputBuffers &) override {}
 
 private:
     WindowState &window;
@@ -90,6 +83,15 @@ QString paintedPixels(const QImage &picture, QRgb background, const std::vector<
     return result;
 }
 
+ClassMap classMapOf(const std::vector<float> &values, const TensorDims &dims)
+{
+    NnDescription description;
+    description.neural_network = NetworkKind::Unet;
+    ModelDims modelDims;
+    modelDims.outputs = {dims};
+    return decodeFrameResult({values}, modelDims, description).classMap;
+}
+
 } // namespace
 
 class ResultViewsTest : public QObject
@@ -107,8 +109,6 @@ private slots:
     void classificationTableIsReplacedEachFrame();
     void labelTextShowsTwoDecimals_data();
     void labelTextShowsTwoDecimals();
-    void labelSitsAboveTheBoxOrInsideAtItsTop_data();
-    void labelSitsAboveTheBoxOrInsideAtItsTop();
     void classesTakeColoursInOrderOfAppearance();
     void boxesAtTheEndsOfTheIntegerRangeAreDrawn();
     void segmentationPaintsForegroundPixels_data();
@@ -123,10 +123,8 @@ void ResultViewsTest::factoryMakesTheViewOfTheKind()
         WindowState window;
         window.makeView(kind);
         NnResults *view = window.resultView.get();
+        QVERIFY(view);
         QCOMPARE(kind == NetworkKind::Classifier, dynamic_cast<ClassificationResults *>(view) != nullptr);
-        QCOMPARE(kind == NetworkKind::Unet, dynamic_cast<SegmentationResults *>(view) != nullptr);
-        QCOMPARE(kind != NetworkKind::Classifier && kind != NetworkKind::Unet,
-                 dynamic_cast<DetectionResults *>(view) != nullptr);
     }
 }
 
@@ -138,12 +136,11 @@ void ResultViewsTest::newViewIsStoredBeforeTheOldOneIsDestroyed()
     window.makeView(NetworkKind::Unet);
     QVERIFY(seen != nullptr);
     QCOMPARE(seen, window.resultView.get());
-    QVERIFY(dynamic_cast<SegmentationResults *>(seen));
 
     // A classification window of the previous description closes with it.
     window.makeView(NetworkKind::Classifier);
     QPointer<QWidget> oldWindow = dynamic_cast<QWidget *>(window.resultView.get());
-    window.resultView->showResults({});
+    dynamic_cast<ClassificationResults *>(window.resultView.get())->showRanking({});
     QVERIFY(oldWindow->isVisible());
     window.makeView(NetworkKind::Classifier);
     QVERIFY(oldWindow.isNull());
@@ -231,7 +228,8 @@ void ResultViewsTest::classificationTableShowsTheMostProbableLabels()
     window.makeView(NetworkKind::Classifier);
     OutputBuffers outputs = window.resultView->createOutputs();
     std::copy(scores.begin(), scores.end(), outputs[0].begin());
-    window.resultView->showResults(outputs);
+    dynamic_cast<ClassificationResults *>(window.resultView.get())
+        ->showRanking(decodeFrameResult(outputs, window.modelDims, window.description).ranking);
 
     QTableWidget *table = tableOf(window.resultView.get());
     QStringList shown = tableRows(table);
@@ -280,43 +278,6 @@ void ResultViewsTest::labelTextShowsTwoDecimals()
     QCOMPARE(detectionLabelText(detectionAt(0, 0, 1, 1, confidence, 1), {"dog", "cat"}), text);
 }
 
-void ResultViewsTest::labelSitsAboveTheBoxOrInsideAtItsTop_data()
-{
-    const int h = QFontMetrics(detectionLabelFont()).height();
-    QTest::addColumn<int>("boxTop");
-    QTest::addColumn<int>("labelTop");
-    QTest::newRow("room above") << 60 << 60 - (h + 2);
-    QTest::newRow("exactly room above") << h + 2 << 0;
-    QTest::newRow("one pixel short") << h + 1 << h + 1;
-    QTest::newRow("at the top") << 0 << 0;
-}
-
-void ResultViewsTest::labelSitsAboveTheBoxOrInsideAtItsTop()
-{
-    QFETCH(int, boxTop);
-    QFETCH(int, labelTop);
-    const QFont font = detectionLabelFont();
-    QCOMPARE(font.pixelSize(), QFontMetrics(QFont(QStringLiteral("Times New"), 12)).height());
-    const int h = QFontMetrics(font).height();
-    QImage canvas(200, 120, QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    Detection detection = detectionAt(10, boxTop, 150, 40, 0.75, 0);
-    detection.colour = Qt::green;
-    drawDetections(canvas, {detection}, {"person"});
-
-    const int w = QFontMetrics(font).horizontalAdvance(QStringLiteral("person: 0.75"));
-    const int rightColumn = 10 + w + 1; // inside the label box, right of the text
-    QCOMPARE(QColor(canvas.pixel(rightColumn, labelTop + h / 2)), QColor(Qt::green));
-    if (labelTop > 0)
-        QCOMPARE(QColor(canvas.pixel(rightColumn, labelTop - 1)), QColor(Qt::white));
-    // The text itself is drawn, in black.
-    bool hasText = false;
-    for (int y = labelTop; y < labelTop + h + 2; ++y)
-        for (int x = 10; x < rightColumn; ++x)
-            hasText = hasText || canvas.pixel(x, y) == qRgb(0, 0, 0);
-    QVERIFY(hasText);
-}
-
 void ResultViewsTest::classesTakeColoursInOrderOfAppearance()
 {
     std::vector<Detection> detections;
@@ -337,9 +298,16 @@ void ResultViewsTest::boxesAtTheEndsOfTheIntegerRangeAreDrawn()
     std::vector<Detection> detections{detectionAt(highest, 0, lowest, 32, 0.9, 0),
                                       detectionAt(0, 0, highest, highest, 0.8, 0),
                                       detectionAt(30, highest, 19, lowest, 0.7, 0)};
-    assignClassColours(detections);
-    drawDetections(canvas, detections, {"far"});
-    // The second box covers the whole canvas: its top-left corner is drawn.
+    FrameResult result;
+    result.detections = detections;
+    assignClassColours(result.detections);
+    ResultPlacement placement;
+    placement.visible = canvas.rect();
+    placement.font = detectionLabelFont();
+    QPainter painter(&canvas);
+    drawFrameResult(painter, result, {"far"}, placement);
+    painter.end();
+    // The second box covers the whole canvas: its left edge is drawn.
     QCOMPARE(QColor(canvas.pixel(0, 39)), QColor(Qt::yellow));
 }
 
@@ -373,12 +341,13 @@ void ResultViewsTest::segmentationPaintsForegroundPixels()
     QImage picture(pictureSize, QImage::Format_RGB32);
     picture.fill(background);
     const std::vector<QRgb> colours{qRgb(200, 0, 0), qRgb(0, 200, 0)};
-    paintSegmentation(picture, std::vector<float>(values.begin(), values.end()), {dims[0], dims[1], dims[2]}, colours);
+    paintClassMap(picture, classMapOf(std::vector<float>(values.begin(), values.end()), {dims[0], dims[1], dims[2]}),
+                  colours);
     QCOMPARE(paintedPixels(picture, background, colours), painted);
 }
 
-// The overlay's shortcuts (pixels that cannot reach one half skip the
-// exponentials) must paint exactly what a plain per-pixel softmax paints.
+// The class map's shortcuts (cells that cannot reach one half skip the
+// exponentials) must give exactly what a plain per-cell softmax gives.
 void ResultViewsTest::segmentationMatchesAPlainSoftmax()
 {
     std::mt19937 random(11);
@@ -388,28 +357,21 @@ void ResultViewsTest::segmentationMatchesAPlainSoftmax()
         std::vector<float> values(std::size_t(size * size) * depth);
         for (float &v : values)
             v = score(random);
-        const QRgb background = qRgb(1, 2, 3);
-        std::vector<QRgb> colours;
-        QString expected;
-        for (std::uint32_t c = 1; c < depth; ++c)
-            colours.push_back(qRgb(int(40 * c), 0, 0));
+        std::vector<std::uint8_t> expected;
         for (int pixel = 0; pixel < size * size; ++pixel) {
             const float *v = &values[std::size_t(pixel) * depth];
             const float m = *std::max_element(v, v + depth);
             double sum = 0.0;
             for (std::uint32_t c = 0; c < depth; ++c)
                 sum += std::exp(v[c] - m);
-            QChar painted = QLatin1Char('.');
+            std::uint8_t cls = 0;
             for (std::uint32_t c = 1; c < depth; ++c)
                 if (float(std::exp(double(v[c] - m) - std::log(sum))) > 0.5f)
-                    painted = QChar('0' + int(c - 1));
-            expected += painted;
+                    cls = std::uint8_t(c);
+            expected.push_back(cls);
         }
-        QImage picture(size, size, QImage::Format_RGB32);
-        picture.fill(background);
-        paintSegmentation(picture, values, {std::uint32_t(size), std::uint32_t(size), depth}, colours);
-        QCOMPARE(paintedPixels(picture, background, colours), expected);
-        QVERIFY(expected.count('.') < expected.size());
+        QCOMPARE(classMapOf(values, {std::uint32_t(size), std::uint32_t(size), depth}).classes, expected);
+        QVERIFY(std::count(expected.begin(), expected.end(), 0) < size * size);
     }
 }
 

@@ -15,70 +15,53 @@
 
 namespace {
 
+// A network as its files give it: an ONNX model, or a DarkNet cfg with its
+// weights; read when the test runs.
 struct Network
 {
     std::string name;
-    bool needsSharedData = false;
-    std::function<std::vector<std::uint32_t>()> compile;
-    std::function<cv::dnn::Net()> reference;
+    const char *reportedDims; // width x height x depth of the input, then of each output
     std::vector<int> inputShape;
     std::vector<std::string> outputNames; // as the engine names them
-    float inputLow = 0.0f;
-    float inputHigh = 1.0f;
+    std::function<std::string()> model;
+    std::function<std::string()> weights = {}; // DarkNet only
+    bool needsSharedData = false;              // a real model: inputs in [0, 1) as pictures give
 };
 
-std::string sharedFile(const std::string &name)
+std::function<std::string()> sharedFile(const std::string &name)
 {
-    return readWholeFile(sharedModelsDir() + "/" + name);
-}
-
-Network onnxFile(const std::string &file, std::vector<int> inputShape, std::vector<std::string> outputs)
-{
-    return {file,
-            true,
-            [file] { return compiledOnnx(sharedFile(file)); },
-            [file] { return referenceOnnxNet(sharedFile(file)); },
-            std::move(inputShape),
-            std::move(outputs)};
-}
-
-Network onnxBuilt(const std::string &name, std::function<std::string()> build, std::vector<int> inputShape,
-                  std::vector<std::string> outputs)
-{
-    return {name,
-            false,
-            [build] { return compiledOnnx(build()); },
-            [build] { return referenceOnnxNet(build()); },
-            std::move(inputShape),
-            std::move(outputs),
-            -1.0f,
-            1.0f};
+    return [name] { return readWholeFile(sharedModelsDir() + "/" + name); };
 }
 
 std::vector<Network> networks()
 {
-    std::vector<Network> all = {
-        {"yolo-fastest-1.1",
-         true,
-         [] { return compiledDarknet(sharedFile("yolo-fastest-1.1.cfg"), sharedFile("yolo-fastest-1.1.weights")); },
-         [] { return referenceDarknetNet(sharedFile("yolo-fastest-1.1.cfg"), sharedFile("yolo-fastest-1.1.weights")); },
-         {1, 3, 320, 320},
-         {"conv_120", "conv_129"}},
-        onnxFile("tiny_face_detector_416.onnx", {1, 3, 416, 416}, {"boxes"}),
-        onnxFile("face_expression_112.onnx", {1, 3, 112, 112}, {"expressions"}),
-        onnxFile("selfie_segmentation_256.onnx", {1, 3, 256, 256}, {"activation_10"}),
-        onnxBuilt("conv with two outputs", convOnnxModel, {1, 3, 5, 7}, {"zeta", "alpha"}),
-        onnxBuilt("classifier", classifierOnnxModel, {1, 3, 4, 4}, {"prob"}),
-        onnxBuilt("grey input", greyOnnxModel, {1, 1, 6, 5}, {"y"}),
-        onnxBuilt("vector input", vectorOnnxModel, {1, 5}, {"y"}),
-        {"darknet detector",
-         false,
-         [] { return compiledDarknet(darknetDetectorCfg(), darknetWeights(darknetDetectorWeights)); },
-         [] { return referenceDarknetNet(darknetDetectorCfg(), darknetWeights(darknetDetectorWeights)); },
-         {1, 3, 12, 16},
-         {"conv_4", "conv_9"}},
+    return {
+        {"yolo-fastest-1.1", "1 input 320x320x3 -> 10x10x255 20x20x255", {1, 3, 320, 320}, {"conv_120", "conv_129"},
+         sharedFile("yolo-fastest-1.1.cfg"), sharedFile("yolo-fastest-1.1.weights"), true},
+        {"tiny face detector", "1 input 416x416x3 -> 13x13x25", {1, 3, 416, 416}, {"boxes"},
+         sharedFile("tiny_face_detector_416.onnx"), {}, true},
+        {"face expression", "1 input 112x112x3 -> 1x1x7", {1, 3, 112, 112}, {"expressions"},
+         sharedFile("face_expression_112.onnx"), {}, true},
+        {"selfie segmentation", "1 input 256x256x3 -> 256x256x1", {1, 3, 256, 256}, {"activation_10"},
+         sharedFile("selfie_segmentation_256.onnx"), {}, true},
+        {"conv with two outputs", "1 input 7x5x3 -> 7x5x4 6x4x3", {1, 3, 5, 7}, {"zeta", "alpha"}, convOnnxModel},
+        {"classifier", "1 input 4x4x3 -> 1x1x5", {1, 3, 4, 4}, {"prob"}, classifierOnnxModel},
+        {"grey input", "1 input 5x6x1 -> 5x6x3", {1, 1, 6, 5}, {"y"}, greyOnnxModel},
+        {"vector input", "1 input 1x1x5 -> 1x1x3", {1, 5}, {"y"}, vectorOnnxModel},
+        {"darknet detector", "1 input 16x12x3 -> 8x6x18 16x12x18", {1, 3, 12, 16}, {"conv_4", "conv_9"},
+         darknetDetectorCfg, [] { return darknetWeights(darknetDetectorWeights); }},
     };
-    return all;
+}
+
+std::string reportedDims(const VRAX_ModelInfo &info)
+{
+    const auto dims = [](const VRAX_TensorDims &d) {
+        return std::to_string(d.width) + "x" + std::to_string(d.height) + "x" + std::to_string(d.depth);
+    };
+    std::string text = std::to_string(info.input_count) + " input " + dims(info.inputs[0]) + " ->";
+    for (std::uint32_t i = 0; i < info.output_count; ++i)
+        text += " " + dims(info.outputs[i]);
+    return text;
 }
 
 struct Layout
@@ -108,9 +91,14 @@ TEST_F(RuntimeAccuracy, OutputsEqualTheEngineRunDirectly)
             std::cout << "[ SKIPPED  ] " << network.name << ": " << sharedDataMissingReason() << "\n";
             continue;
         }
-        const std::vector<std::uint32_t> model = network.compile();
-        cv::dnn::Net reference = network.reference();
-        const cv::Mat blob = randomBlob(network.inputShape, 17, network.inputLow, network.inputHigh);
+        const std::string model = network.model();
+        const std::string weights = network.weights ? network.weights() : std::string();
+        const std::vector<std::uint32_t> words =
+            network.weights ? compiledDarknet(model, weights) : compiledOnnx(model);
+        cv::dnn::Net reference =
+            network.weights ? cv::dnn::readNetFromDarknet(model.data(), model.size(), weights.data(), weights.size())
+                            : cv::dnn::readNetFromONNX(model.data(), model.size());
+        const cv::Mat blob = randomBlob(network.inputShape, 17, network.needsSharedData ? 0.0f : -1.0f, 1.0f);
         std::vector<std::vector<float>> expected;
         for (const cv::Mat &output : referenceForward(reference, blob, network.outputNames))
             expected.push_back(depthLast(output));
@@ -121,7 +109,8 @@ TEST_F(RuntimeAccuracy, OutputsEqualTheEngineRunDirectly)
             if (layout.boardType != VRAX_BOARD_SIMULATOR && network.needsSharedData
                 && layout.boardType != VRAX_BOARD_TK301_02)
                 continue;
-            TestSession session(model, layout.boardType, 0);
+            TestSession session(words, layout.boardType, 0);
+            EXPECT_EQ(reportedDims(session.info), network.reportedDims);
             ASSERT_EQ(session.info.output_count, expected.size());
             ASSERT_EQ(session.unitCount(), 4u);
             const std::vector<float> input = layout.arrange(blob);
@@ -133,41 +122,6 @@ TEST_F(RuntimeAccuracy, OutputsEqualTheEngineRunDirectly)
             }
         }
     }
-}
-
-// Width x height x depth of the input, then of each output.
-std::string reportedDims(const VRAX_ModelInfo &info)
-{
-    const auto dims = [](const VRAX_TensorDims &d) {
-        return std::to_string(d.width) + "x" + std::to_string(d.height) + "x" + std::to_string(d.depth);
-    };
-    std::string text = std::to_string(info.input_count) + " input " + dims(info.inputs[0]) + " ->";
-    for (std::uint32_t i = 0; i < info.output_count; ++i)
-        text += " " + dims(info.outputs[i]);
-    return text;
-}
-
-TEST_F(RuntimeAccuracy, ReportedDimsAreTheTrueModelDims)
-{
-    const std::pair<std::function<std::string()>, const char *> cases[] = {
-        {convOnnxModel, "1 input 7x5x3 -> 7x5x4 6x4x3"},
-        {classifierOnnxModel, "1 input 4x4x3 -> 1x1x5"},
-        {greyOnnxModel, "1 input 5x6x1 -> 5x6x3"},
-        {vectorOnnxModel, "1 input 1x1x5 -> 1x1x3"},
-    };
-    for (const auto &[build, expected] : cases)
-        for (std::uint32_t boardType : {0u, 1u})
-            EXPECT_EQ(reportedDims(TestSession(compiledOnnx(build()), boardType).info), expected) << boardType;
-}
-
-// Every unit of a four-slot model runs its own network (OutputsEqualTheEngineRunDirectly).
-TEST_F(RuntimeAccuracy, SingleSlotModelsHaveOneUnit)
-{
-    TestSession session(compiledOnnx(convOnnxModel(), false));
-    EXPECT_EQ(session.info.single_slot, 1u);
-    const std::vector<float> input = interleavedInput(randomBlob({1, 3, 5, 7}, 3));
-    const float *const inputs[1] = {input.data()};
-    EXPECT_EQ(VRAX_Process(session.handle, 1, inputs), VRAX_RESULT_INVALID_FUNC_PARAMETER);
 }
 
 TEST_F(RuntimeAccuracy, InputIsCopiedBeforeProcessReturns)

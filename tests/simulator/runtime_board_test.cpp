@@ -52,12 +52,8 @@ TEST_F(RuntimeBoard, SeenInputsGetTheEngineOutputsWithoutTheEngine)
     for (const auto &c : cases) {
         const bool planar = c.boardType == 1;
         const std::vector<float> a = inputNumber(1, planar), b = inputNumber(2, planar);
-        std::vector<std::vector<float>> exactA, exactB;
-        {
-            TestSession exact(model(), c.boardType);
-            exactA = exact.run(0, a);
-            exactB = exact.run(0, b);
-        }
+        TestSession exact(model(), c.boardType);
+        const std::vector<std::vector<float>> exactA = exact.run(0, a), exactB = exact.run(0, b);
         if (c.fromEnvironment)
             setenv("VRAX_SIM_BOARD_TIME", "0:1ms", 1);
         else
@@ -178,7 +174,6 @@ TEST_F(RuntimeBoard, PrecisionBoardsRoundTheirTensorsByAtMostAStep)
     } cases[] = {
         {"float", 0, false, [](float, float) { return 0.0f; }},
         {"int8", 0, false, [](float, float m) { return m / 127.0f * 1.0001f; }},
-        {"int8", 0, true, [](float, float m) { return m / 127.0f * 1.0001f; }},
         {"fp16", 0, false, [](float x, float) { return std::fabs(x) * 0x1p-11f + 0x1p-25f; }},
         {"fp16", 1000, false, [](float x, float) { return std::fabs(x) * 0x1p-11f + 0x1p-25f; }},
         {"int8", 1000, true, [](float, float m) { return m / 127.0f * 1.0001f; }},

@@ -37,6 +37,11 @@ protected:
     std::vector<float> input = interleavedInput(randomBlob({1, 3, 5, 7}, 1));
     std::vector<float> output0 = std::vector<float>(7 * 5 * 4);
     std::vector<float> output1 = std::vector<float>(6 * 4 * 3);
+    const float *const inputs[1] = {input.data()};
+    float *const outputs[2] = {output0.data(), output1.data()};
+    std::uint32_t status = 0;
+    double fps = 0;
+    VRAX_ModelInfo info{};
 };
 
 std::string lastError()
@@ -101,8 +106,6 @@ TEST_F(RuntimeCalls, UnknownAndDestroyedHandlesAreRefusedAndDoubleDestroysCounte
     EXPECT_EQ(VRAX_Destroy(handle), VRAX_RESULT_OK);
     EXPECT_EQ(VRAX_SIM_LiveSessionCount(), liveBefore);
 
-    const float *const inputs[1] = {input.data()};
-    std::uint32_t status = 0;
     EXPECT_EQ(VRAX_Process(handle, 0, inputs), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_NE(lastError().find("destroyed"), std::string::npos) << lastError();
     EXPECT_EQ(VRAX_GetStatus(handle, 0, &status), VRAX_RESULT_INVALID_FUNC_PARAMETER);
@@ -120,16 +123,11 @@ TEST_F(RuntimeCalls, UnknownAndDestroyedHandlesAreRefusedAndDoubleDestroysCounte
     EXPECT_EQ(VRAX_Create(nullptr), VRAX_RESULT_INVALID_FUNC_PARAMETER);
 }
 
-TEST_F(RuntimeCalls, NullPointersAndMissingUnitsAreRefused)
+TEST_F(RuntimeCalls, NullPointersAndMissingBusyOrEmptyUnitsAreRefused)
 {
     TestSession session(model());
-    const float *const inputs[1] = {input.data()};
     const float *const nullInput[1] = {nullptr};
-    float *const outputs[2] = {output0.data(), output1.data()};
     float *const halfOutputs[2] = {output0.data(), nullptr};
-    std::uint32_t status = 0;
-    double fps = 0;
-    VRAX_ModelInfo info{};
     const VRAX_Handle h = session.handle;
 
     EXPECT_EQ(VRAX_GetLibVersion(nullptr, &status, &status), VRAX_RESULT_INVALID_FUNC_PARAMETER);
@@ -137,6 +135,9 @@ TEST_F(RuntimeCalls, NullPointersAndMissingUnitsAreRefused)
     EXPECT_EQ(VRAX_Process(h, 0, nullInput), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_Process(h, 4, inputs), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_NE(lastError().find("unit 4"), std::string::npos) << lastError();
+    TestSession singleSlot(compiledOnnx(convOnnxModel(), false));
+    EXPECT_EQ(singleSlot.info.single_slot, 1u);
+    EXPECT_EQ(VRAX_Process(singleSlot.handle, 1, inputs), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_GetStatus(h, 0, nullptr), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_GetStatus(h, 4, &status), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_GetModelInfo(h, 0, nullptr), VRAX_RESULT_INVALID_FUNC_PARAMETER);
@@ -151,15 +152,6 @@ TEST_F(RuntimeCalls, NullPointersAndMissingUnitsAreRefused)
     EXPECT_EQ(VRAX_GetOutput(h, 4, outputs, &fps), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_GetOutput(h, 0, outputs, &fps), VRAX_RESULT_OK);
     EXPECT_EQ(VRAX_GetOutput(h, 0, outputs, &fps), VRAX_RESULT_OK) << "outputs can be fetched again";
-}
-
-TEST_F(RuntimeCalls, BusyAndEmptyUnitsAreRefused)
-{
-    TestSession session(model());
-    const VRAX_Handle h = session.handle;
-    const float *const inputs[1] = {input.data()};
-    float *const outputs[2] = {output0.data(), output1.data()};
-    double fps = 0;
 
     EXPECT_EQ(VRAX_GetOutput(h, 1, outputs, &fps), VRAX_RESULT_NOT_INITIALIZED);
     EXPECT_NE(lastError().find("no frame"), std::string::npos) << lastError();
@@ -221,11 +213,6 @@ TEST_F(RuntimeCalls, MalformedModelsAnswerInvalidModelWithAReasonAndLeaveNoModel
         {"input the network cannot take", wrongInput, VRAX_RESULT_NN_CREATION_ERROR, "cannot run"},
     };
     // A handle left without a model answers every call as one never initialised.
-    const float *const inputs[1] = {input.data()};
-    float *const outputs[2] = {output0.data(), output1.data()};
-    std::uint32_t status = 7;
-    double fps = 0;
-    VRAX_ModelInfo info{};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         VRAX_Handle handle = 0;
@@ -282,7 +269,6 @@ TEST_F(RuntimeCalls, FailedInitializeKeepsThePreviousModel)
 
     // A successful one replaces it.
     ASSERT_EQ(initializeWith(session.handle, compiledOnnx(classifierOnnxModel())), VRAX_RESULT_OK);
-    VRAX_ModelInfo info{};
     ASSERT_EQ(VRAX_GetModelInfo(session.handle, 0, &info), VRAX_RESULT_OK);
     EXPECT_EQ(info.output_count, 1u);
     EXPECT_EQ(info.outputs[0].depth, 5u);
@@ -296,7 +282,6 @@ TEST_F(RuntimeCalls, DestroyWaitsForRunningFrames)
     VRAX_Handle handle = 0;
     ASSERT_EQ(VRAX_Create(&handle), VRAX_RESULT_OK);
     ASSERT_EQ(initializeWith(handle, model()), VRAX_RESULT_OK);
-    const float *const inputs[1] = {input.data()};
     const auto submitted = std::chrono::steady_clock::now();
     for (std::uint32_t unit = 0; unit < 4; ++unit)
         ASSERT_EQ(VRAX_Process(handle, unit, inputs), VRAX_RESULT_OK);
@@ -305,14 +290,12 @@ TEST_F(RuntimeCalls, DestroyWaitsForRunningFrames)
     // sooner left its units running.
     EXPECT_GE(std::chrono::steady_clock::now() - submitted, frameDelay);
     EXPECT_EQ(VRAX_SIM_DestroyedCount(), 1u);
-    std::uint32_t status = 0;
     EXPECT_EQ(VRAX_GetStatus(handle, 0, &status), VRAX_RESULT_INVALID_FUNC_PARAMETER);
 }
 
 TEST_F(RuntimeCalls, InjectedFaultsLetCallsThroughThenFail)
 {
     TestSession session(model());
-    const float *const inputs[1] = {input.data()};
     EXPECT_EQ(VRAX_SIM_InjectFault("VRAX_NoSuchCall", 13, 0), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     EXPECT_EQ(VRAX_SIM_InjectFault(nullptr, 13, 0), VRAX_RESULT_INVALID_FUNC_PARAMETER);
     ASSERT_EQ(VRAX_SIM_InjectFault("VRAX_Process", VRAX_RESULT_BOARD_SYNC_ERROR, 2), VRAX_RESULT_OK);
@@ -325,36 +308,31 @@ TEST_F(RuntimeCalls, InjectedFaultsLetCallsThroughThenFail)
     EXPECT_EQ(VRAX_Process(session.handle, 0, inputs), VRAX_RESULT_OK);
     session.waitIdle(0);
 
-    // Every exported call can be made to fail.
-    const char *const calls[] = {"VRAX_GetLibVersion", "VRAX_GetBoardCount", "VRAX_Blink", "VRAX_Create",
-                                 "VRAX_Initialize", "VRAX_GetModelInfo", "VRAX_GetStatus", "VRAX_GetOutput",
-                                 "VRAX_Destroy"};
-    for (const char *call : calls)
-        ASSERT_EQ(VRAX_SIM_InjectFault(call, VRAX_RESULT_UNKNOWN_ERROR, 0), VRAX_RESULT_OK) << call;
-    std::uint32_t a = 0, b = 0, c = 0;
+    // Every exported call can be made to fail, each by its own name.
     VRAX_Handle handle = 0;
-    VRAX_ModelInfo info{};
-    double fps = 0;
-    float *const outputs[2] = {output0.data(), output1.data()};
-    EXPECT_EQ(VRAX_GetLibVersion(&a, &b, &c), VRAX_RESULT_UNKNOWN_ERROR);
-    EXPECT_EQ(VRAX_GetBoardCount(1, &a), VRAX_RESULT_UNKNOWN_ERROR);
-    EXPECT_EQ(VRAX_Blink(0, 0), VRAX_RESULT_UNKNOWN_ERROR);
-    EXPECT_EQ(VRAX_Create(&handle), VRAX_RESULT_UNKNOWN_ERROR);
-    EXPECT_EQ(initializeWith(session.handle, model()), VRAX_RESULT_UNKNOWN_ERROR);
-    EXPECT_EQ(VRAX_GetModelInfo(session.handle, 0, &info), VRAX_RESULT_UNKNOWN_ERROR);
-    EXPECT_EQ(VRAX_GetStatus(session.handle, 0, &a), VRAX_RESULT_UNKNOWN_ERROR);
-    EXPECT_EQ(VRAX_GetOutput(session.handle, 0, outputs, &fps), VRAX_RESULT_UNKNOWN_ERROR);
-    EXPECT_EQ(VRAX_Destroy(session.handle), VRAX_RESULT_UNKNOWN_ERROR);
-    VRAX_SIM_ClearInjections();
+    const std::pair<const char *, std::function<std::int32_t()>> calls[] = {
+        {"VRAX_GetLibVersion", [&] { return VRAX_GetLibVersion(&status, &status, &status); }},
+        {"VRAX_GetBoardCount", [&] { return VRAX_GetBoardCount(1, &status); }},
+        {"VRAX_Blink", [] { return VRAX_Blink(0, 0); }},
+        {"VRAX_Create", [&] { return VRAX_Create(&handle); }},
+        {"VRAX_Initialize", [&] { return initializeWith(session.handle, model()); }},
+        {"VRAX_GetModelInfo", [&] { return VRAX_GetModelInfo(session.handle, 0, &info); }},
+        {"VRAX_GetStatus", [&] { return VRAX_GetStatus(session.handle, 0, &status); }},
+        {"VRAX_GetOutput", [&] { return VRAX_GetOutput(session.handle, 0, outputs, &fps); }},
+        {"VRAX_Destroy", [&] { return VRAX_Destroy(session.handle); }},
+    };
+    for (const auto &[name, call] : calls) {
+        ASSERT_EQ(VRAX_SIM_InjectFault(name, VRAX_RESULT_UNKNOWN_ERROR, 0), VRAX_RESULT_OK) << name;
+        EXPECT_EQ(call(), VRAX_RESULT_UNKNOWN_ERROR) << name;
+        VRAX_SIM_ClearInjections();
+    }
     EXPECT_EQ(VRAX_GetOutput(session.handle, 0, outputs, &fps), VRAX_RESULT_OK);
 }
 
 TEST_F(RuntimeCalls, FaultsAndDelaysComeFromTheEnvironmentToo)
 {
     TestSession session(model());
-    const float *const inputs[1] = {input.data()};
     setenv("VRAX_FAULTS", "VRAX_Process=13@1,VRAX_GetModelInfo=21", 1);
-    VRAX_ModelInfo info{};
     EXPECT_EQ(VRAX_GetModelInfo(session.handle, 0, &info), VRAX_RESULT_UNKNOWN_ERROR);
     EXPECT_EQ(VRAX_Process(session.handle, 0, inputs), VRAX_RESULT_OK);
     session.waitIdle(0);
@@ -376,7 +354,6 @@ TEST_F(RuntimeCalls, FaultsAndDelaysComeFromTheEnvironmentToo)
     unsetenv("VRAX_FAULTS");
 
     setenv("VRAX_DELAYS", "frame=300ms,VRAX_GetBoardCount=1ms", 1);
-    std::uint32_t status = 0;
     ASSERT_EQ(VRAX_Process(session.handle, 2, inputs), VRAX_RESULT_OK);
     ASSERT_EQ(VRAX_GetStatus(session.handle, 2, &status), VRAX_RESULT_OK);
     EXPECT_EQ(status, VRAX_STATUS_BUSY);

@@ -79,12 +79,12 @@ CompileResult compileOnnx(const std::string &onnx, bool multiFlag)
     return finish(code, model, words);
 }
 
-CompileResult compileDarknet(const std::string &cfg, const std::string &weights, bool multiFlag)
+CompileResult compileDarknet(const std::string &cfg, const std::string &weights)
 {
     std::uint32_t *model = nullptr;
     std::uint32_t words = 0;
     const std::int32_t code = VRAX_COMPILER_CompileDarkNet(
-        1, multiFlag, cfg.data(), static_cast<std::uint32_t>(cfg.size()), weights.data(),
+        1, true, cfg.data(), static_cast<std::uint32_t>(cfg.size()), weights.data(),
         static_cast<std::uint32_t>(weights.size()), &model, &words);
     return finish(code, model, words);
 }
@@ -94,9 +94,9 @@ std::vector<std::uint32_t> compiledOnnx(const std::string &onnx, bool multiFlag)
     return wordsOrThrow(compileOnnx(onnx, multiFlag));
 }
 
-std::vector<std::uint32_t> compiledDarknet(const std::string &cfg, const std::string &weights, bool multiFlag)
+std::vector<std::uint32_t> compiledDarknet(const std::string &cfg, const std::string &weights)
 {
-    return wordsOrThrow(compileDarknet(cfg, weights, multiFlag));
+    return wordsOrThrow(compileDarknet(cfg, weights));
 }
 
 std::int32_t initializeWith(VRAX_Handle handle, const std::vector<std::uint32_t> &model,
@@ -232,25 +232,14 @@ std::vector<cv::Mat> referenceForward(cv::dnn::Net &net, const cv::Mat &blob,
     return outputs;
 }
 
-cv::dnn::Net referenceOnnxNet(const std::string &onnx)
-{
-    return cv::dnn::readNetFromONNX(onnx.data(), onnx.size());
-}
-
-cv::dnn::Net referenceDarknetNet(const std::string &cfg, const std::string &weights)
-{
-    return cv::dnn::readNetFromDarknet(cfg.data(), cfg.size(), weights.data(), weights.size());
-}
-
-::testing::AssertionResult nearlyEqual(const std::vector<float> &actual, const std::vector<float> &expected,
-                                       float tolerance)
+::testing::AssertionResult nearlyEqual(const std::vector<float> &actual, const std::vector<float> &expected)
 {
     if (actual.size() != expected.size())
         return ::testing::AssertionFailure() << "sizes differ: " << actual.size() << " vs " << expected.size();
     std::size_t mismatches = 0;
     std::size_t first = 0;
     for (std::size_t i = 0; i < actual.size(); ++i) {
-        const float limit = tolerance * std::max(1.0f, std::fabs(expected[i]));
+        const float limit = 1e-5f * std::max(1.0f, std::fabs(expected[i]));
         if (!(std::fabs(actual[i] - expected[i]) <= limit)) {
             if (mismatches++ == 0)
                 first = i;

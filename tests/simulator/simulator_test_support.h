@@ -23,12 +23,11 @@ struct CompileResult
 };
 
 CompileResult compileOnnx(const std::string &onnx, bool multiFlag = true);
-CompileResult compileDarknet(const std::string &cfg, const std::string &weights, bool multiFlag = true);
+CompileResult compileDarknet(const std::string &cfg, const std::string &weights);
 
 // Compiles and fails the test (by throwing) when compilation fails.
 std::vector<std::uint32_t> compiledOnnx(const std::string &onnx, bool multiFlag = true);
-std::vector<std::uint32_t> compiledDarknet(const std::string &cfg, const std::string &weights,
-                                           bool multiFlag = true);
+std::vector<std::uint32_t> compiledDarknet(const std::string &cfg, const std::string &weights);
 
 // Initializes a handle with the same model in all four slots.
 std::int32_t initializeWith(VRAX_Handle handle, const std::vector<std::uint32_t> &model,
@@ -69,9 +68,6 @@ std::vector<float> depthLast(const cv::Mat &output);
 // Runs the engine directly: the reference that the runtime must match.
 std::vector<cv::Mat> referenceForward(cv::dnn::Net &net, const cv::Mat &blob,
                                       const std::vector<std::string> &outputNames);
-cv::dnn::Net referenceOnnxNet(const std::string &onnx);
-cv::dnn::Net referenceDarknetNet(const std::string &cfg, const std::string &weights);
 
-// Compares element by element with a relative and absolute tolerance.
-::testing::AssertionResult nearlyEqual(const std::vector<float> &actual, const std::vector<float> &expected,
-                                       float tolerance = 1e-5f);
+// Compares element by element with a relative and absolute tolerance of 1e-5.
+::testing::AssertionResult nearlyEqual(const std::vector<float> &actual, const std::vector<float> &expected);

@@ -13,6 +13,7 @@ struct VRAXGUITestAccess
     VRAXGUI &window;
 
     NnDescription &description() { return window.description; }
+    ModelDims &modelDims() { return window.modelDims; }
     BoardType &boardType() { return window.boardType; }
     std::uint32_t &parallelCount() { return window.parallelCount; }
     QString &descriptionPath() { return window.descriptionPath; }

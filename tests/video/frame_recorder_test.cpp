@@ -126,18 +126,16 @@ TEST(FrameRecorder, FilesThatCannotBeWrittenAreNamed)
     QTemporaryDir dir;
     const struct
     {
-        QString video;
+        const char *video;
         const char *message;
     } cases[] = {
-        {dir.filePath(QStringLiteral("missing/folder/record.avi")), "Cannot write the video file"},
-        {dir.filePath(QStringLiteral("record.gif")), "recordings are .avi (MJPG) or .mp4 files"},
+        {"missing/folder/record.avi", "Cannot write the video file"},
+        {"record.gif", "recordings are .avi (MJPG) or .mp4 files"},
     };
     for (const auto &c : cases) {
-        FrameRecorder::Settings settings = settingsIn(dir, QString());
-        settings.videoPath = c.video;
-        settings.recordsPath = FrameRecorder::recordsPathFor(c.video);
+        const FrameRecorder::Settings settings = settingsIn(dir, QString::fromLatin1(c.video));
         const std::string message = failureMessage([&] { FrameRecorder(settings, framePicture, frameLine); });
-        EXPECT_NE(message.find(c.video.toStdString()), std::string::npos) << message;
+        EXPECT_NE(message.find(settings.videoPath.toStdString()), std::string::npos) << message;
         EXPECT_NE(message.find(c.message), std::string::npos) << message;
     }
 }

@@ -4,6 +4,7 @@
 #include "app/input_kind.h"
 #include "pipeline/camera_devices.h"
 #include "pipeline/camera_source.h"
+#include "picture/picture_test_support.h"
 
 #include "support/test_files.h"
 
@@ -61,11 +62,7 @@ TEST(VideoInputs, ARealCameraGivesFramesOfItsSize)
     const std::vector<CameraDevice> cameras = listCameras();
     if (cameras.empty())
         GTEST_SKIP() << "no V4L2 capture device (/dev/video*) on this machine";
-    PictureRequest request;
-    request.width = 64;
-    request.height = 48;
-    request.depth = 4;
-    request.divider = {255.0, 255.0, 255.0};
+    const PictureRequest request = makeRequest(64, 48, 4);
     for (const CameraDevice &camera : cameras) {
         SCOPED_TRACE(camera.path.toStdString());
         EXPECT_FALSE(camera.name.isEmpty());

@@ -4,6 +4,7 @@
 // Run after it.
 #include "app/vraxgui.h"
 #include "picture/picture_preparation.h"
+#include "picture/picture_test_support.h"
 #include "pipeline/frame_recorder.h"
 #include "support/command_run.h"
 #include "support/modal_answer.h"
@@ -28,17 +29,6 @@
 #include <thread>
 
 namespace {
-
-std::vector<QImage> colourFrames()
-{
-    std::vector<QImage> frames;
-    for (const QColor &colour : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue)}) {
-        QImage frame(64, 48, QImage::Format_RGB32);
-        frame.fill(colour);
-        frames.push_back(frame);
-    }
-    return frames;
-}
 
 QString detector()
 {
@@ -95,18 +85,6 @@ private slots:
     void badInputsAreNamedAndTheWindowStaysUsable();
 
 private:
-    QString writeColourVideo(const QString &name)
-    {
-        const QString path = dir.filePath(name);
-        if (!writeTestVideo(path, mjpgAvi, colourFrames()))
-            return QString();
-        return path;
-    }
-    void openVideo(VRAXGUI &window, const QString &video)
-    {
-        window.openStartupFiles(files->writeDescription("colours.xml"), {video});
-    }
-
     std::unique_ptr<WindowFixture> files;
     QTemporaryDir dir;
 };
@@ -177,13 +155,11 @@ void VideoWindowTest::aCameraFasterThanTheBoardsDropsOlderFrames()
     window.show();
     VRAXGUITestAccess access(window);
     files->openColourClassifier(window);
-    PictureRequest request;
     // The picture shown and its tensor are at the network's input size.
-    request.width = std::uint32_t(access.picture().width());
-    request.height = std::uint32_t(access.picture().height());
-    request.depth = std::uint32_t(access.inputTensor().size()) / (request.width * request.height);
-    request.divider = {255.0, 255.0, 255.0};
-    access.stream() = std::make_unique<FastCamera>(request);
+    const auto width = std::uint32_t(access.picture().width());
+    const auto height = std::uint32_t(access.picture().height());
+    access.stream() = std::make_unique<FastCamera>(
+        makeRequest(width, height, std::uint32_t(access.inputTensor().size()) / (width * height)));
     access.streamFrameSize() = QSize(64, 48);
     VRAX_SIM_InjectDelay("frame", 20);
 
@@ -193,10 +169,8 @@ void VideoWindowTest::aCameraFasterThanTheBoardsDropsOlderFrames()
         [&](int) { titles.push_back(window.windowTitle()); });
     access.runAutoAct()->trigger();
     QVERIFY(access.framesDropped() > 0);
-    QString status;
-    for (const QLabel *label : window.statusBar()->findChildren<QLabel *>())
-        status += label->text();
-    QVERIFY2(status.contains(QString(" Dropped %1.").arg(access.framesDropped())), qPrintable(status));
+    const QString rates = access.ratesLabel()->text();
+    QVERIFY2(rates.contains(QString(" Dropped %1.").arg(access.framesDropped())), qPrintable(rates));
     long previous = -1;
     for (const QString &title : titles) {
         if (!title.contains('#'))
@@ -231,7 +205,7 @@ void VideoWindowTest::badInputsAreNamedAndTheWindowStaysUsable()
     QString shownTitle;
     QString shownText;
     acceptNextMessageBox(&shownTitle, &shownText);
-    openVideo(window, input);
+    window.openStartupFiles(files->writeDescription("colours.xml"), {input});
     QCOMPARE(shownTitle, title);
     QVERIFY2(shownText.contains(input) && shownText.contains(message), qPrintable(shownText));
     QVERIFY(!access.stream());
@@ -239,11 +213,13 @@ void VideoWindowTest::badInputsAreNamedAndTheWindowStaysUsable()
 
     // Still usable: a video opens, and Run takes its frames in turn, the
     // first again after the last.
-    window.openStartupFiles(QString(), {writeColourVideo("colours.avi")});
+    const QString video = dir.filePath("shapes.avi");
+    QVERIFY(writeTestVideo(video, mjpgAvi, examplePictures()));
+    window.openStartupFiles(QString(), {video});
     QVERIFY(access.stream());
     for (const char *frame : {"#0 00:00.00", "#1 00:00.10", "#2 00:00.20", "#0 00:00.00"}) {
         access.runAct()->trigger();
-        QCOMPARE(window.windowTitle(), QString("colours.avi ") + frame);
+        QCOMPARE(window.windowTitle(), QString("shapes.avi ") + frame);
     }
 }
 
