@@ -98,9 +98,8 @@ TEST_F(BoardSession, FailureHalfWayKeepsOnlyLiveHandles)
         SCOPED_TRACE(c.function);
         SetUp();
         sessions.clear();
-        fakeRuntime().failingFunction = c.function;
+        fakeRuntime().fail(c.function, VRAX_RESULT_NO_BOARD);
         fakeRuntime().failAfterCalls = c.failAfter;
-        fakeRuntime().failureCode = VRAX_RESULT_NO_BOARD;
 
         EXPECT_EQ(messageOf({BoardType::Wisp, 0, 3}), "VRAX_RESULT_NO_BOARD");
         EXPECT_EQ(sessions.size(), c.sessionsLeft);

@@ -6,18 +6,13 @@ namespace {
 
 FakeRuntime *current = new FakeRuntime;
 
-// Records the call, counts it and tells whether it is the one scripted to fail.
+// Records the call and tells whether it is the one scripted to fail.
 bool failsNow(FakeRuntimeCall call)
 {
     FakeRuntime &fake = *current;
-    const int count = fake.callCounts[call.function]++;
+    const std::size_t before = fake.callsOf(call.function).size();
     fake.calls.push_back(std::move(call));
-    return fake.failingFunction == fake.calls.back().function && count >= fake.failAfterCalls;
-}
-
-bool failsNow(const char *function)
-{
-    return failsNow(FakeRuntimeCall(function));
+    return fake.failingFunction == fake.calls.back().function && before >= std::size_t(fake.failAfterCalls);
 }
 
 std::int32_t compile(FakeRuntimeCall call, uint32_t **model, uint32_t *modelWords)
@@ -50,27 +45,11 @@ std::vector<FakeRuntimeCall> FakeRuntime::callsOf(const std::string &function) c
     return result;
 }
 
-std::vector<std::uint32_t> FakeRuntime::handlesOf(const std::string &function) const
-{
-    std::vector<std::uint32_t> handles;
-    for (const FakeRuntimeCall &call : callsOf(function))
-        handles.push_back(call.handle);
-    return handles;
-}
-
 extern "C" {
-
-int32_t VRAX_GetLibVersion(uint32_t *major, uint32_t *minor, uint32_t *patch)
-{
-    *major = 6;
-    *minor = 0;
-    *patch = 0;
-    return VRAX_RESULT_OK;
-}
 
 int32_t VRAX_GetBoardCount(uint32_t boardType, uint32_t *count)
 {
-    if (failsNow("VRAX_GetBoardCount"))
+    if (failsNow(FakeRuntimeCall("VRAX_GetBoardCount")))
         return current->failureCode;
     if (boardType >= current->boardCounts.size())
         return VRAX_RESULT_NO_BOARD;
@@ -85,7 +64,7 @@ int32_t VRAX_Blink(uint32_t boardType, uint32_t boardIndex)
 
 int32_t VRAX_Create(VRAX_Handle *handle)
 {
-    if (failsNow("VRAX_Create"))
+    if (failsNow(FakeRuntimeCall("VRAX_Create")))
         return current->failureCode;
     *handle = current->nextHandle++;
     current->liveHandles.push_back(*handle);

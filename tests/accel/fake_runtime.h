@@ -58,7 +58,6 @@ struct FakeRuntime
     std::vector<FakeRuntimeCall> calls;
     std::vector<std::uint32_t> liveHandles;
     int destroyedUnknownHandles = 0;     // a destroy of a handle that is not live
-    std::map<std::string, int> callCounts;
 
     // Per (handle, unit): the tag of the frame last submitted and the polls
     // left before it is done. The tag is the first input value.
@@ -66,8 +65,6 @@ struct FakeRuntime
     std::uint32_t nextHandle = 100;
 
     std::vector<FakeRuntimeCall> callsOf(const std::string &function) const;
-    // The handles of the calls of one function, in order.
-    std::vector<std::uint32_t> handlesOf(const std::string &function) const;
 };
 
 // The fake that the VRAX_* and VRAX_COMPILER_* functions of the test

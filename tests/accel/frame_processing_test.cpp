@@ -1,11 +1,15 @@
 // Frames on the units: which unit of which session gets each frame, and which
-// frame's outputs come back. Failing calls are tried through the window.
+// frame's outputs come back, and what a failure says. The failures of each
+// call at each place are tried through the window.
 #include "accel/frame_processing.h"
+#include "accel/board_session.h"
 #include "fake_runtime.h"
+#include "support/failure_message.h"
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -40,11 +44,20 @@ TEST_F(FrameProcessing, SingleFrameUsesUnitZeroOfTheFirstSession)
     EXPECT_EQ(boardFps, 42.5);
 }
 
-// The window refuses first; other callers meet this check.
-TEST_F(FrameProcessing, NoSessionIsRefusedWithoutTouchingTheRuntime)
+// A failing call is reported by the code's name; with no session the window
+// refuses first, other callers meet the check before the runtime is touched.
+TEST_F(FrameProcessing, FailuresAreReported)
 {
-    EXPECT_THROW(processFrame({}, inputOf(0), outputs, boardFps), std::runtime_error);
-    EXPECT_TRUE(fakeRuntime().calls.empty());
+    const std::pair<std::vector<RuntimeHandle>, std::string> cases[] = {
+        {{}, noSessionMessage},
+        {{7}, "VRAX_RESULT_BOARD_SYNC_ERROR"}, // VRAX_Process fails
+    };
+    for (const auto &[sessions, message] : cases) {
+        resetFakeRuntime();
+        fakeRuntime().fail("VRAX_Process", VRAX_RESULT_BOARD_SYNC_ERROR);
+        EXPECT_EQ(failureMessage([&] { processFrame(sessions, inputOf(0), outputs, boardFps); }), message);
+        EXPECT_EQ(fakeRuntime().calls.size(), sessions.size());
+    }
 }
 
 TEST_F(FrameProcessing, WaitingForUnitsCoversEveryUnitOfEverySession)

@@ -36,8 +36,6 @@ protected:
         return writeTestFile(folder.filePath(name), QByteArray(content.data(), int(content.size()))).toStdString();
     }
 
-    std::string pathOf(const QString &name) const { return folder.filePath(name).toStdString(); }
-
     static std::string failure(BoardType boardType, const std::string &path)
     {
         return failureMessage([&] { prepareModel(boardType, path); });
@@ -141,7 +139,7 @@ TEST_F(ModelFiles, MissingEmptyAndShortFilesAreNamed)
         {"short.bin", "Model file is shorter than one 32-bit word: ", "short.bin"},
     };
     const auto at = [this](const char *name) {
-        return *name ? pathOf(QString::fromLatin1(name)) : folder.path().toStdString();
+        return (*name ? folder.filePath(QString::fromLatin1(name)) : folder.path()).toStdString();
     };
     for (const auto &c : cases)
         EXPECT_EQ(failure(BoardType::Simulator, at(c.file)), c.problem + at(c.named));

@@ -11,36 +11,6 @@
 #include <chrono>
 #include <thread>
 
-namespace {
-
-void sleepFor(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-// Samples the widgets' states from the GUI thread while a task runs.
-struct StateSampler
-{
-    QWidget *menuBar;
-    QWidget *indicator;
-    bool menuBarEverEnabled = false;
-    bool indicatorEverVisible = false;
-    int samples = 0;
-    QTimer timer;
-
-    StateSampler(QWidget *menuBar, QWidget *indicator) : menuBar(menuBar), indicator(indicator)
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            ++samples;
-            menuBarEverEnabled |= this->menuBar->isEnabled();
-            indicatorEverVisible |= this->indicator->isVisible();
-        });
-        timer.start(10);
-    }
-};
-
-} // namespace
-
 class BackgroundRunnerTest : public QObject
 {
     Q_OBJECT
@@ -85,13 +55,23 @@ void BackgroundRunnerTest::busyIndicatorAppearsOnlyForLongTasks()
     QFETCH(int, taskMs);
     QFETCH(bool, indicatorShown);
 
-    StateSampler sampler(menuBar, indicator);
-    runInBackground([taskMs] { sleepFor(taskMs); }, menuBar, indicator);
+    // The widgets' states sampled from the GUI thread while the task runs.
+    int samples = 0;
+    bool menuBarEverEnabled = false;
+    bool indicatorEverVisible = false;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        ++samples;
+        menuBarEverEnabled |= menuBar->isEnabled();
+        indicatorEverVisible |= indicator->isVisible();
+    });
+    sampler.start(10);
+    runInBackground([taskMs] { std::this_thread::sleep_for(std::chrono::milliseconds(taskMs)); }, menuBar, indicator);
 
     // The samples prove that the GUI thread kept processing timer events.
-    QVERIFY(sampler.samples > 0);
-    QVERIFY(!sampler.menuBarEverEnabled);
-    QCOMPARE(sampler.indicatorEverVisible, indicatorShown);
+    QVERIFY(samples > 0);
+    QVERIFY(!menuBarEverEnabled);
+    QCOMPARE(indicatorEverVisible, indicatorShown);
     QVERIFY(!indicator->isVisible());
     QVERIFY(menuBar->isEnabled());
 }

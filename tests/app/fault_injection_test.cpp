@@ -106,30 +106,28 @@ void FaultInjectionTest::sessionOpeningFailures()
     QFETCH(QString, message);
 
     qputenv("VRAX_BOARDS", "4:2");
-    {
-        VRAXGUI window;
-        const WindowView view{window};
-        answerBoardDialog("1. Slab", false, true, true);
-        view.entry("Open &Board...")->trigger();
-        QVERIFY2(view.status().startsWith("Board 0 (Slab)"), qPrintable(view.status()));
-        files->openColourClassifier(window);
+    VRAXGUI window;
+    const WindowView view{window};
+    answerBoardDialog("1. Slab", false, true, true);
+    view.entry("Open &Board...")->trigger();
+    QVERIFY2(view.status().startsWith("Board 0 (Slab)"), qPrintable(view.status()));
+    files->openColourClassifier(window);
 
-        VRAX_SIM_InjectFault(function.toUtf8().constData(), code, afterCalls);
-        QString title, text;
-        acceptNextMessageBox(&title, &text);
-        window.openStartupFiles(files->writeDescription("other.xml"), {});
-        QCOMPARE(title, QString("Description Opening Error"));
-        QCOMPARE(text, message);
-        QVERIFY2(view.status().contains("no description, no picture."), qPrintable(view.status()));
-        QVERIFY(VRAX_SIM_LiveSessionCount() <= 2u);
+    VRAX_SIM_InjectFault(function.toUtf8().constData(), code, afterCalls);
+    QString title, text;
+    acceptNextMessageBox(&title, &text);
+    window.openStartupFiles(files->writeDescription("other.xml"), {});
+    QCOMPARE(title, QString("Description Opening Error"));
+    QCOMPARE(text, message);
+    QVERIFY2(view.status().contains("no description, no picture."), qPrintable(view.status()));
+    QVERIFY(VRAX_SIM_LiveSessionCount() <= 2u);
 
-        // The next opening closes what is left and works on both boards.
-        VRAX_SIM_ClearInjections();
-        const QStringList pictures = files->openColourClassifier(window);
-        QCOMPARE(VRAX_SIM_LiveSessionCount(), 2u);
-        view.entry("&Run")->trigger();
-        QVERIFY(view.status().contains("picture: " + pictures.front() + ". "));
-    }
+    // The next opening closes what is left and works on both boards.
+    VRAX_SIM_ClearInjections();
+    const QStringList pictures = files->openColourClassifier(window);
+    QCOMPARE(VRAX_SIM_LiveSessionCount(), 2u);
+    view.entry("&Run")->trigger();
+    QVERIFY(view.status().contains("picture: " + pictures.front() + ". "));
 }
 
 void FaultInjectionTest::compilerFailure()

@@ -1,8 +1,7 @@
-// The main window's own behaviour: menus, status line, keys, About, closing.
+// The main window's own behaviour: the status line's text, F11 and About.
 #include "app/status_line.h"
 #include "app/vraxgui.h"
 #include "support/modal_answer.h"
-#include "support/vraxgui_test_access.h"
 #include "window_view.h"
 
 #include <QtTest>
@@ -17,27 +16,11 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private slots:
-    void startsWithNothingOpen();
     void statusLineText_data();
     void statusLineText();
     void f11TogglesFullScreen();
     void aboutShowsTheRuntimeVersion();
 };
-
-void MainWindowTest::startsWithNothingOpen()
-{
-    VRAXGUI window;
-    const WindowView view{window};
-    QVERIFY(view.entry("Open &Board...")->isChecked() && view.entry("Open &Board...")->isEnabled());
-    QVERIFY(!view.entry("Open &Description...")->isChecked() && view.entry("Open &Description...")->isEnabled());
-    QVERIFY(!view.entry("Open &Picture...")->isChecked() && !view.entry("Open &Picture...")->isEnabled());
-    QVERIFY(!view.entry("&Run")->isEnabled() && !view.entry("Run &Auto (space to abort)")->isEnabled());
-    QVERIFY(view.entry("About")->isEnabled());
-    QVERIFY(window.centralWidget()->isHidden());
-    QVERIFY(view.busyIndicator()->isHidden());
-    QCOMPARE(view.status(), QString("Board 0 (simulator), no description, no picture. 0.00 (0.00) fps."));
-    QVERIFY(window.windowTitle().isEmpty());
-}
 
 void MainWindowTest::statusLineText_data()
 {

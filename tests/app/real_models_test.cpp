@@ -11,6 +11,7 @@
 #include "accel/frame_processing.h"
 #include "app/vraxgui.h"
 #include "results/frame_result.h"
+#include "run_auto_watcher.h"
 #include "support/modal_answer.h"
 #include "support/shared_data.h"
 #include "support/test_files.h"
@@ -71,12 +72,6 @@ QString selfieDescription(const QString &format)
         .arg(sharedModel("selfie_segmentation_256.onnx"), format);
 }
 
-// Writes the body inside the root element; returns the path.
-QString writeDescription(const QString &path, const QString &body)
-{
-    return writeTestFile(path, ("<vrax_nn_description>" + body + "</vrax_nn_description>").toUtf8());
-}
-
 int soakFrames()
 {
     bool ok = false;
@@ -108,7 +103,11 @@ private slots:
     void runAutoForAlongTime();
 
 private:
-    QString write(const QString &name, const QString &body) { return writeDescription(dir.filePath(name), body); }
+    // Writes the body inside a description's root element; returns the path.
+    QString write(const QString &name, const QString &body)
+    {
+        return writeTestFile(dir.filePath(name), ("<vrax_nn_description>" + body + "</vrax_nn_description>").toUtf8());
+    }
     // Opens the description and the photo, runs one frame through the window
     // and returns what the detector view decodes from the same frame.
     QList<Found> detect(VRAXGUI &window, const QString &description, const QString &picture);
@@ -220,18 +219,17 @@ void RealModelsTest::expressionClassifierSeesAHappyFace()
 
 void RealModelsTest::selfieSegmenterPaintsTheAstronaut()
 {
-    const QString description = write("selfie.xml", selfieDescription("rgb"));
     VRAXGUI window;
     VRAXGUITestAccess access(window);
-    access.openDescriptionFile(description);
-    access.openPictureFiles({sharedPicture("astronaut.png")});
+    const WindowView view{window};
+    window.openStartupFiles(write("selfie.xml", selfieDescription("rgb")), {sharedPicture("astronaut.png")});
     const QImage clean = access.picture().copy();
-    access.runAct()->trigger();
+    view.entry("&Run")->trigger();
 
     // The overlay is painted over the network's picture in one colour.
     QVERIFY(access.picture() == clean); // the window's own picture stays clean
-    access.pictureView()->setSource(PictureView::Source::Network);
-    const QImage painted = access.pictureView()->resultImage();
+    view.pictureView()->setSource(PictureView::Source::Network);
+    const QImage painted = view.pictureView()->resultImage();
     QCOMPARE(painted.size(), QSize(256, 256));
     int changed = 0;
     int changedInFaceArea = 0;
@@ -279,8 +277,7 @@ void RealModelsTest::runAutoForAlongTime()
 
     if (!boards.isEmpty())
         qputenv("VRAX_BOARDS", boards);
-    const QString description =
-        writeDescription(dir.filePath(QString(QTest::currentDataTag()).replace(' ', '_') + ".xml"), body);
+    const QString description = write(QString(QTest::currentDataTag()).replace(' ', '_') + ".xml", body);
 
     QSettings settings;
     settings.setValue(QStringLiteral("board/type"), boardType);
@@ -299,12 +296,7 @@ void RealModelsTest::runAutoForAlongTime()
 
         QString errorTitle, errorText;
         acceptNextMessageBox(&errorTitle, &errorText);
-        int framesShown = 0;
-        QObject::connect(&window, &VRAXGUI::frameShown, &window, [&] {
-            if (++framesShown == frames)
-                QTest::keyClick(&window, Qt::Key_Space);
-        });
-        runAuto->trigger();
+        const int framesShown = runAutoFor(window, frames);
         QVERIFY2(errorTitle.isEmpty(), qPrintable(errorTitle + ": " + errorText));
         QVERIFY(framesShown >= frames);
         // The board's own rate, in brackets after the measured one.

@@ -3,34 +3,45 @@
 #pragma once
 
 #include "support/vraxgui_test_access.h"
+#include "window_view.h"
 
 #include <QObject>
+#include <QtTest>
 
 #include <functional>
 
 struct RunAutoWatcher
 {
-    VRAXGUITestAccess &access;
     int framesShown = 0;
-    int framesWanted;
-    std::function<void(int)> onFrame; // called with the number of frames shown so far
-    std::function<void()> stop;       // called once framesWanted frames were shown
     QMetaObject::Connection connection;
 
+    // Calls onFrame after each frame with the number shown so far, and stop
+    // once framesWanted were shown (by default space, as the user presses it).
+    RunAutoWatcher(VRAXGUI &window, int framesWanted, std::function<void()> stop = nullptr,
+                   std::function<void(int)> onFrame = nullptr)
+    {
+        connection = QObject::connect(&window, &VRAXGUI::frameShown, [this, &window, framesWanted, stop, onFrame] {
+            ++framesShown;
+            if (onFrame)
+                onFrame(framesShown);
+            if (framesShown == framesWanted)
+                stop ? stop() : QTest::keyClick(&window, Qt::Key_Space);
+        });
+    }
     RunAutoWatcher(VRAXGUITestAccess &access, int framesWanted, std::function<void()> stop,
                    std::function<void(int)> onFrame = nullptr)
-        : access(access), framesWanted(framesWanted), onFrame(std::move(onFrame)), stop(std::move(stop))
+        : RunAutoWatcher(access.window, framesWanted, std::move(stop), std::move(onFrame))
     {
-        connection = QObject::connect(&access.window, &VRAXGUI::frameShown, [this] { sample(); });
     }
     ~RunAutoWatcher() { QObject::disconnect(connection); }
-
-    void sample()
-    {
-        ++framesShown;
-        if (onFrame)
-            onFrame(framesShown);
-        if (framesShown == framesWanted && stop)
-            stop();
-    }
 };
+
+// Runs Run Auto from its menu entry, watched as above; returns the number of
+// frames shown.
+inline int runAutoFor(VRAXGUI &window, int framesWanted, std::function<void()> stop = nullptr,
+                      std::function<void(int)> onFrame = nullptr)
+{
+    const RunAutoWatcher watcher(window, framesWanted, std::move(stop), std::move(onFrame));
+    WindowView{window}.entry(QStringLiteral("Run &Auto (space to abort)"))->trigger();
+    return watcher.framesShown;
+}

@@ -53,16 +53,16 @@ private slots:
         WindowFixture files;
         VRAXGUI window;
         window.show();
-        VRAXGUITestAccess access(window);
+        const WindowView view{window};
         StatisticsDock *dock = window.findChild<StatisticsDock *>();
         files.openColourClassifier(window);
 
-        access.runAct()->trigger();
+        view.entry("&Run")->trigger();
         QVERIFY(dock->statistics().firstFrame().has_value());
         QVERIFY(dock->statistics().firstFrame()->openMs > 0.0);
         QCOMPARE(dock->statistics().frames(), std::uint64_t(0));
 
-        access.runAct()->trigger();
+        view.entry("&Run")->trigger();
         QCOMPARE(dock->statistics().frames(), std::uint64_t(1));
         const LatencySummary frame = dock->statistics().recentFrame();
         double stages = 0.0;
@@ -71,8 +71,7 @@ private slots:
         QCOMPARE(frame.count, std::uint64_t(1));
         QVERIFY(qAbs(stages - frame.mean) < 1e-6);
 
-        RunAutoWatcher watcher(access, 6, [&window] { QTest::keyClick(&window, Qt::Key_Space); });
-        access.runAutoAct()->trigger();
+        runAutoFor(window, 6);
         // Since Run Auto started: the frames it drew; the Runs before are gone.
         QVERIFY(dock->statistics().frames() >= 1);
         QCOMPARE(dock->statistics().sinceStart(Stage::Board).count, dock->statistics().frames());
@@ -98,13 +97,13 @@ private slots:
         VRAX_SIM_SetPrecision(2, precision.constData());
         VRAXGUI window;
         window.show();
-        VRAXGUITestAccess access(window);
-        access.boardType() = BoardType::TK307_04;
+        VRAXGUITestAccess(window).boardType() = BoardType::TK307_04;
         const QString example = QString::fromStdString(sourceDir()) + "/examples/classifier/";
         window.openStartupFiles(example + "shapes_classifier.xml", {example + "pictures"});
         StatisticsDock *dock = window.findChild<StatisticsDock *>();
         auto *table = dock->findChild<QLabel *>(QStringLiteral("comparison"));
-        QAction *compare = WindowView{window}.entry(QStringLiteral("Compare with Simulator"));
+        const WindowView view{window};
+        QAction *compare = view.entry(QStringLiteral("Compare with Simulator"));
         QVERIFY(compare && !compare->isChecked());
         QVERIFY(!dock->isVisible());
 
@@ -119,9 +118,8 @@ private slots:
         QCOMPARE(compare->isChecked() && table->isVisible(), fault.isEmpty());
         if (!fault.isEmpty())
             return;
-        access.runAct()->trigger();
-        RunAutoWatcher watcher(access, 4, [&window] { QTest::keyClick(&window, Qt::Key_Space); });
-        access.runAutoAct()->trigger();
+        view.entry("&Run")->trigger();
+        runAutoFor(window, 4);
 
         // "output 0   max |d|   mean |d|   cosine   worst", then the agreement.
         const QStringList lines = table->text().split('\n');

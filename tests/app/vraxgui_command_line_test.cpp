@@ -8,13 +8,6 @@
 
 namespace {
 
-using AppRun = CommandRun;
-
-AppRun runApp(const std::string &arguments)
-{
-    return runCommand(VRAXGUI_APP, arguments);
-}
-
 TEST(VraxguiCommandLine, AnswersWithStatusAndText)
 {
     const std::string examples = VRAX_EXAMPLES;
@@ -41,7 +34,7 @@ TEST(VraxguiCommandLine, AnswersWithStatusAndText)
         {"--check " + classifier, 0, "description: " + classifier + ", no picture."},
     };
     for (const Case &c : cases) {
-        const AppRun run = runApp(c.arguments);
+        const CommandRun run = runCommand(VRAXGUI_APP, c.arguments);
         EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.output;
         EXPECT_NE(run.output.find(c.text), std::string::npos) << c.arguments << "\n" << run.output;
     }

@@ -53,18 +53,13 @@ QString WindowFixture::writeDescription(const QString &name, const QString &labe
     return writeFile(name, xml.toUtf8());
 }
 
-QString WindowFixture::writePicture(const QString &name, const QColor &colour)
+QString WindowFixture::writePicture(const QString &name, const QColor &colour, const QSize &size)
 {
-    QImage image(40, 32, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     const QString path = dir.filePath(name);
     image.save(path);
     return path;
-}
-
-QString WindowFixture::writeBadPicture(const QString &name)
-{
-    return writeFile(name, "not a picture");
 }
 
 QStringList WindowFixture::colourPictures()

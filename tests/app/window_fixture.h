@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QColor>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -24,10 +25,8 @@ public:
     // labels (one per line) and input format.
     QString writeDescription(const QString &name, const QString &labels = "red\ngreen\nblue",
                              const QString &format = "rgb", const QString &model = QString());
-    // A 40 x 32 picture of one colour.
-    QString writePicture(const QString &name, const QColor &colour);
-    // A file that is neither a picture nor a binary image of the right size.
-    QString writeBadPicture(const QString &name);
+    // A picture of one colour.
+    QString writePicture(const QString &name, const QColor &colour, const QSize &size = QSize(40, 32));
     QString writeFile(const QString &name, const QByteArray &contents);
 
     QString meanColourModel() const;

@@ -1,8 +1,9 @@
 // The main window as its user sees it: menu entries by their text, the status
-// line, the busy indicator and the classification table. Tests read the
-// window through these rather than through its members.
+// line, the busy indicator, the picture shown and the classification table.
+// Tests read the window through these rather than through its members.
 #pragma once
 
+#include "app/picture_view.h"
 #include "app/vraxgui.h"
 
 #include <QAction>
@@ -31,6 +32,7 @@ struct WindowView
     // tool tip holds all of it, the rates included.
     QString status() const { return window.statusBar()->findChild<QLabel *>()->toolTip(); }
     QProgressBar *busyIndicator() const { return window.statusBar()->findChild<QProgressBar *>(); }
+    PictureView *pictureView() const { return window.findChild<PictureView *>(); }
     // The classification results' table, when its window exists.
     static QTableWidget *resultTable()
     {

@@ -66,12 +66,6 @@ protected:
 
     std::string folderPath() const { return folder.path().toStdString(); }
 
-    std::string readError(const std::string &text)
-    {
-        NnDescription description;
-        return failureMessage([&] { readDescription(description, write(text)); });
-    }
-
     NnDescription read(const std::string &text)
     {
         NnDescription description;
@@ -100,7 +94,8 @@ class BadDescriptionFiles : public DescriptionFiles, public ::testing::WithParam
 
 TEST_P(BadDescriptionFiles, FailWithTheirMessage)
 {
-    EXPECT_EQ(readError(GetParam().text), GetParam().message);
+    NnDescription description;
+    EXPECT_EQ(failureMessage([&] { readDescription(description, write(GetParam().text)); }), GetParam().message);
 }
 
 const std::vector<BadFile> badFiles = {

@@ -15,10 +15,3 @@ std::string sharedPicturesDir();
 
 // The reason to give when the shared folder is missing.
 std::string sharedDataMissingReason();
-
-// Skips the current GoogleTest when the shared models are missing.
-#define VRAX_REQUIRE_SHARED_DATA()                                                                 \
-    do {                                                                                           \
-        if (sharedModelsDir().empty())                                                             \
-            GTEST_SKIP() << sharedDataMissingReason();                                             \
-    } while (false)
