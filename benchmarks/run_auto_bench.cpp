@@ -89,7 +89,7 @@ struct RunAutoFigures
     double guiCoreShare = 0;
 };
 
-RunAutoFigures runAutoFor(VRAXGUI &window, int frames, const std::function<void(int)> &onFrame = nullptr)
+RunAutoFigures measuredRunAuto(VRAXGUI &window, int frames, const std::function<void(int)> &onFrame = nullptr)
 {
     VRAXGUITestAccess access(window);
     RunAutoWatcher watcher(
@@ -139,7 +139,7 @@ void BM_RunAutoFourUnits(benchmark::State &state)
         return;
     VRAX_SIM_InjectDelay("frame", std::uint32_t(state.range(0)));
     for (auto _ : state) {
-        const RunAutoFigures figures = runAutoFor(detector.window, 300);
+        const RunAutoFigures figures = measuredRunAuto(detector.window, 300);
         state.counters["fps"] = figures.framesPerSecond;
         state.counters["gui_core_share"] = figures.guiCoreShare;
     }
@@ -215,12 +215,12 @@ void BM_RunAutoBoardTime(benchmark::State &state)
     const auto boardMs = std::uint32_t(state.range(0));
     VRAX_SIM_SetBoardTime(0, boardMs * 1000);
     showEveryFrame(window, state.range(1) != 0);
-    runAutoFor(window, 30); // every picture once through the engine
+    measuredRunAuto(window, 30); // every picture once through the engine
     for (auto _ : state) {
         const std::uint32_t engine0 = VRAX_SIM_EngineFrameCount();
         const double cpu0 = processCpuSeconds();
         const double wall0 = wallSeconds();
-        const RunAutoFigures figures = runAutoFor(window, 300); // frames shown: about 5 s at the screen's pace
+        const RunAutoFigures figures = measuredRunAuto(window, 300); // frames shown: about 5 s at the screen's pace
         const double cpu = processCpuSeconds() - cpu0;
         const double framesRun = figures.framesPerSecond * (wallSeconds() - wall0);
         const double board = 4000.0 / double(boardMs);
@@ -247,8 +247,8 @@ void BM_RunAutoViews(benchmark::State &state)
     const auto boardMs = std::uint32_t(state.range(0));
     if (boardMs > 0)
         VRAX_SIM_SetBoardTime(0, boardMs * 1000);
-    PictureView *view = VRAXGUITestAccess(window).pictureView();
-    runAutoFor(window, 30); // every picture once through the engine
+    PictureView *view = window.findChild<PictureView *>();
+    measuredRunAuto(window, 30); // every picture once through the engine
     const int frames = boardMs > 0 ? 300 : 150;
     const auto median = [](std::vector<double> values) {
         std::sort(values.begin(), values.end());
@@ -266,7 +266,7 @@ void BM_RunAutoViews(benchmark::State &state)
                 view->setZoom(1.0);
             const double cpu0 = processCpuSeconds();
             const double wall0 = wallSeconds();
-            const RunAutoFigures figures = runAutoFor(window, frames);
+            const RunAutoFigures figures = measuredRunAuto(window, frames);
             const double framesRun = figures.framesPerSecond * (wallSeconds() - wall0);
             (inOriginal ? original : network).push_back(figures.framesPerSecond);
             (inOriginal ? originalGui : networkGui).push_back(figures.guiCoreShare);
@@ -310,7 +310,7 @@ void BM_RunAutoResidentMemory(benchmark::State &state)
     for (auto _ : state) {
         double warm = 0;
         double peak = 0;
-        runAutoFor(window, frames, [&](int shown) {
+        measuredRunAuto(window, frames, [&](int shown) {
             const double now = residentMegabytes();
             if (shown == 200)
                 warm = now;

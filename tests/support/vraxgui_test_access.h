@@ -20,6 +20,7 @@ struct VRAXGUITestAccess
     QStringList &pictureList() { return window.pictureList; }
     QImage &picture() { return window.picture; }
     std::vector<float> &inputTensor() { return window.inputTensor; }
+    double &frameTime() { return window.frameTime; }
     bool &autoRunning() { return window.autoRunning; }
     QLabel *ratesLabel() { return window.ratesLabel; }
     QAction *runAct() { return window.runAct; }
