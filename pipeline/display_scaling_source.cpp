@@ -23,6 +23,11 @@ bool DisplayScalingSource::next(Frame &frame)
         wanted = target;
     }
     PreparedPicture &picture = frame.picture;
+    // A video's or camera's frame never comes round again: nothing to keep.
+    if (frame.origin.timeSeconds >= 0.0) {
+        scaleAhead(picture, wanted);
+        return true;
+    }
     const qint64 key = (wanted.original && !picture.original.isNull() ? picture.original : picture.picture).cacheKey();
     for (auto entry = scaled.begin(); entry != scaled.end(); ++entry) {
         if (entry->key == key && entry->crop == picture.crop && entry->target == wanted) {

@@ -2,8 +2,8 @@
 // window only copies them there. The window tells the size of its picture
 // area (while the picture is fitted to it) and which picture it shows; each
 // frame read afterwards carries that picture scaled to its fitted size.
-// Pictures that come round again (the same pixels, from the picture cache)
-// are scaled once.
+// Still pictures that come round again (the same pixels, from the picture
+// cache) are scaled once; video and camera frames are not kept.
 #pragma once
 
 #include "pipeline/frame_source.h"

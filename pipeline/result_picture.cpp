@@ -23,11 +23,8 @@ void drawSceneResult(QPainter &painter, const ResultScene &scene, const QRect &t
     const QImage &image = scene.image;
     if (image.isNull() || target.isEmpty())
         return;
-    const QTransform imageToDevice = QTransform::fromScale(double(target.width()) / image.width(),
-                                                           double(target.height()) / image.height())
-                                     * QTransform::fromTranslate(target.x(), target.y());
     ResultPlacement placement;
-    placement.networkToDevice = scene.networkToImage * imageToDevice;
+    placement.networkToDevice = scene.networkToImage * imageToTarget(image.size(), target);
     placement.visible = visible;
     placement.networkArea = placement.networkToDevice.mapRect(QRectF(QPointF(0, 0), QSizeF(scene.networkSize)));
     placement.font = font;

@@ -39,14 +39,18 @@ QImage smoothlyScaled(const QImage &image, const QSize &size)
     return scaled;
 }
 
+QTransform imageToTarget(const QSize &imageSize, const QRect &target)
+{
+    return QTransform::fromScale(double(target.width()) / imageSize.width(),
+                                 double(target.height()) / imageSize.height())
+           * QTransform::fromTranslate(target.x(), target.y());
+}
+
 void dimUnseen(QPainter &painter, const QRect &target, const QSize &imageSize, const QRect &crop)
 {
     if (crop.isEmpty() || imageSize.isEmpty())
         return;
-    const QTransform imageToTarget = QTransform::fromScale(double(target.width()) / imageSize.width(),
-                                                           double(target.height()) / imageSize.height())
-                                     * QTransform::fromTranslate(target.x(), target.y());
-    const QRect seen = imageToTarget.mapRect(QRectF(crop)).toAlignedRect();
+    const QRect seen = imageToTarget(imageSize, target).mapRect(QRectF(crop)).toAlignedRect();
     for (const QRect &unseen : QRegion(target).subtracted(QRegion(seen)))
         painter.fillRect(unseen, unseenShade);
 }

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QRect>
 #include <QSize>
+#include <QTransform>
 
 class QPainter;
 
@@ -16,6 +17,9 @@ class QPainter;
 // half the size. The result is RGB32 or, with alpha, ARGB32_Premultiplied;
 // null when size is empty or memory runs out.
 QImage smoothlyScaled(const QImage &image, const QSize &size);
+
+// Image pixels to the pixels of target, where an image of imageSize is drawn.
+QTransform imageToTarget(const QSize &imageSize, const QRect &target);
 
 // Dims the parts of target (where an original picture of imageSize is
 // drawn) that lie outside crop, the part the network saw.
