@@ -7,9 +7,10 @@
 #include <QTableWidgetItem>
 
 #include <algorithm>
+#include <utility>
 
-ClassificationResults::ClassificationResults(const NnDescription &description, const ModelDims &modelDims)
-    : QWidget(nullptr), NnResults(description, modelDims), ui(new Ui::ClassificationResults)
+ClassificationResults::ClassificationResults(std::vector<std::string> labels)
+    : QWidget(nullptr), labels(std::move(labels)), ui(new Ui::ClassificationResults)
 {
     ui->setupUi(this);
     resetTable();
@@ -22,7 +23,7 @@ ClassificationResults::~ClassificationResults()
 
 void ClassificationResults::showRanking(const std::vector<RankedClass> &ranking)
 {
-    fillTable(labelledScores(ranking, description.labels), 10);
+    fillTable(labelledScores(ranking, labels), 10);
 }
 
 void ClassificationResults::resetTable()

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "results/frame_result.h"
-#include "results/nn_results.h"
 
 #include <QWidget>
 
@@ -13,20 +12,21 @@ namespace Ui {
 class ClassificationResults;
 }
 
-// One label of the description (not a copy) with its probability.
+// One of the labels (not a copy) with its probability.
 struct ClassScore
 {
     const std::string *label;
     float probability;
 };
 
-class ClassificationResults : public QWidget, public NnResults
+class ClassificationResults : public QWidget
 {
     Q_OBJECT
 
 public:
-    // A top-level window, not shown until the first results arrive.
-    ClassificationResults(const NnDescription &description, const ModelDims &modelDims);
+    // A top-level window for a classifier with these labels (class order),
+    // not shown until the first results arrive.
+    explicit ClassificationResults(std::vector<std::string> labels);
     ~ClassificationResults() override;
 
     // Lists a decoded frame's ten most probable labelled classes and brings
@@ -39,6 +39,7 @@ public:
     void fillTable(const std::vector<ClassScore> &scores, int maxRows);
 
 private:
+    const std::vector<std::string> labels;
     Ui::ClassificationResults *ui;
 };
 

@@ -49,9 +49,16 @@ std::uint32_t OpenBoardDialog::boardIndexOfId(std::uint32_t id)
     return id - 1 - boardsUpTo(std::uint32_t(type) - 1);
 }
 
-bool OpenBoardDialog::chooseBoard(std::vector<RuntimeHandle> &sessions, BoardType &boardType,
-                                  std::uint32_t &boardIndex, std::uint32_t &parallelCount)
+bool OpenBoardDialog::chooseBoard(BoardChoice &choice, bool sessionsOpen, const std::function<void()> &closeSessions)
 {
+    BoardType &boardType = choice.boardType;
+    std::uint32_t &boardIndex = choice.boardIndex;
+    std::uint32_t &parallelCount = choice.parallelCount;
+    auto close = [&sessionsOpen, &closeSessions] {
+        if (sessionsOpen)
+            closeSessions();
+        sessionsOpen = false;
+    };
     const BoardType oldType = boardType;
     const std::uint32_t oldIndex = boardIndex;
     const std::uint32_t oldParallelCount = parallelCount;
@@ -83,7 +90,7 @@ bool OpenBoardDialog::chooseBoard(std::vector<RuntimeHandle> &sessions, BoardTyp
     blinkButton->setEnabled(false);
     connect(blinkButton, &QPushButton::clicked, this, [&, group] {
         // The sessions hold the board; they are closed whatever board blinks.
-        destroySessions(sessions);
+        close();
         const auto id = std::uint32_t(group->checkedId());
         try {
             checkRuntimeResult(VRAX_Blink(std::uint32_t(boardTypeOfId(id)), boardIndexOfId(id)),
@@ -132,8 +139,8 @@ bool OpenBoardDialog::chooseBoard(std::vector<RuntimeHandle> &sessions, BoardTyp
         if (blinkFailure)
             throw BlinkError(*blinkFailure);
         // Sessions opened on a board that has gone would be of no use.
-        if (fellBack && !sessions.empty()) {
-            destroySessions(sessions);
+        if (fellBack && sessionsOpen) {
+            close();
             return true;
         }
         return blinked;
@@ -143,10 +150,10 @@ bool OpenBoardDialog::chooseBoard(std::vector<RuntimeHandle> &sessions, BoardTyp
     boardType = boardTypeOfId(checkedId);
     boardIndex = boardIndexOfId(checkedId);
     parallelCount = parallel->isChecked() ? boardCounts[std::uint32_t(boardType)] : 0;
-    if (sessions.empty())
+    if (!sessionsOpen)
         return true;
     if (boardType == oldType && boardIndex == oldIndex && parallelCount == oldParallelCount)
         return true;
-    destroySessions(sessions);
+    close();
     return true;
 }

@@ -1,16 +1,16 @@
 // File > Open Board: lists the simulator and every attached board, one radio
-// button per board, lets a board blink, and stores the choice in the window.
+// button per board, lets a board blink, and gives back the choice.
 #pragma once
 
-#include "accel/accelerator.h"
+#include "accel/board_session.h"
 #include "accel/board_type.h"
 
 #include <QDialog>
 #include <QHash>
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
-#include <vector>
 
 // A failed Blink. The sessions were closed before the board was asked to
 // blink, so whatever description was open has no session any more.
@@ -28,13 +28,13 @@ public:
     OpenBoardDialog();
     ~OpenBoardDialog() override;
 
-    // Shows the dialog and stores the choice in the window's members. Returns
-    // true when the choice was accepted or the sessions were closed (Blink, or
-    // a stored board that is no longer attached), false when nothing changed.
-    // Open sessions are closed when the choice changes. Throws BlinkError when
-    // Blink fails; the dialog is closed by then.
-    bool chooseBoard(std::vector<RuntimeHandle> &sessions, BoardType &boardType,
-                     std::uint32_t &boardIndex, std::uint32_t &parallelCount);
+    // Shows the dialog and puts the choice into `choice`. Returns true when
+    // the choice was accepted or the sessions were closed (Blink, or a stored
+    // board that is no longer attached), false when nothing changed. While
+    // sessionsOpen, closeSessions is called before a board blinks, when the
+    // stored board has gone and when the choice changes. Throws BlinkError
+    // when Blink fails; the dialog is closed by then.
+    bool chooseBoard(BoardChoice &choice, bool sessionsOpen, const std::function<void()> &closeSessions);
 
     BoardType boardTypeOfId(std::uint32_t id);
     std::uint32_t boardIndexOfId(std::uint32_t id);

@@ -1,7 +1,7 @@
 #include "app/statistics_dock.h"
 
-#include "measuring/host_cpu.h"
 #include "measuring/reference_run.h"
+#include "workbench/workbench.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -19,7 +19,8 @@ QString ms(double value)
 
 } // namespace
 
-StatisticsDock::StatisticsDock(QWidget *parent) : QDockWidget(tr("Statistics"), parent)
+StatisticsDock::StatisticsDock(const Workbench &workbench, QWidget *parent)
+    : QDockWidget(tr("Statistics"), parent), workbench(workbench)
 {
     setObjectName(QStringLiteral("statisticsDock"));
     auto *content = new QWidget;
@@ -58,44 +59,9 @@ StatisticsDock::StatisticsDock(QWidget *parent) : QDockWidget(tr("Statistics"), 
     refresh(true);
 }
 
-void StatisticsDock::descriptionOpened(double openMs)
+const RunStatistics &StatisticsDock::statistics() const
 {
-    firstFramePending = true;
-    pendingOpenMs = openMs;
-}
-
-void StatisticsDock::startRun()
-{
-    figures.start(steadyNanoseconds());
-    inFlight = 0;
-    delivered = 0;
-    cpuAtStart = hostCpuSeconds();
-    refresh(true);
-}
-
-void StatisticsDock::addFrame(const StageTimes &times)
-{
-    if (firstFramePending) {
-        firstFramePending = false;
-        figures.setFirstFrame(pendingOpenMs, times);
-    } else {
-        figures.addFrame(times);
-    }
-    refresh();
-}
-
-void StatisticsDock::setReference(const ReferenceRun *compared)
-{
-    reference = compared;
-    comparison->setVisible(reference != nullptr);
-    refresh(true);
-}
-
-void StatisticsDock::setRunState(std::uint32_t framesInFlight, std::uint64_t framesDelivered, double fps)
-{
-    inFlight = framesInFlight;
-    delivered = framesDelivered;
-    boardFps = fps;
+    return workbench.measurement().statistics();
 }
 
 void StatisticsDock::refresh(bool force)
@@ -104,6 +70,8 @@ void StatisticsDock::refresh(bool force)
     if (!isVisible() || (!force && now - lastRefresh < 250000000))
         return;
     lastRefresh = now;
+    const RunMeasurement &measured = workbench.measurement();
+    const RunStatistics &figures = measured.statistics();
     const bool recent = span->currentIndex() == 0;
     auto setRow = [this](int row, const LatencySummary &s) {
         const double values[] = {s.mean, s.p50, s.p90, s.p99, s.max};
@@ -121,17 +89,17 @@ void StatisticsDock::refresh(bool force)
         setRow(int(i), recent ? figures.recent(Stage(i)) : figures.sinceStart(Stage(i)));
     setRow(int(stageCount), recent ? figures.recentFrame() : figures.sinceStartFrame());
 
-    const std::uint64_t frames = std::max<std::uint64_t>(delivered, figures.frames());
-    const double cpu = frames > 0 ? (hostCpuSeconds() - cpuAtStart) * 1000.0 / double(frames) : 0.0;
+    const std::uint64_t frames = std::max<std::uint64_t>(measured.framesDelivered(), figures.frames());
+    const double cpu = frames > 0 ? measured.hostCpuSeconds() * 1000.0 / double(frames) : 0.0;
     QString text = tr("Frames shown: %1, delivered: %2, in flight: %3")
                        .arg(figures.frames())
-                       .arg(delivered)
-                       .arg(inFlight);
+                       .arg(measured.framesDelivered())
+                       .arg(measured.framesInFlight());
     text += QLatin1Char('\n')
             + tr("Measured rate: %1 fps (last frames %2 fps), board-reported: %3 fps")
                   .arg(figures.seconds() > 0.0 ? double(frames) / figures.seconds() : 0.0, 0, 'f', 1)
                   .arg(figures.fpsRecent(), 0, 'f', 1)
-                  .arg(boardFps, 0, 'f', 1);
+                  .arg(measured.boardFps(), 0, 'f', 1);
     text += QLatin1Char('\n') + tr("Host CPU per frame: %1 ms").arg(ms(cpu));
     if (const auto &first = figures.firstFrame())
         text += QLatin1Char('\n')
@@ -141,6 +109,8 @@ void StatisticsDock::refresh(bool force)
                       .arg(ms(first->latencyMs))
                       .arg(ms(first->stagesMs[std::size_t(Stage::Board)]));
     summary->setText(text);
+    const ReferenceRun *reference = workbench.reference();
+    comparison->setVisible(reference != nullptr);
     if (reference)
         comparison->setText(comparisonTable(reference->report(), reference->kind(), tr("the simulator")).trimmed());
 }

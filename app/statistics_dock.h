@@ -8,48 +8,31 @@
 
 #include <QDockWidget>
 
+#include <cstdint>
+
 class QComboBox;
-class ReferenceRun;
 class QLabel;
 class QTableWidget;
+class Workbench;
 
 class StatisticsDock : public QDockWidget
 {
 public:
-    explicit StatisticsDock(QWidget *parent = nullptr);
+    // Shows the workbench's measurement and comparison; the workbench
+    // outlives the dock.
+    explicit StatisticsDock(const Workbench &workbench, QWidget *parent = nullptr);
 
-    // A description was opened in openMs (compile and load): the next frame
-    // is reported as its first.
-    void descriptionOpened(double openMs);
-    // Run Auto starts: the since-start figures begin anew.
-    void startRun();
-    // A frame the window has shown, its times complete.
-    void addFrame(const StageTimes &times);
-    // What the pipeline reports while Run Auto runs.
-    void setRunState(std::uint32_t framesInFlight, std::uint64_t framesDelivered, double boardFps);
-
-    // View > Compare with Simulator: the reference whose comparison is shown
-    // below the figures; null hides it. The dock reads it until it is replaced.
-    void setReference(const ReferenceRun *reference);
-
-    const RunStatistics &statistics() const { return figures; }
+    const RunStatistics &statistics() const;
 
     // Redraws the figures; at most four times a second unless forced.
     void refresh(bool force = false);
 
 private:
-    RunStatistics figures;
-    bool firstFramePending = false;
-    double pendingOpenMs = 0.0;
-    std::uint32_t inFlight = 0;
-    std::uint64_t delivered = 0;
-    double boardFps = 0.0;
-    double cpuAtStart = 0.0;
+    const Workbench &workbench;
     std::int64_t lastRefresh = 0;
 
     QComboBox *span = nullptr;
     QTableWidget *table = nullptr;
     QLabel *summary = nullptr;
-    const ReferenceRun *reference = nullptr;
     QLabel *comparison = nullptr;
 };

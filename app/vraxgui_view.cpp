@@ -3,10 +3,12 @@
 // files dropped on the window.
 #include "app/vraxgui.h"
 
+#include "app/classification_results.h"
 #include "app/picture_view.h"
+#include "app/remembered_settings.h"
+#include "app/statistics_dock.h"
 #include "app/status_line.h"
 #include "picture/picture_folder.h"
-#include "app/classification_results.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -35,13 +37,6 @@
 namespace {
 
 constexpr int recentDescriptionCount = 8;
-
-// Settings belong to the application as main names it; without a name (tests,
-// other hosts) nothing is remembered or read back.
-bool settingsEnabled()
-{
-    return !QCoreApplication::organizationName().isEmpty();
-}
 
 // Places the table window beside the main window where the screen has room,
 // so that it hides none of the picture.
@@ -72,6 +67,7 @@ void VRAXGUI::createPictureArea()
     connect(pictureView, &PictureView::viewChanged, this, [this] {
         updateViewActions();
         saveViewSettings();
+        core.setDisplayTarget(displayTarget());
     });
 
     statusLabel = new StatusFilesLabel;
@@ -135,31 +131,21 @@ void VRAXGUI::updateViewActions()
     copyResultAct->setEnabled(shown);
 }
 
-DisplayScalingSource::Target VRAXGUI::displayTarget() const
+DisplayTarget VRAXGUI::displayTarget() const
 {
     return {pictureView->fittedArea(), pictureView->source() == PictureView::Source::Original};
-}
-
-PreparedPicture VRAXGUI::currentPicture() const
-{
-    PreparedPicture prepared;
-    prepared.picture = picture;
-    prepared.original = pictureOriginal;
-    prepared.crop = pictureCrop;
-    return prepared;
 }
 
 void VRAXGUI::showResult(const PreparedPicture &prepared, const FrameResult &result)
 {
     pictureView->setVisible(true);
     pictureView->showFrame(prepared, result);
-    if (displayScaling) // follows the area's size and the source chosen, from the next frame read
-        displayScaling->setTarget(displayTarget());
-    if (auto *table = dynamic_cast<ClassificationResults *>(resultView.get());
-        table && description.neural_network == NetworkKind::Classifier && !result.ranking.empty()) {
-        if (!table->isVisible())
-            placeBeside(table, this);
-        table->showRanking(result.ranking);
+    // Follows the area's size and the source chosen, from the next frame read.
+    core.setDisplayTarget(displayTarget());
+    if (classificationTable && !result.ranking.empty()) {
+        if (!classificationTable->isVisible())
+            placeBeside(classificationTable.get(), this);
+        classificationTable->showRanking(result.ranking);
     }
     if (!saveResultAct->isEnabled())
         updateViewActions();
@@ -170,7 +156,7 @@ void VRAXGUI::saveResultAs()
     if (!pictureView->hasFrame())
         return;
     const QString folder = rememberedFolder(QStringLiteral("results"));
-    const QString suggested = QFileInfo(picturePath).completeBaseName() + QStringLiteral("_result.png");
+    const QString suggested = QFileInfo(core.input().currentPath()).completeBaseName() + QStringLiteral("_result.png");
     const QString fileName = QFileDialog::getSaveFileName(
         this, tr("Save Result As"), folder.isEmpty() ? suggested : QDir(folder).filePath(suggested),
         tr("PNG picture (*.png);;JPEG picture (*.jpg *.jpeg)"));
@@ -180,7 +166,7 @@ void VRAXGUI::saveResultAs()
         saveResultFile(fileName);
         rememberFolder(QStringLiteral("results"), fileName);
     } catch (const std::exception &error) {
-        showWarning(tr("Save Result"), error);
+        showFailure(tr("Save Result"), QString::fromUtf8(error.what()));
     }
 }
 
@@ -229,7 +215,7 @@ void VRAXGUI::updateRecentMenu()
         action->setToolTip(QDir::toNativeSeparators(file));
         action->setStatusTip(QDir::toNativeSeparators(file));
     }
-    recentMenu->setEnabled(!recentDescriptions.isEmpty() && !runAutoInProgress);
+    recentMenu->setEnabled(!recentDescriptions.isEmpty() && core.isIdle());
 }
 
 void VRAXGUI::openRecentDescription(const QString &fileName)
@@ -239,13 +225,12 @@ void VRAXGUI::openRecentDescription(const QString &fileName)
         updateRecentMenu();
         if (settingsEnabled())
             QSettings().setValue(QStringLiteral("recent/descriptions"), recentDescriptions);
-        showWarning(tr("Description Opening Error"),
+        showFailure(tr("Description Opening Error"),
                     tr("The description %1 no longer exists; it was removed from the recent files.")
                         .arg(QDir::toNativeSeparators(fileName)));
         return;
     }
-    openDescriptionFile(fileName);
-    updateStatus();
+    core.openDescription(fileName);
 }
 
 void VRAXGUI::rememberDescription(const QString &fileName)
@@ -271,16 +256,6 @@ QString VRAXGUI::rememberedFolder(const QString &kind) const
     return settingsEnabled() ? QSettings().value(QStringLiteral("folders/") + kind).toString() : QString();
 }
 
-void VRAXGUI::rememberBoard() const
-{
-    if (!settingsEnabled())
-        return;
-    QSettings settings;
-    settings.setValue(QStringLiteral("board/type"), unsigned(boardType));
-    settings.setValue(QStringLiteral("board/index"), boardIndex);
-    settings.setValue(QStringLiteral("board/parallel"), parallelCount);
-}
-
 void VRAXGUI::saveViewSettings() const
 {
     if (!settingsEnabled())
@@ -303,13 +278,8 @@ void VRAXGUI::restoreSettings()
     recentDescriptions = recent.mid(0, recentDescriptionCount);
     updateRecentMenu();
 
-    bool known = false;
-    const unsigned type = settings.value(QStringLiteral("board/type")).toUInt(&known);
-    if (known && type <= unsigned(BoardType::Bolt)) {
-        boardType = BoardType(type);
-        boardIndex = settings.value(QStringLiteral("board/index")).toUInt();
-        parallelCount = settings.value(QStringLiteral("board/parallel")).toUInt();
-    }
+    if (const std::optional<BoardChoice> board = rememberedBoard())
+        core.chooseBoard(*board);
 
     // The view is restored without saving it back on the way.
     const QSignalBlocker blocker(pictureView);
@@ -324,7 +294,7 @@ void VRAXGUI::restoreSettings()
 
 void VRAXGUI::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (runAutoInProgress || !event->mimeData()->hasUrls())
+    if (!core.isIdle() || !event->mimeData()->hasUrls())
         return;
     for (const QUrl &url : event->mimeData()->urls())
         if (!url.isLocalFile())
@@ -346,8 +316,9 @@ void VRAXGUI::dropEvent(QDropEvent *event)
 
 void VRAXGUI::openDroppedFiles(const QStringList &paths)
 {
-    if (runAutoInProgress)
-        return;
+    // A drop while work goes on is not opened inside it.
+    if (!core.isIdle())
+        return showRefusal(core.busy().refusal(tr("Opening the dropped files")));
     QString descriptionFile;
     QStringList pictures;
     QStringList problems;
@@ -372,14 +343,32 @@ void VRAXGUI::openDroppedFiles(const QStringList &paths)
         }
     }
     if (!descriptionFile.isEmpty())
-        openDescriptionFile(descriptionFile);
-    if (!pictures.isEmpty()) {
-        if (descriptionPath.isEmpty())
-            problems << tr("Pictures are opened for a description: open an NN description first.");
-        else
-            openPictureFiles(pictures);
-    }
-    updateStatus();
+        core.openDescription(descriptionFile, pictures);
+    else if (!pictures.isEmpty() && !core.hasDescription())
+        problems << tr("Pictures are opened for a description: open an NN description first.");
+    else if (!pictures.isEmpty())
+        core.openPictures(pictures);
     if (!problems.isEmpty())
-        showWarning(tr("Open Dropped Files"), problems.join(QLatin1Char('\n')));
+        showFailure(tr("Open Dropped Files"), problems.join(QLatin1Char('\n')));
+}
+
+void VRAXGUI::addCompareAction(QMenu *viewMenu)
+{
+    // View > Compare with Simulator: every frame the window shows is run
+    // again on the simulator, the CPU reference. Off at every start: it
+    // costs a second run of every frame.
+    compareAct = viewMenu->addAction(tr("Compare with Simulator"));
+    compareAct->setCheckable(true);
+    connect(compareAct, &QAction::triggered, this, [this](bool on) {
+        // The figures are in the panel: the user turning compare on wants to see them.
+        if (on && !statisticsDock->isVisible())
+            statisticsDock->setVisible(true);
+        if (!core.setComparing(on))
+            compareAct->setChecked(!on);
+        statisticsDock->refresh(true);
+    });
+    connect(&core, &Workbench::comparingChanged, this, [this](bool on) {
+        compareAct->setChecked(on);
+        statisticsDock->refresh(true);
+    });
 }

@@ -2,6 +2,7 @@
 
 #include "accel/board_session.h"
 #include "accel/frame_processing.h"
+#include "engine/output_buffers.h"
 
 #include <pthread.h>
 
@@ -159,12 +160,30 @@ std::uint32_t FramePipeline::pipelineLength() const
     return std::uint32_t(boards.sessions.size()) * boards.unitsPerSession;
 }
 
+std::uint32_t FramePipeline::inFlightLimit() const
+{
+    const std::uint32_t length = pipelineLength();
+    return boards.inFlight == 0 || boards.inFlight > length ? length : boards.inFlight;
+}
+
 void FramePipeline::readLoop()
 {
     // Named so that profiles and the CPU figures can tell the application's
     // threads from the engine's.
     pthread_setname_np(pthread_self(), "vrax-reader");
-    for (;;) {
+    // With a frame limit no frame beyond it is read: a video or camera that
+    // Run takes one frame of goes on from the next one.
+    for (std::uint64_t read = 0;; ++read) {
+        if (frameLimit != 0 && read == frameLimit) {
+            // The end, after the last frame wanted (a live source may have
+            // dropped some on the way).
+            std::lock_guard<std::mutex> lock(mutex);
+            Queued end;
+            end.end = true;
+            queue.push_back(std::move(end));
+            changed.notify_all();
+            break;
+        }
         {
             std::unique_lock<std::mutex> lock(mutex);
             changed.wait(lock, [this] { return stopRequested || queue.size() < queueCapacity || source.isLive(); });
@@ -241,7 +260,7 @@ void FramePipeline::finishFrame(FramePtr frame)
 void FramePipeline::boardLoop()
 {
     pthread_setname_np(pthread_self(), "vrax-board");
-    const std::uint32_t length = pipelineLength();
+    const std::uint32_t limit = inFlightLimit();
     std::deque<FramePtr> inFlight;
     std::uint64_t submitted = 0;
     bool inputEnded = false;
@@ -273,11 +292,12 @@ void FramePipeline::boardLoop()
                 continue;
             }
 
-            // Frame n takes the slot of frame n - length: that one is fetched
-            // first, the new frame submitted at once, and the fetched one
-            // interpreted while the boards work.
+            // With the boards full the oldest frame is fetched first (it has
+            // left the slot the new frame takes, or an earlier one did), the
+            // new frame submitted at once, and the fetched one interpreted
+            // while the boards work.
             FramePtr done;
-            if (inFlight.size() == length) {
+            if (inFlight.size() >= limit) {
                 fetchOldest(inFlight);
                 done = std::move(inFlight.front());
                 inFlight.pop_front();
@@ -286,9 +306,7 @@ void FramePipeline::boardLoop()
             frame->sequence = submitted;
             // A recycled frame's buffers have the right size already; the
             // fetch fills every value.
-            frame->outputs.resize(modelDims.outputs.size());
-            for (std::size_t i = 0; i < frame->outputs.size(); ++i)
-                frame->outputs[i].resize(std::size_t(elementCount(modelDims.outputs[i])));
+            sizeOutputBuffers(frame->outputs, modelDims.outputs);
             const PipelineSlot slot = pipelineSlot(submitted, boards.unitsPerSession, boards.sessions.size());
             frame->times.submitted = steadyNanoseconds();
             submitFrame(boards.sessions[slot.session], slot.unit, frame->picture.tensor);

@@ -1,13 +1,15 @@
-// Run Auto's engine, shared by the window and the headless runner.
+// The engine of Run, Run Auto and the headless runner: Run is a pipeline of
+// one frame.
 //
 // A reader thread takes frames from the source ahead of the boards into a
 // small bounded queue. The board thread keeps every unit of every session
 // busy: frame n (counted from 0 in this run) goes to unit n mod U of session
-// (n div U) mod S, the same slot that frame n - U*S used, so before frame n is
-// submitted frame n - U*S is fetched from that slot. Frames are therefore
-// fetched in the order they were submitted, at most U*S are on the boards at
-// once, and a frame's outputs are fetched into that frame's own buffers: the
-// picture handed on is always the one the outputs were computed from.
+// (n div U) mod S. At most L frames are on the boards at once (L = U*S unless
+// fewer are asked for); before a frame is submitted beyond that, the oldest is
+// fetched, so frame n - U*S has always left the slot frame n takes. Frames are
+// therefore fetched in the order they were submitted, and a frame's outputs
+// are fetched into that frame's own buffers: the picture handed on is always
+// the one the outputs were computed from.
 // Fetched frames are interpreted and delivered on the board thread, in order,
 // while the boards work on the frames after them.
 #pragma once
@@ -32,6 +34,9 @@ public:
     {
         std::vector<RuntimeHandle> sessions;
         std::uint32_t unitsPerSession = 1;
+        // Frames on the boards at most; 0 (or more than there are units):
+        // one per unit of every session.
+        std::uint32_t inFlight = 0;
     };
     // Fills frame.result from frame.outputs.
     using Interpret = std::function<void(Frame &frame)>;
@@ -51,8 +56,9 @@ public:
     std::function<void()> onFinished;
 
     // Starts the threads. With frameLimit > 0 the run ends by itself after
-    // that many frames have been delivered; otherwise when stop() is called
-    // or the source has no more frames.
+    // that many frames have been delivered, and no more than that many are
+    // read from the source; otherwise when stop() is called or the source
+    // has no more frames.
     void start(std::uint64_t frameLimit = 0);
     // Asks the run to end: nothing more is submitted, the frames on the boards
     // are fetched and delivered. Returns at once; any thread.
@@ -67,7 +73,9 @@ public:
     std::uint64_t framesDropped() const; // by a live source's newest-frame-wins queue
     std::uint32_t framesInFlight() const;
     double boardFps() const; // as the runtime last reported it
+    // Units over all sessions, and the frames kept on them at most.
     std::uint32_t pipelineLength() const;
+    std::uint32_t inFlightLimit() const;
 
 private:
     struct Queued

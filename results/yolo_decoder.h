@@ -5,7 +5,6 @@
 #include "tensor/tensor_shapes.h"
 #include "description/nn_description.h"
 #include "results/detection.h"
-#include "results/nn_results.h"
 
 #include <QSize>
 

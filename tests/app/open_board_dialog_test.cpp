@@ -97,11 +97,15 @@ struct Session
                                                                     : QStringLiteral("Cancel")),
                                   Qt::LeftButton);
         });
+        BoardChoice choice{boardType, boardIndex, parallelCount};
         try {
-            chosen = dialog.chooseBoard(sessions, boardType, boardIndex, parallelCount);
+            chosen = dialog.chooseBoard(choice, !sessions.empty(), [this] { destroySessions(sessions); });
         } catch (const BlinkError &error) {
             blinkError = QString::fromUtf8(error.what());
         }
+        boardType = choice.boardType;
+        boardIndex = choice.boardIndex;
+        parallelCount = choice.parallelCount;
     }
 };
 

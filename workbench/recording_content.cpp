@@ -1,4 +1,4 @@
-#include "app/recording_content.h"
+#include "workbench/recording_content.h"
 
 #include "outputs/result_picture.h"
 #include "results/detection_drawing.h"

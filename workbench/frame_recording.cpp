@@ -1,4 +1,4 @@
-#include "app/frame_recording.h"
+#include "workbench/frame_recording.h"
 
 #include <QFileInfo>
 

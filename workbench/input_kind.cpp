@@ -1,4 +1,4 @@
-#include "app/input_kind.h"
+#include "workbench/input_kind.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-// File > Record...: the window's side of recording. Frames that Run Auto
+// File > Record...: recording Run Auto's frames. Frames that Run Auto
 // delivers go to a FrameRecorder, from the board thread; starting and
 // stopping happen on the GUI thread, which is told when recording stops by
 // itself.

@@ -1,0 +1,40 @@
+#include "app/remembered_settings.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+
+#include <algorithm>
+
+bool settingsEnabled()
+{
+    return !QCoreApplication::organizationName().isEmpty();
+}
+
+std::optional<BoardChoice> rememberedBoard()
+{
+    if (!settingsEnabled())
+        return std::nullopt;
+    QSettings settings;
+    bool known = false;
+    const unsigned type = settings.value(QStringLiteral("board/type")).toUInt(&known);
+    if (!known || type > unsigned(BoardType::Bolt))
+        return std::nullopt;
+    return BoardChoice{BoardType(type), settings.value(QStringLiteral("board/index")).toUInt(),
+                       settings.value(QStringLiteral("board/parallel")).toUInt()};
+}
+
+void rememberBoard(const BoardChoice &choice)
+{
+    if (!settingsEnabled())
+        return;
+    QSettings settings;
+    settings.setValue(QStringLiteral("board/type"), unsigned(choice.boardType));
+    settings.setValue(QStringLiteral("board/index"), choice.boardIndex);
+    settings.setValue(QStringLiteral("board/parallel"), choice.parallelCount);
+}
+
+std::size_t pictureCacheBudget()
+{
+    const int megabytes = QSettings().value(QStringLiteral("performance/pictureCacheMegabytes"), 256).toInt();
+    return std::size_t(std::max(megabytes, 0)) << 20;
+}

@@ -1,0 +1,20 @@
+// What the application remembers between starts that the window and
+// `vraxgui --check` share: the board last chosen and the picture cache's
+// budget.
+#pragma once
+
+#include "accel/board_session.h"
+
+#include <cstddef>
+#include <optional>
+
+// Settings belong to the application as main names it; without a name
+// (tests, other hosts) nothing is remembered or read back.
+bool settingsEnabled();
+
+// The board last chosen, when one was remembered.
+std::optional<BoardChoice> rememberedBoard();
+void rememberBoard(const BoardChoice &choice);
+
+// performance/pictureCacheMegabytes, 256 MB when unset.
+std::size_t pictureCacheBudget();
