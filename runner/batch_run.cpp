@@ -1,18 +1,15 @@
 #include "runner/batch_run.h"
 
-#include "accel/frame_processing.h"
 #include "accel/result_check.h"
-#include "picture/input_depth.h"
-#include "picture/picture_preparation.h"
-#include "engine/frame_pipeline.h"
-#include "measuring/host_cpu.h"
-#include "engine/model_session.h"
-#include "sources/picture_list_source.h"
 #include "measuring/reference_run.h"
 #include "outputs/result_picture.h"
 #include "results/detection_drawing.h"
 #include "results/result_record.h"
 #include "runner/input_list.h"
+#include "sources/picture_list_source.h"
+#include "workbench/board_set.h"
+#include "workbench/frame_run.h"
+#include "workbench/run_measurement.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,13 +20,6 @@
 #include <optional>
 
 namespace {
-
-// Sessions closed however the run ends.
-struct SessionsGuard
-{
-    std::vector<RuntimeHandle> sessions;
-    ~SessionsGuard() { destroySessions(sessions); }
-};
 
 BoardChoice choiceOf(const BoardAddress &address, bool parallel)
 {
@@ -120,19 +110,20 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
         throw RunFailure(error.what());
     }
 
-    SessionsGuard boards;
+    // The description is opened, run and measured as the window does it.
+    BoardSet boards;
     OpenedModel model;
     const std::int64_t openStart = steadyNanoseconds();
     try {
-        model = openDescriptionOnBoards(QFileInfo(options.description).absoluteFilePath().toStdString(),
-                                        choiceOf(options.board, options.parallel), boards.sessions);
+        boards.choose(choiceOf(options.board, options.parallel));
+        model = boards.open(QFileInfo(options.description).absoluteFilePath().toStdString());
     } catch (const std::exception &error) {
         openFailure(QStringLiteral("Opening %1").arg(options.description), options.board, options.parallel, error);
     }
     figures.openMs = double(steadyNanoseconds() - openStart) / 1e6;
     figures.kind = model.description.neural_network;
-    figures.sessions = std::uint32_t(boards.sessions.size());
-    figures.units = unitsPerSession(model.modelInfo) * figures.sessions;
+    figures.sessions = std::uint32_t(boards.sessions().size());
+    figures.units = boards.unitCount();
 
     const PictureReading boardReading = pictureReadingOf(model.description, model.modelDims, options.board.type);
     std::unique_ptr<ReferenceRun> reference;
@@ -167,19 +158,12 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     PictureListSource pictureSource(pictures, boardReading, {}, &cache);
     NamingSource source(pictureSource);
 
-    RunStatistics statistics;
-    std::int64_t runStart = 0;
-    std::int64_t previousEnd = 0;
-    double cpuAtStart = 0.0;
-    double cpuAtEnd = 0.0;
-    double processCpuAtStart = 0.0;
-    double processCpuAtEnd = 0.0;
+    RunMeasurement measurement(RunMeasurement::FirstFrame::Counted);
+    measurement.descriptionOpened(figures.openMs);
+    const RunStatistics &statistics = measurement.statistics();
     std::string writeError;
-    FramePipeline *running = nullptr;
+    FrameRun *running = nullptr;
 
-    auto interpret = [&model](Frame &frame) {
-        frame.result = decodeFrameResult(frame.outputs, model.modelDims, model.description);
-    };
     auto deliver = [&](FramePtr frame) {
         frame->times.drawStart = steadyNanoseconds();
         if (resultsFile && writeError.empty()) {
@@ -206,46 +190,34 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
             running->stop();
             return;
         }
-        if (reference) {
-            try {
-                reference->compare(frame->picture.picture, frame->picture.tensor, frame->outputs, frame->result);
-            } catch (const std::exception &error) {
-                throw frameFailure(QStringLiteral("%1, the reference").arg(figures.comparedWith), error);
-            }
-        }
-
-        const std::uint64_t sequence = frame->sequence;
-        if (sequence == 0)
-            statistics.setFirstFrame(figures.openMs, frame->times);
-        if (sequence == options.warmup) {
-            statistics.start(sequence == 0 ? runStart : previousEnd);
-            cpuAtStart = hostCpuSeconds();
-            processCpuAtStart = wholeProcessCpuSeconds();
-        }
-        if (sequence >= options.warmup)
-            statistics.addFrame(frame->times);
-        previousEnd = frame->times.shown;
-        const double elapsed = sequence >= options.warmup ? statistics.seconds() : 0.0;
+        measurement.addFrame(frame->times);
+        const double elapsed = measurement.isWarmingUp() ? 0.0 : statistics.seconds();
         if (progress)
-            progress(sequence + 1, total, elapsed);
+            progress(frame->sequence + 1, total, elapsed);
         if (options.seconds > 0.0 && elapsed >= options.seconds)
             running->stop();
     };
 
-    FramePipeline::Boards pipelineBoards{boards.sessions, unitsPerSession(model.modelInfo)};
-    FramePipeline pipeline(pipelineBoards, source, model.modelDims, interpret, deliver);
-    running = &pipeline;
-    runStart = steadyNanoseconds();
-    pipeline.start(total);
+    FrameRun run(boards.pipelineBoards(), source, model, reference.get(), deliver);
+    running = &run;
+    measurement.start(steadyNanoseconds(), options.warmup);
+    run.start(total);
     try {
-        pipeline.wait();
+        run.wait();
     } catch (const RunFailure &) {
         throw;
+    } catch (const ComparisonFailure &failure) {
+        try {
+            std::rethrow_if_nested(failure);
+        } catch (const std::exception &error) {
+            throw frameFailure(QStringLiteral("%1, the reference").arg(figures.comparedWith), error);
+        }
+        throw RunFailure(failure.what());
     } catch (const std::exception &error) {
         throw frameFailure(figures.board, error);
     }
-    cpuAtEnd = hostCpuSeconds();
-    processCpuAtEnd = wholeProcessCpuSeconds();
+    const double hostCpu = measurement.hostCpuSeconds();
+    const double processCpu = measurement.processCpuSeconds();
     if (!writeError.empty())
         throw RunFailure(writeError);
     if (resultsFile && !resultsFile->flush())
@@ -256,15 +228,15 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     figures.frames = statistics.frames();
     figures.seconds = statistics.seconds();
     figures.throughputFps = statistics.fpsSinceStart();
-    figures.boardFps = pipeline.boardFps();
+    figures.boardFps = run.boardFps();
     figures.latency = statistics.sinceStartFrame();
     for (std::size_t i = 0; i < stageCount; ++i)
         figures.stages[i] = statistics.sinceStart(Stage(i));
     if (statistics.firstFrame())
         figures.firstFrameMs = statistics.firstFrame()->latencyMs;
     if (figures.frames > 0) {
-        figures.hostCpuMsPerFrame = (cpuAtEnd - cpuAtStart) * 1000.0 / double(figures.frames);
-        figures.processCpuMsPerFrame = (processCpuAtEnd - processCpuAtStart) * 1000.0 / double(figures.frames);
+        figures.hostCpuMsPerFrame = hostCpu * 1000.0 / double(figures.frames);
+        figures.processCpuMsPerFrame = processCpu * 1000.0 / double(figures.frames);
     }
     if (reference)
         figures.comparison = reference->report();
