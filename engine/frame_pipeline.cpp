@@ -193,6 +193,9 @@ void FramePipeline::readLoop()
         Queued item;
         item.frame = pool->acquire();
         try {
+            // A recycled frame's buffers have the right size already; the
+            // fetch fills every value.
+            sizeOutputBuffers(item.frame->outputs, modelDims.outputs);
             if (!source.next(*item.frame)) {
                 item.frame.reset();
                 item.end = true;
@@ -215,6 +218,12 @@ void FramePipeline::readLoop()
         if (last)
             break;
     }
+}
+
+bool FramePipeline::frameWaiting() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return stopRequested || !queue.empty();
 }
 
 bool FramePipeline::popQueued(Queued &item)
@@ -268,6 +277,16 @@ void FramePipeline::boardLoop()
     try {
         for (;;) {
             bool wantMore = !inputEnded && (frameLimit == 0 || submitted < frameLimit);
+            // While no frame waits to be submitted, the oldest on the boards
+            // comes back: its result is delivered as soon as the board is
+            // done, not when the next picture has been read.
+            if (wantMore && !inFlight.empty() && !frameWaiting()) {
+                fetchOldest(inFlight);
+                FramePtr done = std::move(inFlight.front());
+                inFlight.pop_front();
+                finishFrame(std::move(done));
+                continue;
+            }
             Queued item;
             if (wantMore && !popQueued(item))
                 wantMore = false; // stopped
@@ -304,9 +323,6 @@ void FramePipeline::boardLoop()
             }
             FramePtr frame = std::move(item.frame);
             frame->sequence = submitted;
-            // A recycled frame's buffers have the right size already; the
-            // fetch fills every value.
-            sizeOutputBuffers(frame->outputs, modelDims.outputs);
             const PipelineSlot slot = pipelineSlot(submitted, boards.unitsPerSession, boards.sessions.size());
             frame->times.submitted = steadyNanoseconds();
             submitFrame(boards.sessions[slot.session], slot.unit, frame->picture.tensor);

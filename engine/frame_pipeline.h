@@ -6,10 +6,12 @@
 // busy: frame n (counted from 0 in this run) goes to unit n mod U of session
 // (n div U) mod S. At most L frames are on the boards at once (L = U*S unless
 // fewer are asked for); before a frame is submitted beyond that, the oldest is
-// fetched, so frame n - U*S has always left the slot frame n takes. Frames are
-// therefore fetched in the order they were submitted, and a frame's outputs
-// are fetched into that frame's own buffers: the picture handed on is always
-// the one the outputs were computed from.
+// fetched, so frame n - U*S has always left the slot frame n takes; while no
+// frame waits to be submitted, the oldest is fetched too, so that its result
+// does not wait for the next picture. Frames are therefore fetched in the
+// order they were submitted, and a frame's outputs are fetched into that
+// frame's own buffers (sized on the reader thread): the picture handed on is
+// always the one the outputs were computed from.
 // Fetched frames are interpreted and delivered on the board thread, in order,
 // while the boards work on the frames after them.
 #pragma once
@@ -89,6 +91,8 @@ private:
 
     void readLoop();
     void boardLoop();
+    // A frame (or the end) waits in the queue, or the run is stopping.
+    bool frameWaiting() const;
     bool popQueued(Queued &item);
     void fetchOldest(std::deque<FramePtr> &inFlight);
     void finishFrame(FramePtr frame);

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Builds and runs the test suites under a sanitizer:
 #   address  AddressSanitizer + UndefinedBehaviorSanitizer over every suite
-#   thread   ThreadSanitizer over the suites that run threads: the background
-#            runner, the runtime's units, the frame pipeline, the window's
+#   thread   ThreadSanitizer over the suites that run threads: the workbench
+#            (its worker and runs), the runtime's units, the frame pipeline, the window's
 #            Run Auto, closing and Compare with Simulator, and recording
 set -eu
 cd "$(dirname "$0")/.."
@@ -25,7 +25,7 @@ address)
   ;;
 thread)
   dir=build-tsan
-  suites="background_runner_test frame_processing_test frame_pipeline_test runtime_stress_test runtime_calls_test window_commands_test fault_injection_test statistics_dock_test frame_recorder_test video_window_test"
+  suites="workbench_test frame_processing_test frame_pipeline_test runtime_stress_test runtime_calls_test window_commands_test fault_injection_test statistics_dock_test frame_recorder_test video_window_test"
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRAX_WERROR=ON \
     -DVRAX_SANITIZE=thread >/dev/null
   # shellcheck disable=SC2086

@@ -12,7 +12,10 @@ bool failsNow(FakeRuntimeCall call)
     FakeRuntime &fake = *current;
     const std::size_t before = fake.callsOf(call.function).size();
     fake.calls.push_back(std::move(call));
-    return fake.failingFunction == fake.calls.back().function && before >= std::size_t(fake.failAfterCalls);
+    const bool fails = fake.failingFunction == fake.calls.back().function && before >= std::size_t(fake.failAfterCalls);
+    if (fake.onCall)
+        fake.onCall(fake.calls.back());
+    return fails;
 }
 
 std::int32_t compile(FakeRuntimeCall call, uint32_t **model, uint32_t *modelWords)

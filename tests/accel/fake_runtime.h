@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -45,6 +46,11 @@ struct FakeRuntime
     std::string failingFunction;         // this call fails...
     int failAfterCalls = 0;              // ...after this many successful calls of it...
     std::int32_t failureCode = VRAX_RESULT_BOARD_SYNC_ERROR; // ...with this code
+
+    // Called with each call as it is made, on the caller's thread, after it
+    // is recorded: a test may hold a call there (a compiler that takes its
+    // time) or take time on a board.
+    std::function<void(const FakeRuntimeCall &call)> onCall;
 
     // Makes `function` fail with `code` from its first call on.
     void fail(const std::string &function, std::int32_t code)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -36,6 +37,7 @@ public:
         return true;
     }
     bool isLive() const override { return false; }
+    std::uint64_t framesRead() const { return made; }
 
 private:
     const std::uint64_t count;
@@ -94,16 +96,19 @@ TEST_F(FramePipelineTest, EveryUnitOfEverySessionWorksAndEachFrameKeepsItsOwnOut
         EXPECT_EQ(processed[n].unit, n % 4);
         EXPECT_EQ(processed[n].value, n);
     }
-    // Eight frames in flight before the first fetch: the ninth submission
-    // comes after frame 0 was fetched from the unit it takes over.
-    const auto &calls = fakeRuntime().calls;
-    std::size_t processCount = 0;
-    for (const FakeRuntimeCall &call : calls) {
-        if (call.function == "VRAX_GetOutput") {
-            EXPECT_EQ(processCount, 8u);
-            break;
+    // At most eight frames in flight, and each fetched from its unit before
+    // the unit gets another.
+    std::map<std::pair<std::uint32_t, std::uint32_t>, int> onUnit;
+    std::size_t inFlight = 0;
+    for (const FakeRuntimeCall &call : fakeRuntime().calls) {
+        const std::pair<std::uint32_t, std::uint32_t> unit(call.handle, call.unit);
+        if (call.function == "VRAX_Process") {
+            EXPECT_LE(++inFlight, 8u);
+            EXPECT_EQ(++onUnit[unit], 1);
+        } else if (call.function == "VRAX_GetOutput") {
+            --inFlight;
+            --onUnit[unit];
         }
-        processCount += call.function == "VRAX_Process";
     }
     ASSERT_EQ(run.delivered.size(), 20u);
     for (std::uint32_t n = 0; n < 20; ++n) {
@@ -129,6 +134,7 @@ TEST_F(FramePipelineTest, RunEnds)
     };
     const Case cases[] = {
         {"the source ends", 5, ~0ull, 0, 0, "", 5, ""},
+        // No frame beyond the limit is read.
         {"a frame limit", 100, ~0ull, 7, 0, "", 7, ""},
         // The frames on the units when stop() comes are fetched and delivered.
         {"a stop", 1000000, ~0ull, 0, 3, "", 3, ""},
@@ -149,12 +155,36 @@ TEST_F(FramePipelineTest, RunEnds)
             ASSERT_EQ(run.delivered.size(), c.delivered);
         for (std::size_t n = 0; n < run.delivered.size(); ++n)
             EXPECT_EQ(run.delivered[n]->outputs[0][0], float(n));
+        if (c.limit != 0) {
+            EXPECT_EQ(source.framesRead(), c.limit);
+        }
         // Nothing is left on the units: every submitted frame was fetched,
         // or, after a failure, every unit was waited for.
         if (c.failure.empty())
             EXPECT_EQ(fakeRuntime().callsOf("VRAX_Process").size(), fakeRuntime().callsOf("VRAX_GetOutput").size());
         else
             EXPECT_FALSE(fakeRuntime().callsOf("VRAX_GetStatus").empty());
+    }
+}
+
+TEST_F(FramePipelineTest, FewerFramesInFlightWhenAsked)
+{
+    for (const std::uint32_t limit : {1u, 3u}) {
+        SCOPED_TRACE(limit);
+        resetFakeRuntime();
+        TaggedFrames source(20);
+        const PipelineRun run = runPipeline({{10, 20}, 4, limit}, source);
+        ASSERT_EQ(run.failure, "");
+        ASSERT_EQ(run.delivered.size(), 20u);
+        std::size_t inFlight = 0;
+        std::size_t most = 0;
+        for (const FakeRuntimeCall &call : fakeRuntime().calls) {
+            if (call.function == "VRAX_Process")
+                most = std::max(most, ++inFlight);
+            else if (call.function == "VRAX_GetOutput")
+                --inFlight;
+        }
+        EXPECT_LE(most, limit);
     }
 }
 
