@@ -10,7 +10,7 @@
 #include "app/run_auto_watcher.h"
 #include "app/vraxgui.h"
 #include "bench_clocks.h"
-#include "support/vraxgui_test_access.h"
+#include "app/window_view.h"
 
 #include <benchmark/benchmark.h>
 #include <vrax_sim.h>
@@ -91,15 +91,16 @@ struct RunAutoFigures
 
 RunAutoFigures measuredRunAuto(VRAXGUI &window, int frames, const std::function<void(int)> &onFrame = nullptr)
 {
-    VRAXGUITestAccess access(window);
     RunAutoWatcher watcher(
-        access, frames, [&window] { QTest::keyClick(&window, Qt::Key_Space); }, onFrame);
+        window, frames, [&window] { QTest::keyClick(&window, Qt::Key_Space); }, onFrame);
     const double cpu0 = threadCpuSeconds();
     const double wall0 = wallSeconds();
-    access.runAutoAct()->trigger();
+    const WindowView view{window};
+    view.entry(QStringLiteral("Run &Auto (space to abort)"))->trigger();
+    view.settle();
     RunAutoFigures figures;
     figures.guiCoreShare = (threadCpuSeconds() - cpu0) / (wallSeconds() - wall0);
-    figures.framesPerSecond = 1.0 / access.frameTime();
+    figures.framesPerSecond = 1.0 / window.workbench().frameTime();
     return figures;
 }
 
@@ -118,11 +119,10 @@ struct DetectorWindow
     DetectorWindow(benchmark::State &state, std::uint32_t parallelCount)
     {
         window.show();
-        VRAXGUITestAccess access(window);
-        access.parallelCount() = parallelCount;
-        access.openDescriptionFile(writeDetectorDescription(dir));
-        access.openPictureFiles(detectorPictures());
-        opened = !access.descriptionPath().isEmpty() && !access.pictureList().isEmpty();
+        window.workbench().chooseBoard(BoardChoice{BoardType::Simulator, 0, parallelCount});
+        window.openStartupFiles(writeDetectorDescription(dir), detectorPictures());
+        WindowView{window}.settle();
+        opened = window.workbench().hasDescription() && !window.workbench().input().isEmpty();
         if (!opened)
             state.SkipWithError("the detector or its pictures are missing");
     }
@@ -151,12 +151,12 @@ void BM_RunOneUnit(benchmark::State &state)
     DetectorWindow detector(state, 0);
     if (!detector.opened)
         return;
-    VRAXGUITestAccess access(detector.window);
+    const WindowView view{detector.window};
     const int frames = 100;
     for (auto _ : state) {
         const double start = wallSeconds();
         for (int i = 0; i < frames; ++i)
-            access.runAct()->trigger();
+            view.choose("&Run");
         state.counters["fps"] = frames / (wallSeconds() - start);
     }
 }
@@ -300,10 +300,9 @@ void BM_RunAutoResidentMemory(benchmark::State &state)
     }
     VRAXGUI window;
     window.show();
-    VRAXGUITestAccess access(window);
-    access.parallelCount() = 1;
-    access.openDescriptionFile(description);
-    access.openPictureFiles(pictures);
+    window.workbench().chooseBoard(BoardChoice{BoardType::Simulator, 0, 1});
+    window.openStartupFiles(description, pictures);
+    WindowView{window}.settle();
     showEveryFrame(window, true); // every frame counted by the watcher
 
     const int frames = int(state.range(0));

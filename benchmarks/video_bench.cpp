@@ -6,7 +6,7 @@
 // simulator answers a frame it has seen from memory after that time, so the
 // host's cores do only the application's work).
 #include "accel/board_session.h"
-#include "app/recording_content.h"
+#include "workbench/recording_content.h"
 #include "bench_clocks.h"
 #include "description/description_reader.h"
 #include "picture/input_depth.h"

@@ -299,6 +299,7 @@ void Workbench::openInputWith(const QString &title, std::function<InputSet::Open
     job.start([result, open = std::move(open)] { *result = open(); },
               [this, title, result](std::exception_ptr failure) {
                   if (!failure) {
+                      shown.reset();
                       inputs.adopt(std::move(*result));
                       emit inputChanged();
                   }
@@ -393,6 +394,7 @@ void Workbench::runDone()
 
 void Workbench::frameShown(const FramePtr &frame)
 {
+    shown = frame;
     inputs.setCurrent(frame->origin.path, std::shared_ptr<const PreparedPicture>(frame, &frame->picture));
     measured.addFrame(frame->times);
     rates.boardFps = runs.boardFps();
@@ -479,6 +481,6 @@ void Workbench::shutdown()
         boards.waitForAllUnits();
     } catch (const std::exception &) {
     }
-    recording.stop();
+    stopRecording();
     busyState.set(Activity::Idle);
 }

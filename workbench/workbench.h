@@ -57,6 +57,9 @@ public:
     const NnDescription &description() const { return opened.model.description; }
     const ModelDims &modelDims() const { return opened.model.modelDims; }
     const InputSet &input() const { return inputs; }
+    // The frame shown last (its picture, outputs and result), or null
+    // before any was shown since the input was opened.
+    const FramePtr &lastFrame() const { return shown; }
     // Seconds per frame as measured (Run: the board's time for the frame;
     // Run Auto: the mean over the run), and the rate the runtime reports.
     double frameTime() const { return rates.frameTime; }
@@ -191,4 +194,5 @@ private:
     bool shutDown = false;
     DisplayTarget displayTarget;
     Rates rates;
+    FramePtr shown;
 };

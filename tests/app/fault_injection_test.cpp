@@ -3,7 +3,6 @@
 // the next correct command works, and no session is lost or closed twice.
 #include "app/vraxgui.h"
 #include "support/modal_answer.h"
-#include "support/vraxgui_test_access.h"
 #include "window_fixture.h"
 #include "window_view.h"
 
@@ -109,7 +108,7 @@ void FaultInjectionTest::sessionOpeningFailures()
     VRAXGUI window;
     const WindowView view{window};
     answerBoardDialog("1. Slab", false, true, true);
-    view.entry("Open &Board...")->trigger();
+    QVERIFY(view.choose("Open &Board..."));
     QVERIFY2(view.status().startsWith("Board 0 (Slab)"), qPrintable(view.status()));
     files->openColourClassifier(window);
 
@@ -117,6 +116,7 @@ void FaultInjectionTest::sessionOpeningFailures()
     QString title, text;
     acceptNextMessageBox(&title, &text);
     window.openStartupFiles(files->writeDescription("other.xml"), {});
+    QVERIFY(view.settle());
     QCOMPARE(title, QString("Description Opening Error"));
     QCOMPARE(text, message);
     QVERIFY2(view.status().contains("no description, no picture."), qPrintable(view.status()));
@@ -126,7 +126,7 @@ void FaultInjectionTest::sessionOpeningFailures()
     VRAX_SIM_ClearInjections();
     const QStringList pictures = files->openColourClassifier(window);
     QCOMPARE(VRAX_SIM_LiveSessionCount(), 2u);
-    view.entry("&Run")->trigger();
+    QVERIFY(view.choose("&Run"));
     QVERIFY(view.status().contains("picture: " + pictures.front() + ". "));
 }
 
@@ -140,6 +140,7 @@ void FaultInjectionTest::compilerFailure()
     QString title, text;
     acceptNextMessageBox(&title, &text);
     window.openStartupFiles(files->writeDescription("other.xml"), {});
+    QVERIFY(WindowView{window}.settle());
     QCOMPARE(title, QString("Description Opening Error"));
     QVERIFY2(text.startsWith("VRAX_COMPILER_RESULT_MEMORY_ALLOCATION_ERROR: "), qPrintable(text));
     // The previous model stays loaded: its session is neither closed nor replaced.
@@ -162,7 +163,7 @@ void FaultInjectionTest::boardCountFailureLeavesTheSimulator()
         rows = modal->findChildren<QRadioButton *>().size();
         QTest::mouseClick(buttonNamed(modal, "Ok"), Qt::LeftButton);
     });
-    view.entry("Open &Board...")->trigger();
+    QVERIFY(view.choose("Open &Board..."));
     QCOMPARE(rows, 1);
     QVERIFY(view.status().startsWith("Board 0 (simulator), "));
 }
@@ -179,7 +180,7 @@ void FaultInjectionTest::failedBlinkClosesTheDescription()
     QString title, text;
     acceptNextMessageBox(&title, &text);
     answerBoardDialog("1. TK301.02", true, true);
-    view.entry("Open &Board...")->trigger();
+    QVERIFY(view.choose("Open &Board..."));
 
     QCOMPARE(title, QString("Board Opening Error"));
     QCOMPARE(text, QString("VRAX_RESULT_BOARD_RESET_ERROR"));
@@ -192,7 +193,7 @@ void FaultInjectionTest::failedBlinkClosesTheDescription()
     VRAX_SIM_ClearInjections();
     files->openColourClassifier(window);
     answerBoardDialog("1. TK301.02", true, false);
-    view.entry("Open &Board...")->trigger();
+    QVERIFY(view.choose("Open &Board..."));
     QCOMPARE(VRAX_SIM_BlinkCount(1, 0), 1u);
     QVERIFY(view.status().contains("no description, no picture."));
     QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
@@ -202,12 +203,12 @@ void FaultInjectionTest::closingSurvivesFailingStatusQueries()
 {
     auto window = std::make_unique<VRAXGUI>();
     window->show();
-    VRAXGUITestAccess access(*window);
+    const WindowView view{*window};
     files->openColourClassifier(*window);
-    access.autoRunning() = true;
+    view.entry("Run &Auto (space to abort)")->trigger();
     VRAX_SIM_InjectFault("VRAX_GetStatus", 21, 0);
     QVERIFY(window->close());
-    QVERIFY(!access.autoRunning());
+    QVERIFY(window->workbench().isIdle());
     QVERIFY(!window->isVisible());
     VRAX_SIM_ClearInjections();
     window.reset();
@@ -247,6 +248,7 @@ void FaultInjectionTest::busyBoardKeepsTheWindowAlive()
     });
     poll.start(5);
     view.entry("&Run")->trigger();
+    QVERIFY(QTest::qWaitFor([&closed] { return closed; }, 60000));
 
     QVERIFY(repaintedWhileBusy);
     QVERIFY(closed);

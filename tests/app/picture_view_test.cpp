@@ -5,7 +5,6 @@
 #include "app/vraxgui.h"
 #include "sources/display_scaling_source.h"
 #include "support/modal_answer.h"
-#include "support/vraxgui_test_access.h"
 #include "window_fixture.h"
 #include "window_view.h"
 
@@ -214,21 +213,25 @@ void PictureViewTest::fittedPictureKeepsItsAspectAndRunAutoScalesAhead()
 void PictureViewTest::droppedFilesOpenAsThroughTheMenus()
 {
     VRAXGUI window;
-    VRAXGUITestAccess access(window);
+    const WindowView view{window};
     QTemporaryDir folder;
     for (const char *name : {"10.png", "2.png", "1.png"}) {
         QImage picture(8, 8, QImage::Format_RGB32);
         picture.fill(Qt::red);
         picture.save(folder.filePath(name));
     }
-    access.openDroppedFiles({files.writeDescription("dropped.xml"), folder.path()});
-    QVERIFY(access.descriptionPath().endsWith("dropped.xml"));
-    QCOMPARE(access.pictureList(),
+    const QString description = files.writeDescription("dropped.xml");
+    view.drop({description, folder.path()});
+    QVERIFY(view.settle());
+    QVERIFY2(view.status().contains("description: " + description + ", picture: " + folder.filePath("1.png")),
+             qPrintable(view.status()));
+    QCOMPARE(window.workbench().input().pictures(),
              QStringList({folder.filePath("1.png"), folder.filePath("2.png"), folder.filePath("10.png")}));
 
     QString title, text;
     acceptNextMessageBox(&title, &text);
-    access.openDroppedFiles({folder.filePath("gone.png")});
+    view.drop({folder.filePath("gone.png")});
+    QVERIFY(view.settle());
     QCOMPARE(title, QString("Open Dropped Files"));
     QVERIFY2(text.contains("gone.png does not exist"), qPrintable(text));
 }

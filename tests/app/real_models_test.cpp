@@ -8,14 +8,12 @@
 // released. The number of frames per network comes from VRAX_SOAK_FRAMES (300
 // when unset); under AddressSanitizer the run also proves that nothing leaks.
 // The board comes from the settings, as the user's would.
-#include "accel/frame_processing.h"
 #include "app/vraxgui.h"
 #include "results/frame_result.h"
 #include "run_auto_watcher.h"
 #include "support/modal_answer.h"
 #include "support/shared_data.h"
 #include "support/test_files.h"
-#include "support/vraxgui_test_access.h"
 #include "window_view.h"
 
 #include <vrax_sim.h>
@@ -127,22 +125,17 @@ void RealModelsTest::initTestCase()
 
 QList<Found> RealModelsTest::detect(VRAXGUI &window, const QString &description, const QString &picture)
 {
-    VRAXGUITestAccess access(window);
-    access.openDescriptionFile(description);
-    access.openPictureFiles({picture});
-    if (access.descriptionPath().isEmpty() || access.pictureList().isEmpty())
-        return {};
+    const WindowView view{window};
+    window.openStartupFiles(description, {picture});
     // The user's Run, which must go through without an error box.
-    access.runAct()->trigger();
-
-    if (!access.resultView())
+    if (!view.settle() || !view.choose("&Run"))
         return {};
-    OutputBuffers outputs = access.resultView()->createOutputs();
-    double fps = 0;
-    processFrame(access.sessions(), access.inputTensor(), outputs, fps);
+    const Workbench &core = window.workbench();
+    if (!core.lastFrame())
+        return {};
     QList<Found> found;
-    for (const Detection &detection : decodeFrameResult(outputs, access.modelDims(), access.description()).detections)
-        found.append({QString::fromStdString(access.description().labels.at(std::size_t(detection.classIndex))),
+    for (const Detection &detection : core.lastFrame()->result.detections)
+        found.append({QString::fromStdString(core.description().labels.at(std::size_t(detection.classIndex))),
                       detection.confidence, QRect(detection.x, detection.y, detection.width, detection.height)});
     return found;
 }
@@ -209,7 +202,8 @@ void RealModelsTest::expressionClassifierSeesAHappyFace()
 {
     VRAXGUI window;
     window.openStartupFiles(write("expressions.xml", expressionDescription()), {sharedPicture("astronaut_face.png")});
-    WindowView{window}.entry("&Run")->trigger();
+    QVERIFY(WindowView{window}.settle());
+    QVERIFY(WindowView{window}.choose("&Run"));
 
     QTableWidget *table = WindowView::resultTable();
     QVERIFY(table && table->isVisible());
@@ -220,14 +214,14 @@ void RealModelsTest::expressionClassifierSeesAHappyFace()
 void RealModelsTest::selfieSegmenterPaintsTheAstronaut()
 {
     VRAXGUI window;
-    VRAXGUITestAccess access(window);
     const WindowView view{window};
     window.openStartupFiles(write("selfie.xml", selfieDescription("rgb")), {sharedPicture("astronaut.png")});
-    const QImage clean = access.picture().copy();
-    view.entry("&Run")->trigger();
+    QVERIFY(view.settle());
+    const QImage clean = window.workbench().input().currentPicture()->picture.copy();
+    QVERIFY(view.choose("&Run"));
 
     // The overlay is painted over the network's picture in one colour.
-    QVERIFY(access.picture() == clean); // the window's own picture stays clean
+    QVERIFY(window.workbench().lastFrame()->picture.picture == clean); // the frame's own picture stays clean
     view.pictureView()->setSource(PictureView::Source::Network);
     const QImage painted = view.pictureView()->resultImage();
     QCOMPARE(painted.size(), QSize(256, 256));
@@ -291,6 +285,7 @@ void RealModelsTest::runAutoForAlongTime()
         window.show();
         window.openStartupFiles(description, pictures);
         const WindowView view{window};
+        QVERIFY(view.settle());
         QAction *runAuto = view.entry(QStringLiteral("Run &Auto (space to abort)"));
         QVERIFY(runAuto && runAuto->isEnabled());
 

@@ -2,7 +2,6 @@
 // as it announces them once each is on screen and its state is consistent.
 #pragma once
 
-#include "support/vraxgui_test_access.h"
 #include "window_view.h"
 
 #include <QObject>
@@ -28,20 +27,17 @@ struct RunAutoWatcher
                 stop ? stop() : QTest::keyClick(&window, Qt::Key_Space);
         });
     }
-    RunAutoWatcher(VRAXGUITestAccess &access, int framesWanted, std::function<void()> stop,
-                   std::function<void(int)> onFrame = nullptr)
-        : RunAutoWatcher(access.window, framesWanted, std::move(stop), std::move(onFrame))
-    {
-    }
     ~RunAutoWatcher() { QObject::disconnect(connection); }
 };
 
-// Runs Run Auto from its menu entry, watched as above; returns the number of
-// frames shown.
+// Runs Run Auto from its menu entry, watched as above, until it has ended;
+// returns the number of frames shown.
 inline int runAutoFor(VRAXGUI &window, int framesWanted, std::function<void()> stop = nullptr,
                       std::function<void(int)> onFrame = nullptr)
 {
     const RunAutoWatcher watcher(window, framesWanted, std::move(stop), std::move(onFrame));
-    WindowView{window}.entry(QStringLiteral("Run &Auto (space to abort)"))->trigger();
+    const WindowView view{window};
+    view.entry(QStringLiteral("Run &Auto (space to abort)"))->trigger();
+    view.settle();
     return watcher.framesShown;
 }

@@ -7,7 +7,6 @@
 #include "run_auto_watcher.h"
 #include "support/modal_answer.h"
 #include "support/shared_data.h"
-#include "support/vraxgui_test_access.h"
 #include "window_fixture.h"
 #include "window_view.h"
 
@@ -57,12 +56,12 @@ private slots:
         StatisticsDock *dock = window.findChild<StatisticsDock *>();
         files.openColourClassifier(window);
 
-        view.entry("&Run")->trigger();
+        QVERIFY(view.choose("&Run"));
         QVERIFY(dock->statistics().firstFrame().has_value());
         QVERIFY(dock->statistics().firstFrame()->openMs > 0.0);
         QCOMPARE(dock->statistics().frames(), std::uint64_t(0));
 
-        view.entry("&Run")->trigger();
+        QVERIFY(view.choose("&Run"));
         QCOMPARE(dock->statistics().frames(), std::uint64_t(1));
         const LatencySummary frame = dock->statistics().recentFrame();
         double stages = 0.0;
@@ -97,9 +96,10 @@ private slots:
         VRAX_SIM_SetPrecision(2, precision.constData());
         VRAXGUI window;
         window.show();
-        VRAXGUITestAccess(window).boardType() = BoardType::TK307_04;
+        window.workbench().chooseBoard(BoardChoice{BoardType::TK307_04, 0, 0});
         const QString example = QString::fromStdString(sourceDir()) + "/examples/classifier/";
         window.openStartupFiles(example + "shapes_classifier.xml", {example + "pictures"});
+        QVERIFY(WindowView{window}.settle());
         StatisticsDock *dock = window.findChild<StatisticsDock *>();
         auto *table = dock->findChild<QLabel *>(QStringLiteral("comparison"));
         const WindowView view{window};
@@ -113,12 +113,13 @@ private slots:
             acceptNextMessageBox(&title);
         }
         compare->trigger();
+        QVERIFY(view.settle());
         QVERIFY(dock->isVisible());
         QCOMPARE(title.isEmpty(), fault.isEmpty());
         QCOMPARE(compare->isChecked() && table->isVisible(), fault.isEmpty());
         if (!fault.isEmpty())
             return;
-        view.entry("&Run")->trigger();
+        QVERIFY(view.choose("&Run"));
         runAutoFor(window, 4);
 
         // "output 0   max |d|   mean |d|   cosine   worst", then the agreement.

@@ -4,7 +4,6 @@
 // the picture shown.
 #include "app/vraxgui.h"
 #include "support/modal_answer.h"
-#include "support/vraxgui_test_access.h"
 #include "run_auto_watcher.h"
 #include "window_fixture.h"
 #include "window_view.h"
@@ -12,6 +11,7 @@
 #include <vrax_sim.h>
 
 #include <QFileInfo>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -62,6 +62,7 @@ private slots:
     void runAutoStopsOnEscapeAndOnClose();
     void failingBoardCallsReachTheUser_data();
     void failingBoardCallsReachTheUser();
+    void aDropWhileADescriptionOpensIsRefused();
 
 private:
     std::unique_ptr<WindowFixture> files;
@@ -97,7 +98,7 @@ void WindowCommandsTest::openDescriptionAndPicturesThroughTheMenus()
         QString("Board 0 (simulator), description: %1, no picture. 0.00 (0.00) fps.").arg(description);
 
     answerNextFileDialog({description});
-    view.entry("Open &Description...")->trigger();
+    QVERIFY(view.choose("Open &Description..."));
 
     QCOMPARE(view.status(), opened);
     QVERIFY(view.entry("Open &Description...")->isChecked());
@@ -108,13 +109,13 @@ void WindowCommandsTest::openDescriptionAndPicturesThroughTheMenus()
 
     // Cancelling the dialog changes nothing; the entry keeps its mark.
     answerNextFileDialog({});
-    view.entry("Open &Description...")->trigger();
+    QVERIFY(view.choose("Open &Description..."));
     QCOMPARE(view.status(), opened);
     QVERIFY(view.entry("Open &Description...")->isChecked());
 
     const QStringList pictures = files->colourPictures();
     answerNextFileDialog(pictures);
-    view.entry("Open &Picture...")->trigger();
+    QVERIFY(view.choose("Open &Picture..."));
 
     QVERIFY(window.centralWidget()->isVisible());
     QCOMPARE(window.windowFilePath(), pictures[0]);
@@ -129,7 +130,7 @@ void WindowCommandsTest::openDescriptionAndPicturesThroughTheMenus()
     acceptNextMessageBox(&title, &text);
     const QString bad = files->writeFile("bad.png", "not a picture");
     answerNextFileDialog({bad});
-    view.entry("Open &Picture...")->trigger();
+    QVERIFY(view.choose("Open &Picture..."));
     QCOMPARE(title, QString("Open Picture"));
     QCOMPARE(text, QString("Cannot read picture: %1 (Unsupported image format)").arg(bad));
     QVERIFY(view.status().contains("no picture."));
@@ -146,11 +147,13 @@ void WindowCommandsTest::openingTheSameDescriptionAgainChangesNothing()
     const QString status = view.status();
 
     window.openStartupFiles(files->writeDescription("colours.xml"), {});
+    QVERIFY(view.settle());
     QCOMPARE(VRAX_SIM_CreatedCount(), created);
     QCOMPARE(view.status(), status);
 
     // Another description of the same kind replaces the session and forgets the pictures.
     window.openStartupFiles(files->writeDescription("again.xml"), {});
+    QVERIFY(view.settle());
     QCOMPARE(VRAX_SIM_CreatedCount(), created + 1);
     QCOMPARE(VRAX_SIM_LiveSessionCount(), 1u);
     QVERIFY(view.status().contains("again.xml, no picture."));
@@ -197,7 +200,7 @@ void WindowCommandsTest::failingDescriptionsLeaveNothingOpen()
     QString title, text;
     acceptNextMessageBox(&title, &text);
     answerNextFileDialog({path});
-    view.entry("Open &Description...")->trigger();
+    QVERIFY(view.choose("Open &Description..."));
 
     QCOMPARE(title, QString("Description Opening Error"));
     if (exactMessage)
@@ -219,7 +222,7 @@ void WindowCommandsTest::runTakesThePicturesInTurn()
     const QStringList expected = {"red", "green", "blue", "red"};
 
     for (int i = 0; i < 4; ++i) {
-        view.entry("&Run")->trigger();
+        QVERIFY(view.choose("&Run"));
         QCOMPARE(window.windowFilePath(), pictures[i % 3]);
         QCOMPARE(shownColour(view), expected[i]);
         QCOMPARE(topLabel(), expected[i]);
@@ -251,19 +254,21 @@ void WindowCommandsTest::badPictureIsReportedInItsTurn()
 
     VRAXGUI window;
     window.show();
-    VRAXGUITestAccess access(window);
     const WindowView view{window};
-    access.parallelCount() = parallelCount;
+    window.workbench().chooseBoard(BoardChoice{BoardType::Simulator, 0, parallelCount});
     const QString red = files->writePicture("red.png", Qt::red);
     const QString blue = files->writePicture("blue.png", Qt::blue);
     const QString bad = files->writeFile("bad.png", "not a picture");
     window.openStartupFiles(files->writeDescription("colours.xml"), {red, blue, bad});
+    QVERIFY(view.settle());
 
     QString title, text;
     acceptNextMessageBox(&title, &text);
     QAction *run = view.entry(autoRun ? "Run &Auto (space to abort)" : "&Run");
-    for (int i = 0; i < 3 && title.isEmpty(); ++i)
+    for (int i = 0; i < 3 && title.isEmpty(); ++i) {
         run->trigger();
+        QVERIFY(view.settle());
+    }
     QCOMPARE(title, QString("Frame Processing Error"));
     QCOMPARE(text, QString("Cannot read picture: %1 (Unsupported image format)").arg(bad));
     // Run Auto reads each picture ahead, while the frames before it are on
@@ -278,9 +283,10 @@ void WindowCommandsTest::badPictureIsReportedInItsTurn()
     QTest::keyClick(&window, Qt::Key_Space);
     if (autoRun) {
         window.openStartupFiles(QString(), {red});
+        QVERIFY(view.settle());
         runAutoFor(window, 6);
     } else {
-        run->trigger();
+        QVERIFY(view.choose("&Run"));
     }
     QCOMPARE(topLabel(), QString("red"));
 }
@@ -314,10 +320,8 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
         qputenv("VRAX_BOARDS", boards);
     VRAXGUI window;
     window.show();
-    VRAXGUITestAccess access(window);
     const WindowView view{window};
-    access.boardType() = BoardType(boardType);
-    access.parallelCount() = parallelCount;
+    window.workbench().chooseBoard(BoardChoice{BoardType(boardType), 0, parallelCount});
     const QStringList pictures = files->openColourClassifier(window);
     QCOMPARE(VRAX_SIM_LiveSessionCount(), sessionCount);
     view.entry("Show Every Frame")->setChecked(everyFrame);
@@ -335,8 +339,9 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
         for (const QString &changer : changers)
             changersEnabled = changersEnabled || view.entry(changer)->isEnabled();
         keptEnabled = keptEnabled && view.entry("E&xit")->isEnabled() && view.entry("About")->isEnabled();
-        // The title names the picture shown (red.png shows red).
-        if (QFileInfo(window.windowFilePath()).completeBaseName() != shownColour(view))
+        // The title names the picture drawn (red.png shows red).
+        if (QFileInfo(window.windowTitle()).completeBaseName() != shownColour(view)
+            || window.windowFilePath() != view.status().section("picture: ", 1).section(". ", 0, 0))
             ++titleMismatches;
         const QString label = topLabel();
         if (label.isEmpty())
@@ -359,7 +364,7 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
     for (const QString &changer : changers)
         QVERIFY2(view.entry(changer)->isEnabled(), qPrintable(changer));
     // Run Auto leaves Run's place in the list alone.
-    view.entry("&Run")->trigger();
+    QVERIFY(view.choose("&Run"));
     QCOMPARE(window.windowFilePath(), pictures[0]);
 }
 
@@ -384,9 +389,7 @@ void WindowCommandsTest::runAutoStopsOnEscapeAndOnClose()
         auto window = std::make_unique<VRAXGUI>();
         window->show();
         const WindowView view{*window};
-        VRAXGUITestAccess access(*window);
-        access.boardType() = BoardType::TK307_04;
-        access.parallelCount() = 2;
+        window->workbench().chooseBoard(BoardChoice{BoardType::TK307_04, 0, 2});
         files->openColourClassifier(*window);
         runAutoFor(*window, 12, [&] {
             if (byMenu)
@@ -428,23 +431,53 @@ void WindowCommandsTest::failingBoardCallsReachTheUser()
     VRAXGUI window;
     window.show();
     const WindowView view{window};
-    VRAXGUITestAccess(window).parallelCount() = autoRun ? 1 : 0;
+    window.workbench().chooseBoard(BoardChoice{BoardType::Simulator, 0, autoRun ? 1u : 0u});
     files->openColourClassifier(window);
 
     VRAX_SIM_InjectFault(function.toUtf8().constData(), code, 3);
     QString title, text;
     acceptNextMessageBox(&title, &text);
     QAction *run = view.entry(autoRun ? "Run &Auto (space to abort)" : "&Run");
-    for (int i = 0; i < 4 && title.isEmpty(); ++i)
+    for (int i = 0; i < 4 && title.isEmpty(); ++i) {
         run->trigger();
+        QVERIFY(view.settle());
+    }
     QCOMPARE(title, QString("Frame Processing Error"));
     QCOMPARE(text, message);
     QVERIFY(view.entry("&Run")->isEnabled());
 
     // The window stays usable: once the board works again, so does Run.
     VRAX_SIM_ClearInjections();
-    view.entry("&Run")->trigger();
+    QVERIFY(view.choose("&Run"));
     QVERIFY(!topLabel().isEmpty());
+}
+
+// A description dropped on the window while another opens is not opened
+// inside the first: the status line says it was refused, the first opens
+// once, on one session, and no false error appears.
+void WindowCommandsTest::aDropWhileADescriptionOpensIsRefused()
+{
+    VRAXGUI window;
+    window.show();
+    const WindowView view{window};
+    const QString first = files->writeDescription("first.xml");
+    const QString second = files->writeDescription("second.xml");
+    // Compiling takes a while: the drop comes meanwhile, from the event loop.
+    qputenv("VRAX_COMPILER_DELAYS", "VRAX_COMPILER_CompileONNX=400ms");
+    const std::uint32_t created = VRAX_SIM_CreatedCount();
+    QString title, text;
+    acceptNextMessageBox(&title, &text);
+    QTimer::singleShot(50, &window, [&view, second] { view.drop({second}); });
+    window.openStartupFiles(first, {});
+    QTest::qWait(100);
+    QVERIFY(view.settle());
+
+    QVERIFY2(title.isEmpty(), qPrintable(title + ": " + text));
+    QVERIFY2(view.status().contains("description: " + first + ", "), qPrintable(view.status()));
+    QVERIFY2(view.note().startsWith("Busy opening the description: "), qPrintable(view.note()));
+    QCOMPARE(VRAX_SIM_CreatedCount(), created + 1);
+    QCOMPARE(VRAX_SIM_LiveSessionCount(), 1u);
+    QVERIFY(view.entry("Open &Picture...")->isEnabled());
 }
 
 QTEST_MAIN(WindowCommandsTest)

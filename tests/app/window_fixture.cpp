@@ -16,6 +16,7 @@ void clearInjections()
     VRAX_SIM_ClearInjections();
     qunsetenv("VRAX_BOARDS");
     qunsetenv("VRAX_COMPILER_FAULTS");
+    qunsetenv("VRAX_COMPILER_DELAYS");
 }
 
 } // namespace
@@ -72,6 +73,7 @@ QStringList WindowFixture::openColourClassifier(VRAXGUI &window)
 {
     const QStringList pictures = colourPictures();
     window.openStartupFiles(writeDescription("colours.xml"), pictures);
+    WindowView{window}.settle();
     const QString status = WindowView{window}.status();
     QTest::qVerify(status.contains("picture: " + pictures.front() + ". "), "opened",
                    qPrintable("the colour classifier did not open: " + status), __FILE__, __LINE__);

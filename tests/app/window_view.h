@@ -11,9 +11,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QtTest>
 
 struct WindowView
 {
@@ -32,6 +34,45 @@ struct WindowView
     // tool tip holds all of it, the rates included.
     QString status() const { return window.statusBar()->findChild<QLabel *>()->toolTip(); }
     QProgressBar *busyIndicator() const { return window.statusBar()->findChild<QProgressBar *>(); }
+    // The rates at the status line's right end ("25.00 (31.25) fps."), with
+    // what follows them there ("Dropped 3.", "Recording.").
+    QString rates() const
+    {
+        for (QLabel *label : window.statusBar()->findChildren<QLabel *>())
+            if (label->text().contains(QLatin1String(" fps.")) && label->toolTip().isEmpty())
+                return label->text();
+        return QString();
+    }
+    // The status line's passing note: why a command was refused.
+    QString note() const { return window.statusBar()->currentMessage(); }
+    // Waits until the work the last command started has ended (and its
+    // message box, if any, has been answered); false after a minute.
+    bool settle() const
+    {
+        // Commands the window has posted to itself (a drop) start first.
+        QCoreApplication::sendPostedEvents();
+        return QTest::qWaitFor([this] { return window.workbench().isIdle(); }, 60000);
+    }
+    // Drops the files on the window, as a file manager does.
+    void drop(const QStringList &paths) const
+    {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString &path : paths)
+            urls << QUrl::fromLocalFile(path);
+        data.setUrls(urls);
+        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &event);
+    }
+    // Triggers the entry and waits for the work it starts.
+    bool choose(const QString &text) const
+    {
+        QAction *action = entry(text);
+        if (!action)
+            return false;
+        action->trigger();
+        return settle();
+    }
     PictureView *pictureView() const { return window.findChild<PictureView *>(); }
     // The classification results' table, when its window exists.
     static QTableWidget *resultTable()

@@ -1,7 +1,6 @@
-// The result views as the window uses them: the factory, output buffers, the
-// classification table, detection drawing and the segmentation overlay.
+// The result views as the window uses them: the classification table,
+// detection drawing and the segmentation overlay.
 #include "app/classification_results.h"
-#include "app/result_view.h"
 #include "results/detection_drawing.h"
 #include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
@@ -18,39 +17,9 @@
 
 namespace {
 
-// The members of the main window that a view refers to.
-struct WindowState
+QTableWidget *tableOf(ClassificationResults *view)
 {
-    NnDescription description;
-    ModelDims modelDims;
-    std::unique_ptr<NnResults> resultView;
-
-    void makeView(NetworkKind kind)
-    {
-        description.neural_network = kind;
-        createResultView(resultView, description, modelDims);
-    }
-};
-
-// Records what resultView holds while it is being destroyed.
-class ProbeView : public NnResults
-{
-public:
-    ProbeView(WindowState &window, NnResults **seen)
-        : NnResults(window.description, window.modelDims), window(window), seen(seen)
-    {
-    }
-    ~ProbeView() override { *seen = window.resultView.get(); }
-
-private:
-    WindowState &window;
-    NnResults **seen;
-};
-
-QTableWidget *tableOf(NnResults *view)
-{
-    auto *widget = dynamic_cast<ClassificationResults *>(view);
-    return widget ? widget->findChild<QTableWidget *>(QStringLiteral("result_table")) : nullptr;
+    return view->findChild<QTableWidget *>(QStringLiteral("result_table"));
 }
 
 QStringList tableRows(QTableWidget *table)
@@ -100,10 +69,6 @@ class ResultViewsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void factoryMakesTheViewOfTheKind();
-    void newViewIsStoredBeforeTheOldOneIsDestroyed();
-    void unexpectedKindKeepsThePreviousView();
-    void outputBuffersAreZeroedAndSizedFromTheModel();
     void classificationWindowStartsEmpty();
     void classificationTableShowsTheMostProbableLabels_data();
     void classificationTableShowsTheMostProbableLabels();
@@ -117,77 +82,11 @@ private slots:
     void segmentationMatchesAPlainSoftmax();
 };
 
-void ResultViewsTest::factoryMakesTheViewOfTheKind()
-{
-    for (NetworkKind kind : {NetworkKind::Classifier, NetworkKind::Yolo2, NetworkKind::Yolo3, NetworkKind::Yolo5,
-                             NetworkKind::Unet}) {
-        WindowState window;
-        window.makeView(kind);
-        NnResults *view = window.resultView.get();
-        QVERIFY(view);
-        QCOMPARE(kind == NetworkKind::Classifier, dynamic_cast<ClassificationResults *>(view) != nullptr);
-    }
-}
-
-void ResultViewsTest::newViewIsStoredBeforeTheOldOneIsDestroyed()
-{
-    WindowState window;
-    NnResults *seen = nullptr;
-    window.resultView = std::make_unique<ProbeView>(window, &seen);
-    window.makeView(NetworkKind::Unet);
-    QVERIFY(seen != nullptr);
-    QCOMPARE(seen, window.resultView.get());
-
-    // A classification window of the previous description closes with it.
-    window.makeView(NetworkKind::Classifier);
-    QPointer<QWidget> oldWindow = dynamic_cast<QWidget *>(window.resultView.get());
-    dynamic_cast<ClassificationResults *>(window.resultView.get())->showRanking({});
-    QVERIFY(oldWindow->isVisible());
-    window.makeView(NetworkKind::Classifier);
-    QVERIFY(oldWindow.isNull());
-    QVERIFY(!dynamic_cast<QWidget *>(window.resultView.get())->isVisible());
-}
-
-void ResultViewsTest::unexpectedKindKeepsThePreviousView()
-{
-    WindowState window;
-    window.makeView(NetworkKind::Yolo3);
-    NnResults *previous = window.resultView.get();
-    try {
-        window.makeView(static_cast<NetworkKind>(5));
-        QFAIL("an unknown network kind was accepted");
-    } catch (const std::runtime_error &error) {
-        QCOMPARE(QString(error.what()), QString("Unexpected neural network"));
-    }
-    QCOMPARE(window.resultView.get(), previous);
-}
-
-void ResultViewsTest::outputBuffersAreZeroedAndSizedFromTheModel()
-{
-    WindowState window;
-    window.modelDims.outputs = {{5, 5, 30}, {10, 1, 1}};
-    window.makeView(NetworkKind::Yolo2);
-    OutputBuffers outputs = window.resultView->createOutputs();
-    QCOMPARE(outputs.size(), std::size_t(2));
-    QCOMPARE(outputs[0].size(), std::size_t(750));
-    QCOMPARE(outputs[1].size(), std::size_t(10));
-    outputs[0][7] = 3.0f;
-    outputs = window.resultView->createOutputs();
-    QCOMPARE(outputs[0].size(), std::size_t(750));
-    QVERIFY(std::all_of(outputs[0].begin(), outputs[0].end(), [](float v) { return v == 0.0f; }));
-
-    // Sizes are counted in 64 bits; an absurd one is refused, not allocated.
-    window.modelDims.outputs = {{10, 1, 1}, {65536, 65536, 3}};
-    QCOMPARE(failureMessage([&window] { window.resultView->createOutputs(); }),
-             std::string("Output 1 of the model is too large: 65536 x 65536 x 3 values"));
-}
-
 void ResultViewsTest::classificationWindowStartsEmpty()
 {
-    WindowState window;
-    window.makeView(NetworkKind::Classifier);
-    auto *widget = dynamic_cast<ClassificationResults *>(window.resultView.get());
-    QVERIFY(widget && widget->isWindow() && !widget->isVisible());
+    ClassificationResults view({"a", "b"});
+    auto *widget = &view;
+    QVERIFY(widget->isWindow() && !widget->isVisible());
     QCOMPARE(widget->windowTitle(), QString("Classification Results"));
     QTableWidget *table = tableOf(widget);
     QVERIFY(table);
@@ -222,17 +121,16 @@ void ResultViewsTest::classificationTableShowsTheMostProbableLabels()
     QFETCH(QVector<float>, scores);
     QFETCH(QStringList, rows);
     QFETCH(bool, anyOrder);
-    WindowState window;
+    NnDescription description;
     for (int i = 0; i < scores.size(); ++i)
-        window.description.labels.push_back("l" + std::to_string(i));
-    window.modelDims.outputs = {{1, 1, std::uint32_t(scores.size())}};
-    window.makeView(NetworkKind::Classifier);
-    OutputBuffers outputs = window.resultView->createOutputs();
-    std::copy(scores.begin(), scores.end(), outputs[0].begin());
-    dynamic_cast<ClassificationResults *>(window.resultView.get())
-        ->showRanking(decodeFrameResult(outputs, window.modelDims, window.description).ranking);
+        description.labels.push_back("l" + std::to_string(i));
+    ModelDims modelDims;
+    modelDims.outputs = {{1, 1, std::uint32_t(scores.size())}};
+    ClassificationResults view(description.labels);
+    const OutputBuffers outputs{std::vector<float>(scores.begin(), scores.end())};
+    view.showRanking(decodeFrameResult(outputs, modelDims, description).ranking);
 
-    QTableWidget *table = tableOf(window.resultView.get());
+    QTableWidget *table = tableOf(&view);
     QStringList shown = tableRows(table);
     QCOMPARE(shown.size(), rows.size());
     for (int i = 0; i < rows.size(); ++i)
@@ -248,14 +146,13 @@ void ResultViewsTest::classificationTableShowsTheMostProbableLabels()
 
 void ResultViewsTest::classificationTableIsReplacedEachFrame()
 {
-    WindowState window;
-    window.description.labels = {"a", "b", "c"};
-    window.makeView(NetworkKind::Classifier);
-    auto *view = dynamic_cast<ClassificationResults *>(window.resultView.get());
+    const std::vector<std::string> labels = {"a", "b", "c"};
+    ClassificationResults table(labels);
+    auto *view = &table;
     const std::vector<float> probabilities{0.5f, 0.3f, 0.2f};
     std::vector<ClassScore> scores;
     for (std::size_t i = 0; i < 3; ++i)
-        scores.push_back({&window.description.labels[i], probabilities[i]});
+        scores.push_back({&labels[i], probabilities[i]});
     view->fillTable(scores, 10);
     view->close(); // the user closes the window; the next frame shows it again
     view->fillTable({scores.begin(), scores.begin() + 1}, 10);

@@ -1,7 +1,7 @@
 // Inputs as the window and the command line take them: what a path is, how a
 // frame is named, and the cameras.
 #include "app/frame_label.h"
-#include "app/input_kind.h"
+#include "workbench/input_kind.h"
 #include "sources/camera_devices.h"
 #include "sources/camera_source.h"
 #include "picture/picture_test_support.h"

@@ -9,9 +9,9 @@
 #include "support/command_run.h"
 #include "support/modal_answer.h"
 #include "support/shared_data.h"
-#include "support/vraxgui_test_access.h"
 #include "app/run_auto_watcher.h"
 #include "app/window_fixture.h"
+#include "app/window_view.h"
 #include "test_videos.h"
 
 #include <vrax_sim.h>
@@ -117,18 +117,21 @@ void VideoWindowTest::runAutoRecordsEveryDeliveredFrame()
 
     VRAXGUI window;
     window.show();
-    VRAXGUITestAccess access(window);
+    const WindowView view{window};
     window.openStartupFiles(detector(), {video});
-    access.loopAct()->setChecked(loop);
+    QVERIFY(view.settle());
+    view.entry("&Loop")->setChecked(loop);
     // Boards slower than the writer, so that recording keeps up.
     VRAX_SIM_InjectDelay("frame", 5);
     const QString recorded = dir.filePath(QString(QTest::currentDataTag()) + ".avi");
     answerNextFileDialog({recorded});
-    access.recordAct()->trigger();
-    QVERIFY(access.recordAct()->isChecked());
-    RunAutoWatcher watcher(access, 8, [&] { close ? void(window.close()) : QTest::keyClick(&window, Qt::Key_Space); });
-    access.runAutoAct()->trigger();
-    QVERIFY(!access.recordAct()->isChecked());
+    QAction *record = view.entry("Rec&ord...");
+    record->trigger();
+    QVERIFY(record->isChecked());
+    RunAutoWatcher watcher(window, 8, [&] { close ? void(window.close()) : QTest::keyClick(&window, Qt::Key_Space); });
+    view.entry("Run &Auto (space to abort)")->trigger();
+    QVERIFY(view.settle());
+    QVERIFY(!record->isChecked());
 
     const std::vector<QJsonObject> lines = records(FrameRecorder::recordsPathFor(recorded));
     QVERIFY(loop ? lines.size() >= 3 : lines.size() == 3);
@@ -153,24 +156,27 @@ void VideoWindowTest::aCameraFasterThanTheBoardsDropsOlderFrames()
 {
     VRAXGUI window;
     window.show();
-    VRAXGUITestAccess access(window);
+    const WindowView view{window};
     files->openColourClassifier(window);
+    Workbench &core = window.workbench();
     // The picture shown and its tensor are at the network's input size.
-    const auto width = std::uint32_t(access.picture().width());
-    const auto height = std::uint32_t(access.picture().height());
-    access.stream() = std::make_unique<FastCamera>(
-        makeRequest(width, height, std::uint32_t(access.inputTensor().size()) / (width * height)));
-    access.streamFrameSize() = QSize(64, 48);
+    const PreparedPicture &shown = *core.input().currentPicture();
+    const auto width = std::uint32_t(shown.picture.width());
+    const auto height = std::uint32_t(shown.picture.height());
+    QVERIFY(core.openStream(std::make_unique<FastCamera>(makeRequest(
+                                width, height, std::uint32_t(shown.tensor.size()) / (width * height))),
+                            "/dev/video-test", QSize(64, 48), 500.0));
     VRAX_SIM_InjectDelay("frame", 20);
 
     std::vector<QString> titles;
     RunAutoWatcher watcher(
-        access, 15, [&window] { QTest::keyClick(&window, Qt::Key_Space); },
+        window, 15, [&window] { QTest::keyClick(&window, Qt::Key_Space); },
         [&](int) { titles.push_back(window.windowTitle()); });
-    access.runAutoAct()->trigger();
-    QVERIFY(access.framesDropped() > 0);
-    const QString rates = access.ratesLabel()->text();
-    QVERIFY2(rates.contains(QString(" Dropped %1.").arg(access.framesDropped())), qPrintable(rates));
+    view.entry("Run &Auto (space to abort)")->trigger();
+    QVERIFY(view.settle());
+    QVERIFY(core.framesDropped() > 0);
+    const QString rates = view.rates();
+    QVERIFY2(rates.contains(QString(" Dropped %1.").arg(core.framesDropped())), qPrintable(rates));
     long previous = -1;
     for (const QString &title : titles) {
         if (!title.contains('#'))
@@ -201,24 +207,27 @@ void VideoWindowTest::badInputsAreNamedAndTheWindowStaysUsable()
     QFETCH(QString, message);
     VRAXGUI window;
     window.show();
-    VRAXGUITestAccess access(window);
+    const WindowView view{window};
+    const InputSet &opened = window.workbench().input();
     QString shownTitle;
     QString shownText;
     acceptNextMessageBox(&shownTitle, &shownText);
     window.openStartupFiles(files->writeDescription("colours.xml"), {input});
+    QVERIFY(view.settle());
     QCOMPARE(shownTitle, title);
     QVERIFY2(shownText.contains(input) && shownText.contains(message), qPrintable(shownText));
-    QVERIFY(!access.stream());
-    QVERIFY(access.pictureList().isEmpty());
+    QVERIFY(!opened.isStream());
+    QVERIFY(opened.isEmpty());
 
     // Still usable: a video opens, and Run takes its frames in turn, the
     // first again after the last.
     const QString video = dir.filePath("shapes.avi");
     QVERIFY(writeTestVideo(video, mjpgAvi, examplePictures()));
     window.openStartupFiles(QString(), {video});
-    QVERIFY(access.stream());
+    QVERIFY(view.settle());
+    QVERIFY(opened.isStream());
     for (const char *frame : {"#0 00:00.00", "#1 00:00.10", "#2 00:00.20", "#0 00:00.00"}) {
-        access.runAct()->trigger();
+        QVERIFY(view.choose("&Run"));
         QCOMPARE(window.windowTitle(), QString("shapes.avi ") + frame);
     }
 }
