@@ -85,6 +85,7 @@ VRAXGUI::VRAXGUI()
     connect(&core, &Workbench::runFinished, this, [this] {
         pacer->stop();
         showArrivedFrame();
+        statisticsDock->refresh(true);
     });
     connect(&core, &Workbench::recordingChanged, this, &VRAXGUI::recordingChanged);
 
@@ -347,6 +348,7 @@ void VRAXGUI::openDescription()
                                                           tr("XML Files (*.xml)"));
     if (!fileName.isEmpty())
         core.openDescription(fileName);
+    updateStatus(); // the entry's mark shows what is open, not the click
 }
 
 void VRAXGUI::openPicture()
@@ -354,10 +356,11 @@ void VRAXGUI::openPicture()
     const QStringList fileNames = QFileDialog::getOpenFileNames(
         this, tr("Open Picture"), rememberedFolder(QStringLiteral("pictures")),
         tr("Picture files (*.bmp *.gif *.jpeg *.jpg *.png)"));
-    if (fileNames.isEmpty())
-        return;
-    rememberFolder(QStringLiteral("pictures"), fileNames.front());
-    core.openPictures(fileNames);
+    if (!fileNames.isEmpty()) {
+        rememberFolder(QStringLiteral("pictures"), fileNames.front());
+        core.openPictures(fileNames);
+    }
+    updateStatus();
 }
 
 void VRAXGUI::openPictureFolder()
@@ -365,6 +368,7 @@ void VRAXGUI::openPictureFolder()
     const QString folder = QFileDialog::getExistingDirectory(this, tr("Open Picture Folder"));
     if (!folder.isEmpty())
         core.openPictures({folder});
+    updateStatus();
 }
 
 void VRAXGUI::openVideo()
@@ -377,6 +381,7 @@ void VRAXGUI::openVideo()
         tr("Video files (%1);;All files (*)").arg(patterns.join(QLatin1Char(' '))));
     if (!fileName.isEmpty())
         core.openVideo(fileName);
+    updateStatus();
 }
 
 void VRAXGUI::openCamera()
@@ -385,6 +390,7 @@ void VRAXGUI::openCamera()
     QSize size;
     if (CameraDialog::chooseCamera(this, device, size))
         core.openCamera(device, size);
+    updateStatus();
 }
 
 void VRAXGUI::toggleRecording(bool on)

@@ -294,7 +294,8 @@ void VRAXGUI::restoreSettings()
 
 void VRAXGUI::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!core.isIdle() || !event->mimeData()->hasUrls())
+    // Taken also while work goes on: the drop then says why it waits.
+    if (!event->mimeData()->hasUrls())
         return;
     for (const QUrl &url : event->mimeData()->urls())
         if (!url.isLocalFile())

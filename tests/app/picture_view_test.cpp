@@ -108,7 +108,8 @@ void PictureViewTest::ratesStayWholeInANarrowWindow()
     const QString deep = QString("deep/").repeated(40);
     const QString description = files.writeDescription(deep + "colours.xml");
     window.openStartupFiles(description, {files.writePicture(deep + "red.png", Qt::red)});
-    WindowView{window}.entry("&Run")->trigger();
+    QVERIFY(WindowView{window}.settle());
+    QVERIFY(WindowView{window}.choose("&Run"));
     QCoreApplication::processEvents();
 
     // The status bar's labels: the files, then the rates.
@@ -134,8 +135,9 @@ void PictureViewTest::saveAndCopyGiveTheAnnotatedOriginal()
     const WindowView view{window};
     files.openColourClassifier(window);
     window.openStartupFiles(QString(), {files.writePicture("large.png", Qt::red, QSize(400, 320))});
+    QVERIFY(view.settle());
     QTemporaryDir dir;
-    view.entry("&Run")->trigger();
+    QVERIFY(view.choose("&Run"));
     const QString saved = dir.filePath("result.png");
     answerNextFileDialog({saved});
     view.entry("&Save Result As...")->trigger();
@@ -245,6 +247,7 @@ void PictureViewTest::settingsAreRemembered()
         VRAXGUI window;
         const WindowView view{window};
         window.openStartupFiles(files.writeDescription("remembered.xml"), {});
+        QVERIFY(view.settle());
         view.entry("&Network Input")->trigger();
         view.entry("&Actual Size")->trigger();
         view.entry("Zoom &In")->trigger();

@@ -40,4 +40,16 @@ TEST(VraxguiCommandLine, AnswersWithStatusAndText)
     }
 }
 
+// Help and version print what they are asked for and nothing else, also
+// where the toolkit would warn of a missing runtime folder.
+TEST(VraxguiCommandLine, VersionAndHelpPrintNoWarning)
+{
+    for (const char *environment : {"", "env -u XDG_RUNTIME_DIR QT_QPA_PLATFORM= "}) {
+        const CommandRun version = runCommand(environment + std::string(VRAXGUI_APP), "--version");
+        EXPECT_EQ(version.output, "vraxgui " VRAXGUI_VERSION "\n") << environment;
+        const CommandRun help = runCommand(environment + std::string(VRAXGUI_APP), "--help");
+        EXPECT_EQ(help.output.rfind("Usage: ", 0), 0u) << environment << help.output;
+    }
+}
+
 } // namespace

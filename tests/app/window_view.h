@@ -61,8 +61,10 @@ struct WindowView
         for (const QString &path : paths)
             urls << QUrl::fromLocalFile(path);
         data.setUrls(urls);
-        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&window, &event);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &enter);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &drop);
     }
     // Triggers the entry and waits for the work it starts.
     bool choose(const QString &text) const
