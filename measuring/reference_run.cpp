@@ -1,6 +1,7 @@
 #include "measuring/reference_run.h"
 
 #include "accel/frame_processing.h"
+#include "engine/output_buffers.h"
 #include "picture/picture_preparation.h"
 
 ReferenceRun::ReferenceRun(const std::string &descriptionPath, const BoardChoice &choice)
@@ -31,9 +32,7 @@ void ReferenceRun::compare(const QImage &networkPicture, const std::vector<float
     std::vector<float> tensor;
     if (!sameInput)
         tensor = prepareDecodedPicture(networkPicture, reading.request, reading.planar).tensor;
-    OutputBuffers outputs;
-    for (const TensorDims &dims : model.modelDims.outputs)
-        outputs.emplace_back(std::size_t(elementCount(dims)), 0.0f);
+    OutputBuffers outputs = outputBuffersFor(model.modelDims.outputs);
     double fps = 0.0;
     processFrame(sessions, sameInput ? boardTensor : tensor, outputs, fps);
     const FrameResult result = decodeFrameResult(outputs, model.modelDims, model.description);
