@@ -1,7 +1,8 @@
 #include "results/result_record.h"
 
+#include "results/json_text.h"
+
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
@@ -50,7 +51,7 @@ QJsonArray topJson(const std::vector<RankedClass> &ranking, const std::vector<st
         QJsonObject object;
         object.insert(QStringLiteral("class"), ranking[i].classIndex);
         addLabel(object, ranking[i].classIndex, labels);
-        object.insert(QStringLiteral("probability"), double(ranking[i].probability));
+        object.insert(QStringLiteral("probability"), shortestDouble(ranking[i].probability));
         array.append(object);
     }
     return array;
@@ -77,6 +78,7 @@ QByteArray resultRecordLine(const ResultRecordOrigin &origin, const FrameResult 
     QJsonObject line;
     line.insert(QStringLiteral("source"), origin.source);
     line.insert(QStringLiteral("frame"), qint64(origin.frame));
+    line.insert(QStringLiteral("source_index"), qint64(origin.sourceIndex));
     if (origin.timeSeconds >= 0.0)
         line.insert(QStringLiteral("time_s"), origin.timeSeconds);
     switch (description.neural_network) {
@@ -92,5 +94,5 @@ QByteArray resultRecordLine(const ResultRecordOrigin &origin, const FrameResult 
         line.insert(QStringLiteral("mask"), maskJson(result.classMap));
         break;
     }
-    return QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+    return jsonText(line) + '\n';
 }
