@@ -29,6 +29,7 @@ int listBoards()
         const std::vector<AttachedBoard> boards = attachedBoards();
         for (const AttachedBoard &board : boards)
             std::printf("%s\n", boardName(board.type, board.index).c_str());
+        std::fflush(stdout);
         if (boards.size() == 1)
             std::fprintf(stderr, "vrax-run: only the simulator is attached. %s.\n", howBoardsAreAttached().c_str());
     } catch (const std::exception &error) {
