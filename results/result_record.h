@@ -13,7 +13,9 @@
 // class 0 is the background). "frame" is the frame's running number in its
 // run, the number vrax-run --save puts in its file names; "source_index" the
 // picture's index in its list or the video frame's number; "time_s" is there
-// for video frames only. Numbers are written in their shortest exact form.
+// for video frames only, to the microsecond. Numbers are written in the
+// shortest form that reads back exactly; probabilities as their single-
+// precision values read (0.659001).
 #pragma once
 
 #include "description/nn_description.h"

@@ -4,12 +4,12 @@
 #include "accel/attached_boards.h"
 #include "accel/model_preparation.h"
 #include "pipeline/reference_run.h"
-#include "results/json_text.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSysInfo>
 #include <QTextStream>
@@ -213,5 +213,5 @@ QByteArray figuresJson(const RunFigures &f, const RunSetting &setting)
                                        {"depth", qint64(f.input.depth)}});
     object.insert("in_flight", qint64(f.units));
     object.insert("command_line", QJsonArray::fromStringList(setting.commandLine));
-    return jsonText(object, JsonLayout::Indented) + '\n';
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }

@@ -27,5 +27,5 @@ struct RunSetting
 // "started" (ISO 8601 with the UTC offset), "host" {cpu, cores, system,
 // kernel}, "boards" [{type, index, name}], "files" [{role (description,
 // model, weights), path, bytes, sha256}], "input" {width, height, depth},
-// "in_flight" and "command_line". Numbers in their shortest exact form.
+// "in_flight" and "command_line".
 QByteArray figuresJson(const RunFigures &figures, const RunSetting &setting = {});

@@ -111,24 +111,27 @@ TEST(ResultRecord, videoFramesCarryTheirTimeAndUnmappedBoxesStayInNetworkPixels)
 }
 
 // Numbers as short as reading them back exactly allows: a box edge of 5.6
-// pixels and a probability kept in single precision.
-TEST(ResultRecord, numbersAreWrittenInTheirShortestExactForm)
+// pixels, a video position reached by frame arithmetic, a probability kept
+// in single precision.
+TEST(ResultRecord, numbersAreWrittenInTheirShortestForm)
 {
     NnDescription description;
     description.neural_network = NetworkKind::Yolo3;
     FrameResult result;
     result.detections = {detection(2, 1, 1, 4, 0.5, 0)};
     const BoxToOriginal toOriginal = [](const QRectF &box) {
-        return QRectF(box.x() * 2.8, box.y() * 5.6, box.width() * 0.1, box.height());
+        return QRectF(box.x() * 2.8, box.y() * 0.1 * 56, box.width() * 0.1, box.height());
     };
-    EXPECT_EQ(resultRecordLine({"a.png", 0, 0, 0.7}, result, description, toOriginal).toStdString(),
+    EXPECT_EQ(resultRecordLine({"a.avi", 0, 56, 56 * 0.1}, result, description, toOriginal).toStdString(),
               R"({"detections":[{"box":[5.6,5.6,0.1,4],"class":0,"confidence":0.5}],)"
-              R"("frame":0,"source":"a.png","source_index":0,"time_s":0.7})"
+              R"("frame":0,"source":"a.avi","source_index":56,"time_s":5.6})"
               "\n");
 
     description.neural_network = NetworkKind::Classifier;
-    result.ranking = {{0, 0.659001f}};
-    EXPECT_NE(resultRecordLine({"a.png", 0, 0, -1.0}, result, description).indexOf(R"("probability":0.659001})"), -1);
+    result.ranking = {{0, 0.659001f}, {1, 4.53979e-05f}};
+    const QByteArray line = resultRecordLine({"a.png", 0, 0, -1.0}, result, description);
+    EXPECT_NE(line.indexOf(R"("probability":0.659001})"), -1) << line.toStdString();
+    EXPECT_NE(line.indexOf(R"("probability":4.53979e-05})"), -1) << line.toStdString();
 }
 
 } // namespace
