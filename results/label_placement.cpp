@@ -53,16 +53,21 @@ QRect insideOf(const QRect &box)
 
 // How much of the objects a label hides: the share of each box it covers,
 // added up. A small object weighs as much as a large one, so a label keeps
-// clear of the small objects first.
+// clear of the small objects first; a corner of a large one (less than a
+// tenth of it) hides nothing that matters.
 double hiddenShare(const QRect &label, const std::vector<QRect> &insides)
 {
-    double share = 0.0;
+    constexpr double negligible = 0.1;
+    double hidden = 0.0;
     for (const QRect &inside : insides) {
         const QRect common = label.intersected(inside);
-        if (!common.isEmpty())
-            share += double(common.width()) * common.height() / (double(inside.width()) * inside.height());
+        if (common.isEmpty())
+            continue;
+        const double share = double(common.width()) * common.height() / (double(inside.width()) * inside.height());
+        if (share >= negligible)
+            hidden += share;
     }
-    return share;
+    return hidden;
 }
 
 } // namespace

@@ -13,8 +13,8 @@
 // first shifted into the visible area (a label wider or taller than the area
 // starts at its left or top edge). The place taken covers the least of the
 // labels placed before it, then hides the least of the objects (the share of
-// each box's inside it covers, added up, so that small objects stay in
-// sight), then did not have to move, then comes first. When every place
+// each box's inside it covers, added up where it is a tenth or more, so that
+// small objects stay in sight), then did not have to move, then comes first. When every place
 // covers an earlier label, the label goes below the labels in the way of its
 // usual place if a few such steps find room. Labels are placed in list order,
 // so the first boxes (the most confident) keep their usual place.
