@@ -3,7 +3,7 @@
 #include "accel/accelerator.h"
 #include "accel/attached_boards.h"
 #include "accel/model_preparation.h"
-#include "pipeline/reference_run.h"
+#include "measuring/reference_run.h"
 
 #include <QCryptographicHash>
 #include <QFile>

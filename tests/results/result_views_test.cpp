@@ -1,7 +1,8 @@
 // The result views as the window uses them: the factory, output buffers, the
 // classification table, detection drawing and the segmentation overlay.
+#include "app/classification_results.h"
+#include "app/result_view.h"
 #include "results/class_colours.h"
-#include "results/classification_results.h"
 #include "results/detection_drawing.h"
 #include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
