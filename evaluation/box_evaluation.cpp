@@ -97,12 +97,18 @@ public:
         std::iota(order.begin(), order.end(), std::size_t(0));
         std::stable_partition(order.begin(), order.end(), [this](std::size_t g) { return !ignore[g]; });
 
+        static const std::array<double, T> thresholds = [] {
+            std::array<double, T> values{};
+            for (std::size_t t = 0; t < T; ++t)
+                values[t] = std::min(coco::iouThreshold(t), 1.0 - 1e-10);
+            return values;
+        }();
         const std::size_t first = outcomes.size();
         outcomes.resize(first + detections.size());
         for (std::size_t t = 0; t < T; ++t) {
             taken.assign(G, 0);
             for (std::size_t d = 0; d < detections.size(); ++d) {
-                double best = std::min(coco::iouThreshold(t), 1.0 - 1e-10);
+                double best = thresholds[t];
                 std::size_t found = G; // none
                 for (std::size_t i = 0; i < G; ++i) {
                     const std::size_t g = order[i];
@@ -186,7 +192,8 @@ public:
         }
 
         std::vector<std::size_t> kept;
-        std::vector<double> precision, recall;
+        std::vector<double> precision;
+        std::vector<std::size_t> found;
         for (std::size_t m = 0; m < M; ++m) {
             kept.clear();
             for (std::size_t i : byScore)
@@ -196,41 +203,56 @@ public:
                 if (counted[a] == 0)
                     continue; // absent: stays -1
                 for (std::size_t t = 0; t < T; ++t)
-                    curve(kept, outcomes[a], double(counted[a]), t, a, m, precision, recall);
+                    curve(kept, outcomes[a], counted[a], t, a, m, precision, found);
             }
         }
     }
 
 private:
-    void curve(const std::vector<std::size_t> &kept, const std::vector<Outcome> &outcome, double objects,
+    void curve(const std::vector<std::size_t> &kept, const std::vector<Outcome> &outcome, std::size_t objects,
                std::size_t t, std::size_t a, std::size_t m, std::vector<double> &precision,
-               std::vector<double> &recall)
+               std::vector<std::size_t> &found)
     {
         const std::uint16_t bit = std::uint16_t(1u << t);
         const std::size_t n = kept.size();
         precision.resize(n);
-        recall.resize(n);
-        double tp = 0.0, fp = 0.0;
+        found.resize(n);
+        std::size_t tp = 0, fp = 0;
         for (std::size_t i = 0; i < n; ++i) {
             const Outcome &o = outcome[kept[i]];
             if (!(o.ignored & bit)) {
                 if (o.matched & bit)
-                    tp += 1.0;
+                    ++tp;
                 else
-                    fp += 1.0;
+                    ++fp;
             }
-            recall[i] = tp / objects;
-            precision[i] = tp / (fp + tp + std::numeric_limits<double>::epsilon());
+            found[i] = tp;
+            precision[i] = double(tp) / (double(fp) + double(tp) + std::numeric_limits<double>::epsilon());
         }
         const std::size_t K = evaluation.categories;
-        evaluation.recalls[((t * K + k) * A + a) * M + m] = n > 0 ? recall[n - 1] : 0.0;
+        evaluation.recalls[((t * K + k) * A + a) * M + m] = n > 0 ? double(found[n - 1]) / double(objects) : 0.0;
         for (std::size_t i = n; i-- > 1;)
             precision[i - 1] = std::max(precision[i - 1], precision[i]);
+        // The first detection whose recall (found / objects, as the reference
+        // divides) reaches each point.
         for (std::size_t r = 0; r < R; ++r) {
-            const std::size_t at =
-                std::size_t(std::lower_bound(recall.begin(), recall.end(), coco::recallPoint(r)) - recall.begin());
+            const std::size_t needed = leastFound(objects, r);
+            const std::size_t at = std::size_t(std::lower_bound(found.begin(), found.end(), needed) - found.begin());
             evaluation.precisions[(((t * R + r) * K + k) * A + a) * M + m] = at < n ? precision[at] : 0.0;
         }
+    }
+
+    // The fewest objects found whose recall reaches recall point r.
+    static std::size_t leastFound(std::size_t objects, std::size_t r)
+    {
+        const double point = coco::recallPoint(r);
+        const auto reaches = [&](std::size_t v) { return double(v) / double(objects) >= point; };
+        std::size_t v = std::min(objects, std::size_t(std::ceil(point * double(objects))));
+        while (v > 0 && reaches(v - 1))
+            --v;
+        while (v < objects && !reaches(v))
+            ++v;
+        return v;
     }
 
     BoxEvaluation &evaluation;

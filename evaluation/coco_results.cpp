@@ -5,9 +5,16 @@
 #include <QDir>
 
 #include <charconv>
+#include <cmath>
+#include <stdexcept>
 #include <unordered_map>
 
 namespace {
+
+std::string native(const QString &path)
+{
+    return QDir::toNativeSeparators(path).toStdString();
+}
 
 void appendNumber(QByteArray &out, double value)
 {
@@ -23,47 +30,124 @@ void appendInteger(QByteArray &out, std::int64_t value)
     out.append(buffer, int(written.ptr - buffer));
 }
 
+// Results files hold hundreds of thousands of detections: read on demand,
+// one detection at a time, without building the whole document.
+class ResultsReader
+{
+public:
+    ResultsReader(const QString &path, const DetectionDataSet &data) : path(path), data(data), bytes(readJsonFile(path))
+    {
+        for (std::size_t i = 0; i < data.images.size(); ++i)
+            images.emplace(data.images[i].id, i);
+        for (std::size_t k = 0; k < data.classes.size(); ++k)
+            classes.emplace(data.classes[k].id, k);
+    }
+
+    CocoResults read()
+    {
+        simdjson::ondemand::document document;
+        simdjson::ondemand::array list;
+        if (parser.iterate(bytes).get(document) || document.get_array().get(list))
+            fail(document, "the file is not a list of detections");
+        CocoResults results;
+        results.detections.reserve(bytes.size() / 80); // a detection takes some 80 to 100 bytes
+        std::size_t index = 0;
+        for (auto item : list) {
+            where = "detection " + std::to_string(index++);
+            simdjson::ondemand::object object;
+            if (item.get_object().get(object))
+                fail(document, "is not an object");
+            DetectedBox detection;
+            std::int64_t image = 0, category = 0;
+            int seen = 0;
+            for (auto field : object) {
+                std::string_view key;
+                if (field.unescaped_key().get(key))
+                    fail(document, "is not an object");
+                simdjson::ondemand::value value = field.value();
+                if (key == "image_id") {
+                    seen |= 1;
+                    if (value.get_int64().get(image))
+                        fail(document, "image_id is not a whole number");
+                } else if (key == "category_id") {
+                    seen |= 2;
+                    if (value.get_int64().get(category))
+                        fail(document, "category_id is not a whole number");
+                } else if (key == "bbox") {
+                    seen |= 4;
+                    readBox(document, value, detection.box);
+                } else if (key == "score") {
+                    seen |= 8;
+                    if (value.get_double().get(detection.score) || !std::isfinite(detection.score))
+                        fail(document, "score is not a number");
+                }
+            }
+            for (const auto &[bit, name] : {std::pair{1, "image_id"}, {2, "category_id"}, {4, "bbox"}, {8, "score"}})
+                if (!(seen & bit))
+                    fail(document, std::string("has no \"") + name + "\"");
+            const auto foundImage = images.find(image);
+            if (foundImage == images.end())
+                throw std::runtime_error(native(path) + ": image_id " + std::to_string(image) + " of " + where
+                                         + " is not among the images of " + native(data.source));
+            const auto foundClass = classes.find(category);
+            if (foundClass == classes.end()) {
+                if (results.unknownCategory++ == 0)
+                    results.firstUnknownCategory = category;
+                continue;
+            }
+            detection.image = foundImage->second;
+            detection.category = foundClass->second;
+            results.detections.push_back(detection);
+        }
+        return results;
+    }
+
+private:
+    void readBox(simdjson::ondemand::document &document, simdjson::ondemand::value value, Box &box)
+    {
+        simdjson::ondemand::array list;
+        if (value.get_array().get(list))
+            fail(document, "bbox is not a box [x, y, width, height]");
+        double numbers[4];
+        std::size_t n = 0;
+        for (auto item : list) {
+            double number = 0.0;
+            if (n >= 4 || item.get_double().get(number) || !std::isfinite(number))
+                fail(document, "bbox is not a box [x, y, width, height]");
+            numbers[n++] = number;
+        }
+        if (n != 4)
+            fail(document, "bbox is not a box [x, y, width, height]");
+        if (numbers[2] < 0.0 || numbers[3] < 0.0)
+            fail(document, "bbox has a negative width or height");
+        box = {numbers[0], numbers[1], numbers[2], numbers[3]};
+    }
+
+    [[noreturn]] void fail(simdjson::ondemand::document &document, const std::string &what)
+    {
+        const std::string syntax = jsonSyntaxError(path, bytes);
+        if (!syntax.empty())
+            throw std::runtime_error(syntax);
+        const char *place = nullptr;
+        std::string line;
+        if (!document.current_location().get(place))
+            line = "line " + std::to_string(lineAt(bytes, place)) + ": ";
+        throw std::runtime_error(native(path) + ": " + line + (where.empty() ? what : where + " " + what));
+    }
+
+    const QString path;
+    const DetectionDataSet &data;
+    const simdjson::padded_string bytes;
+    simdjson::ondemand::parser parser;
+    std::unordered_map<std::int64_t, std::size_t> images, classes;
+    std::string where;
+};
+
 } // namespace
 
 CocoResults readCocoResults(const QString &path, const DetectionDataSet &data)
 {
-    std::unordered_map<std::int64_t, std::size_t> images, classes;
-    for (std::size_t i = 0; i < data.images.size(); ++i)
-        images.emplace(data.images[i].id, i);
-    for (std::size_t k = 0; k < data.classes.size(); ++k)
-        classes.emplace(data.classes[k].id, k);
-
-    const JsonDocument file(path);
-    CocoResults results;
-    std::size_t index = 0;
-    const simdjson::dom::array list = json::array(file, file.root(), "the file (a results file is a list of detections)");
-    results.detections.reserve(list.size());
-    for (simdjson::dom::element value : list) {
-        const std::string where = "detection " + std::to_string(index++);
-        const simdjson::dom::object item = json::object(file, value, where);
-        const std::int64_t image = json::integer(file, json::member(file, item, "image_id", where), where + " image_id");
-        const auto foundImage = images.find(image);
-        if (foundImage == images.end())
-            file.fail("image_id " + std::to_string(image) + " of " + where + " is not among the images of "
-                      + QDir::toNativeSeparators(data.source).toStdString());
-        const std::int64_t category =
-            json::integer(file, json::member(file, item, "category_id", where), where + " category_id");
-        DetectedBox detection;
-        double box[4];
-        json::box(file, json::member(file, item, "bbox", where), where + " bbox", box);
-        detection.box = {box[0], box[1], box[2], box[3]};
-        detection.score = json::number(file, json::member(file, item, "score", where), where + " score");
-        const auto foundClass = classes.find(category);
-        if (foundClass == classes.end()) {
-            if (results.unknownCategory++ == 0)
-                results.firstUnknownCategory = category;
-            continue;
-        }
-        detection.image = foundImage->second;
-        detection.category = foundClass->second;
-        results.detections.push_back(detection);
-    }
-    return results;
+    return ResultsReader(path, data).read();
 }
 
 QByteArray cocoResultsJson(const std::vector<DetectedBox> &detections, const DetectionDataSet &data)

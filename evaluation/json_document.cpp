@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -15,23 +16,9 @@ std::string native(const QString &path)
     return QDir::toNativeSeparators(path).toStdString();
 }
 
-// Where the toolkit's own parser stops, as "line L": simdjson says what is
-// wrong but not where.
-std::string syntaxErrorPlace(const char *data, std::size_t size)
-{
-    QJsonParseError error;
-    QJsonDocument::fromJson(QByteArray::fromRawData(data, int(size)), &error);
-    if (error.error == QJsonParseError::NoError)
-        return {};
-    int line = 1;
-    for (int i = 0; i < error.offset && std::size_t(i) < size; ++i)
-        line += data[i] == '\n' ? 1 : 0;
-    return ": line " + std::to_string(line) + ": " + error.errorString().toStdString();
-}
-
 } // namespace
 
-JsonDocument::JsonDocument(const QString &path) : file(path)
+simdjson::padded_string readJsonFile(const QString &path)
 {
     QFile input(path);
     if (!input.open(QIODevice::ReadOnly))
@@ -40,12 +27,36 @@ JsonDocument::JsonDocument(const QString &path) : file(path)
     simdjson::padded_string buffer(std::size_t(std::max<qint64>(size, 0)));
     if (size > 0 && input.read(buffer.data(), size) != size)
         throw std::runtime_error("Cannot read " + native(path) + ": " + input.errorString().toStdString());
+    return buffer;
+}
+
+std::size_t lineAt(const simdjson::padded_string &bytes, const char *place)
+{
+    const char *begin = bytes.data();
+    const char *end = place >= begin && place <= begin + bytes.size() ? place : begin;
+    return 1 + std::size_t(std::count(begin, end, '\n'));
+}
+
+// simdjson says what is wrong but not where: the toolkit's own parser does.
+std::string jsonSyntaxError(const QString &path, const simdjson::padded_string &bytes)
+{
+    QJsonParseError error;
+    QJsonDocument::fromJson(QByteArray::fromRawData(bytes.data(), int(bytes.size())), &error);
+    if (error.error == QJsonParseError::NoError)
+        return {};
+    return native(path) + ": line " + std::to_string(lineAt(bytes, bytes.data() + error.offset)) + ": "
+           + error.errorString().toStdString() + " (not valid JSON)";
+}
+
+JsonDocument::JsonDocument(const QString &path) : file(path)
+{
+    const simdjson::padded_string buffer = readJsonFile(path);
     const simdjson::error_code error = parser.parse(buffer).get(document);
     if (error) {
-        const std::string place = syntaxErrorPlace(buffer.data(), buffer.size());
-        throw std::runtime_error(native(path) + (place.empty() ? ": " + std::string(simdjson::error_message(error))
-                                                              : place)
-                                 + " (not valid JSON)");
+        const std::string syntax = jsonSyntaxError(path, buffer);
+        throw std::runtime_error(!syntax.empty() ? syntax
+                                                 : native(path) + ": " + simdjson::error_message(error)
+                                                       + " (not valid JSON)");
     }
 }
 

@@ -9,6 +9,17 @@
 #include <cstdint>
 #include <string>
 
+// The file's bytes with the padding the parsers need. Throws
+// std::runtime_error naming the file when it cannot be read.
+simdjson::padded_string readJsonFile(const QString &path);
+
+// "FILE: line L: what the syntax error is (not valid JSON)" when the bytes
+// are no JSON, otherwise empty.
+std::string jsonSyntaxError(const QString &path, const simdjson::padded_string &bytes);
+
+// The line (from 1) of a place in the bytes.
+std::size_t lineAt(const simdjson::padded_string &bytes, const char *place);
+
 class JsonDocument
 {
 public:
