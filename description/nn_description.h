@@ -26,6 +26,15 @@ enum class NetworkKind : std::uint32_t {
     Unet = 4,
 };
 
+// How a picture is brought to the network's input size: cut in the middle
+// to the input's aspect ratio (the default), stretched whole, or scaled whole
+// with its aspect kept and the rest padded (letterbox).
+enum class PictureFit : std::uint32_t {
+    CentreCrop = 0,
+    Stretch = 1,
+    Letterbox = 2,
+};
+
 // Field names follow the element names of the description file.
 struct NnDescription
 {
@@ -33,6 +42,8 @@ struct NnDescription
     InputFormat format = InputFormat::Rgb;
     std::array<double, 3> divider{}; // per channel: red, green, blue
     std::array<double, 3> adder{};
+    PictureFit resize = PictureFit::CentreCrop; // optional
+    int padding = 114;                          // optional: letterbox grey, 0 to 255, before the divider
     NetworkKind neural_network = NetworkKind::Classifier;
     std::vector<std::string> labels; // UTF-8
     std::vector<double> yolo_anchors; // consecutive (width, height) pairs
