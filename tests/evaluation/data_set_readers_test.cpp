@@ -8,6 +8,7 @@
 #include "evaluation/detection_accuracy.h"
 #include "evaluation/label_accuracy.h"
 #include "evaluation/yolo_folder.h"
+#include "support/shared_data.h"
 #include "support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -307,4 +308,37 @@ TEST(LabelAccuracy, SegmentationIouMeanAndPixelAccuracy)
     EXPECT_EQ(a.classes[1].pixels, 2u);
     EXPECT_DOUBLE_EQ(a.meanIou, 1.0 / 3.0);
     EXPECT_DOUBLE_EQ(a.pixelAccuracy, 3.0 / 5.0); // the 255 pixel left out
+}
+
+// Every example's validation set reads as its format says and names the
+// example's own labels, so that an evaluation of it runs on a fresh checkout.
+TEST(BundledValidationSets, ReadAndMatchTheExamplesLabels)
+{
+    const QString examples = QString::fromStdString(sourceDir()) + "/examples/";
+    const std::vector<std::string> labels = {"circle", "square", "triangle", "star"};
+    const auto names = [](const std::vector<DataSetClass> &classes) {
+        std::vector<std::string> list;
+        for (const DataSetClass &c : classes)
+            list.push_back(c.name);
+        return list;
+    };
+    const DetectionDataSet coco = readCocoAnnotations(examples + "yolo3/validation/instances.json",
+                                                      examples + "yolo3/validation/images");
+    EXPECT_EQ(coco.images.size(), 20u);
+    EXPECT_GE(coco.objects.size(), 40u);
+    EXPECT_TRUE(matchClasses(names(coco.classes), labels).warning.empty());
+    for (const char *folder : {"yolo2", "yolo3-darknet", "yolo5"}) {
+        const DetectionDataSet yolo = readYoloFolder(examples + folder + "/validation");
+        EXPECT_EQ(yolo.images.size(), 20u) << folder;
+        EXPECT_GE(yolo.objects.size(), 40u) << folder;
+        EXPECT_EQ(names(yolo.classes), labels) << folder;
+    }
+    const ClassificationDataSet classes = readClassFolders(examples + "classifier/validation");
+    EXPECT_EQ(classes.pictures.size(), 24u);
+    EXPECT_TRUE(matchClasses(names(classes.classes), labels).warning.empty());
+    const SegmentationDataSet masks = readMaskFolder(examples + "unet/validation");
+    EXPECT_EQ(masks.pictures.size(), 16u);
+    QSize size;
+    for (std::uint8_t value : readClassMask(masks.pictures[0].mask, size))
+        EXPECT_LE(value, 4);
 }
