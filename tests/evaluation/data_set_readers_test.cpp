@@ -7,6 +7,7 @@
 #include "evaluation/coco_results.h"
 #include "evaluation/detection_accuracy.h"
 #include "evaluation/label_accuracy.h"
+#include "evaluation/mask_projection.h"
 #include "evaluation/yolo_folder.h"
 #include "support/shared_data.h"
 #include "support/test_files.h"
@@ -341,4 +342,22 @@ TEST(BundledValidationSets, ReadAndMatchTheExamplesLabels)
     QSize size;
     for (std::uint8_t value : readClassMask(masks.pictures[0].mask, size))
         EXPECT_LE(value, 4);
+}
+
+TEST(LabelAccuracy, ClassGridsComeToThePicturesPixels)
+{
+    // A 2 x 2 grid over a 4 x 4 input; the picture 8 x 4 centre-cropped to
+    // its middle 4 x 4 (columns 2 to 5): the sides were never seen.
+    const std::vector<std::uint8_t> grid = {1, 2, 3, 4};
+    const std::vector<std::uint8_t> cropped =
+        classesAtPictureSize(grid, 2, 2, PictureGeometry(QRect(2, 0, 4, 4), QSize(4, 4)), QSize(8, 4));
+    EXPECT_EQ(cropped, (std::vector<std::uint8_t>{0, 0, 1, 1, 2, 2, 0, 0, 0, 0, 1, 1, 2, 2, 0, 0,
+                                                  0, 0, 3, 3, 4, 4, 0, 0, 0, 0, 3, 3, 4, 4, 0, 0}));
+    // Letterboxed into rows 1 and 2 of the input: the picture's rows take
+    // the grid rows under them.
+    const std::vector<std::uint8_t> boxed =
+        classesAtPictureSize(grid, 2, 2, PictureGeometry(QRect(0, 0, 8, 4), QSize(4, 4), QRect(0, 1, 4, 2)),
+                             QSize(8, 4));
+    EXPECT_EQ(boxed, (std::vector<std::uint8_t>{1, 1, 1, 1, 2, 2, 2, 2, 1, 1, 1, 1, 2, 2, 2, 2,
+                                                3, 3, 3, 3, 4, 4, 4, 4, 3, 3, 3, 3, 4, 4, 4, 4}));
 }
