@@ -5,6 +5,7 @@
 #include "evaluation/class_matching.h"
 #include "evaluation/coco_annotations.h"
 #include "evaluation/coco_results.h"
+#include "evaluation/data_set.h"
 #include "evaluation/detection_accuracy.h"
 #include "evaluation/label_accuracy.h"
 #include "evaluation/mask_projection.h"
@@ -325,6 +326,19 @@ TEST(BundledValidationSets, ReadAndMatchTheExamplesLabels)
     };
     const DetectionDataSet coco = readCocoAnnotations(examples + "yolo3/validation/instances.json",
                                                       examples + "yolo3/validation/images");
+    // Each told apart by what the path holds.
+    const struct
+    {
+        const char *path;
+        DataSetKind kind;
+    } kinds[] = {{"yolo5/validation", DataSetKind::Yolo},
+                 {"classifier/validation", DataSetKind::ClassFolders},
+                 {"unet/validation", DataSetKind::Masks}};
+    for (const auto &k : kinds)
+        EXPECT_EQ(openDataSet(examples + k.path).kind, k.kind) << k.path;
+    EXPECT_EQ(openDataSet(examples + "yolo3/validation/instances.json", examples + "yolo3/validation/images")
+                  .boxes.objects.size(),
+              coco.objects.size());
     EXPECT_EQ(coco.images.size(), 20u);
     EXPECT_GE(coco.objects.size(), 40u);
     EXPECT_TRUE(matchClasses(names(coco.classes), labels).warning.empty());
