@@ -18,7 +18,11 @@ LabelledData openDataSet(const QString &path, const QString &imagesFolder)
             throw std::runtime_error("The data set " + QDir::toNativeSeparators(path).toStdString()
                                      + " is neither a COCO annotation file (.json) nor a folder");
         data.kind = DataSetKind::Coco;
-        data.boxes = readCocoAnnotations(path, imagesFolder.isEmpty() ? info.absolutePath() : imagesFolder);
+        const QDir folder = info.absoluteDir();
+        const QString images = !imagesFolder.isEmpty()     ? imagesFolder
+                               : folder.exists("images") ? folder.filePath("images")
+                                                         : folder.absolutePath();
+        data.boxes = readCocoAnnotations(path, images);
         return data;
     }
     if (!info.isDir())

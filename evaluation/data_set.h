@@ -1,7 +1,8 @@
 // A labelled data set of any of the published layouts, told apart by what
 // the path holds:
 //  - a .json file: COCO annotations, pictures relative to the images folder
-//    (by default the file's own folder);
+//    (by default the file's folder's images/ when there is one, else the
+//    file's folder itself);
 //  - a folder with labels/: YOLO; with masks/: pictures and masks;
 //  - any other folder: a folder per class.
 #pragma once

@@ -336,8 +336,7 @@ TEST(BundledValidationSets, ReadAndMatchTheExamplesLabels)
                  {"unet/validation", DataSetKind::Masks}};
     for (const auto &k : kinds)
         EXPECT_EQ(openDataSet(examples + k.path).kind, k.kind) << k.path;
-    EXPECT_EQ(openDataSet(examples + "yolo3/validation/instances.json", examples + "yolo3/validation/images")
-                  .boxes.objects.size(),
+    EXPECT_EQ(openDataSet(examples + "yolo3/validation/instances.json").boxes.objects.size(),
               coco.objects.size());
     EXPECT_EQ(coco.images.size(), 20u);
     EXPECT_GE(coco.objects.size(), 40u);
