@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <unordered_map>
 
@@ -54,10 +55,11 @@ std::vector<DataSetImage> readImages(const JsonDocument &file, simdjson::dom::ob
         DataSetImage image;
         image.id = json::integer(file, json::member(file, item, "id", where), where + " id");
         const std::string place = entry("image", index - 1, image.id);
+        // Some tools write sizes as 640.0: taken as they come, to the pixel.
         if (json::hasMember(item, "width"))
-            image.width = int(json::integer(file, item["width"], place + " width"));
+            image.width = int(std::lround(json::number(file, item["width"], place + " width")));
         if (json::hasMember(item, "height"))
-            image.height = int(json::integer(file, item["height"], place + " height"));
+            image.height = int(std::lround(json::number(file, item["height"], place + " height")));
         if (!folder.isEmpty()) {
             const std::string name = json::text(file, json::member(file, item, "file_name", place), place + " file_name");
             image.path = dir.absoluteFilePath(QString::fromStdString(name));
