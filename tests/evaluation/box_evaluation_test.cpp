@@ -97,6 +97,31 @@ const std::vector<HandCase> &handCases()
         {"unmatched detection outside the area range is ignored",
          {object(0, 0, 0, 50, 50)}, {found(0, 300, 300, 10, 10, 0.95), found(0, 0, 0, 50, 50, 0.9)}, 1, 1,
          {{"AP", 0.5}, {"APm", 1}, {"APs", -1}}},
+        // A crowd takes any number of detections, each left out.
+        {"a crowd takes many detections", {object(0, 0, 0, 50, 50), object(0, 100, 100, 100, 100, -1, true)},
+         {found(0, 110, 110, 20, 20, 0.95), found(0, 140, 140, 20, 20, 0.94), found(0, 170, 170, 20, 20, 0.93),
+          found(0, 0, 0, 50, 50, 0.9)},
+         1, 1, {{"AP", 1}}},
+        // An object already taken is no match for a second detection: true,
+        // false, true gives precision 1 up to recall 1/2, then 2/3.
+        {"second detection on a taken object", {object(0, 0, 0, 50, 50), object(0, 100, 0, 50, 50)},
+         {found(0, 0, 0, 50, 50, 0.9), found(0, 0, 0, 50, 50, 0.8), found(0, 100, 0, 50, 50, 0.7)}, 1, 1,
+         {{"AP50", (51.0 + 50.0 * 2.0 / 3.0) / 101.0}}},
+        // IoU 0.714 with the object, 1 (over its own area) with the crowd:
+        // the object wins up to 0.70; above, the crowd takes the detection.
+        {"an object beats a crowd that overlaps more", {object(0, 0, 0, 50, 70), object(0, 0, 0, 100, 100, -1, true)},
+         {found(0, 0, 0, 50, 50, 0.9)}, 1, 1, {{"AP", 0.5}, {"AR100", 0.5}, {"AP75", 0}}},
+        // In the medium range the small object does not count, so the
+        // detection on it is left out (not a false positive), while the
+        // medium stray is one: false, left out, true gives 1/2.
+        {"detection on an object outside the area range",
+         {object(0, 0, 0, 20, 20), object(0, 300, 300, 50, 50)},
+         {found(0, 200, 200, 50, 50, 0.95), found(0, 0, 0, 20, 20, 0.9), found(0, 300, 300, 50, 50, 0.8)}, 1, 1,
+         {{"APm", 0.5}, {"APs", 1}}},
+        {"one detection per picture and class for AR1", {object(0, 0, 0, 50, 50), object(0, 100, 0, 50, 50)},
+         {found(0, 0, 0, 50, 50, 0.9), found(0, 100, 0, 50, 50, 0.8)}, 1, 1, {{"AR1", 0.5}, {"AR10", 1}}},
+        {"true box as the 11th detection", {object(0, 0, 0, 50, 50)},
+         joined(strays(0, 10, 0.9), {found(0, 0, 0, 50, 50, 0.8)}), 1, 1, {{"AR10", 0}, {"AR100", 1}}},
         // Equal scores in one image: the one given first comes first.
         {"tie in one image, false one given first", {object(0, 0, 0, 50, 50)},
          {found(0, 200, 200, 50, 50, 0.5), found(0, 0, 0, 50, 50, 0.5)}, 1, 1, {{"AP", 0.5}, {"AR1", 0}}},

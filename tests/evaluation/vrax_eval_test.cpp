@@ -45,9 +45,25 @@ TEST(VraxEval, PrintsAndWritesTheFigures)
     EXPECT_NE(run.output.find("AP      0.650"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("at confidence above 0.5"), std::string::npos) << run.output;
 
+    EXPECT_NE(run.output.find("APm       n/a"), std::string::npos) << run.output; // no medium object
+
     QFile file(dir.filePath("out.json"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QJsonObject accuracy = QJsonDocument::fromJson(file.readAll()).object().value("accuracy").toObject();
+    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject accuracy = root.value("accuracy").toObject();
+
+    // At 0.5 the circle's box counts (IoU 0.62), the star's (0.4) does not.
+    const QJsonObject details = root.value("accuracy_details").toObject();
+    EXPECT_EQ(details.value("threshold").toDouble(), 0.5);
+    EXPECT_DOUBLE_EQ(details.value("precision").toDouble(), 1.0);
+    EXPECT_DOUBLE_EQ(details.value("recall").toDouble(), 0.5);
+    EXPECT_DOUBLE_EQ(details.value("f1").toDouble(), 2.0 / 3.0);
+    const QJsonObject circle = details.value("classes").toArray()[0].toObject();
+    EXPECT_EQ(circle.value("true_positives").toInt(), 1);
+    EXPECT_EQ(circle.value("pr_curve_iou50").toArray().size(), 101);
+    const QJsonObject confusion = details.value("confusion_matrix").toObject();
+    EXPECT_EQ(confusion.value("labels").toArray(), (QJsonArray{"circle", "star", "background"}));
+    EXPECT_EQ(confusion.value("counts").toArray(), (QJsonArray{QJsonArray{1, 0, 0}, QJsonArray{0, 0, 1}, QJsonArray{0, 0, 0}}));
     EXPECT_EQ(accuracy.keys(), (QStringList{"AP", "AP50", "AP75", "APl", "APm", "APs", "AR1", "AR10", "AR100",
                                             "ARl", "ARm", "ARs", "classes"}));
     EXPECT_DOUBLE_EQ(accuracy.value("AP").toDouble(), (0.3 + 1.0) / 2.0);
