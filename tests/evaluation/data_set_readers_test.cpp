@@ -374,3 +374,36 @@ TEST(LabelAccuracy, ClassGridsComeToThePicturesPixels)
     EXPECT_EQ(boxed, (std::vector<std::uint8_t>{1, 1, 1, 1, 2, 2, 2, 2, 1, 1, 1, 1, 2, 2, 2, 2,
                                                 3, 3, 3, 3, 4, 4, 4, 4, 3, 3, 3, 3, 4, 4, 4, 4}));
 }
+
+TEST(DataSetForms, PolygonLabelsAndLooseCocoFieldsAreRead)
+{
+    QTemporaryDir dir;
+    // A polygon line is taken by its bounding box; blank lines are skipped.
+    writePicture(dir.filePath("yolo/images/p.png"), 100, 50);
+    writeTestFile(dir.filePath("yolo/classes.txt"), "a\nb\n");
+    writeTestFile(dir.filePath("yolo/labels/p.txt"), "1 0.1 0.2 0.5 0.2 0.3 0.8\n\n0 0.5 0.5 0.2 0.4\n");
+    const DetectionDataSet yolo = readYoloFolder(dir.filePath("yolo"));
+    ASSERT_EQ(yolo.objects.size(), 2u);
+    EXPECT_EQ(yolo.objects[0].category, 1u);
+    EXPECT_NEAR(yolo.objects[0].box.x, 10.0, 1e-9);
+    EXPECT_NEAR(yolo.objects[0].box.y, 10.0, 1e-9);
+    EXPECT_NEAR(yolo.objects[0].box.width, 40.0, 1e-9);
+    EXPECT_NEAR(yolo.objects[0].box.height, 30.0, 1e-9);
+    EXPECT_NEAR(yolo.objects[1].area, 20.0 * 20.0, 1e-9);
+
+    // Crowd flags as booleans, sizes as decimals, no "area": width x height.
+    writeTestFile(dir.filePath("coco.json"), R"({"images": [{"id": 5, "width": 640.0, "height": 480}],
+     "categories": [{"id": 2, "name": "b"}, {"id": 1, "name": "a"}],
+     "annotations": [{"image_id": 5, "category_id": 2, "bbox": [1, 2, 3, 4], "iscrowd": true},
+                     {"image_id": 5, "category_id": 1, "bbox": [1, 2, 3, 4], "area": 7.5}]})");
+    const DetectionDataSet coco = readCocoAnnotations(dir.filePath("coco.json"));
+    EXPECT_EQ(coco.images[0].width, 640);
+    ASSERT_EQ(coco.classes.size(), 2u);
+    EXPECT_EQ(coco.classes[0].name, "a"); // ascending ids
+    ASSERT_EQ(coco.objects.size(), 2u);
+    EXPECT_TRUE(coco.objects[0].crowd);
+    EXPECT_EQ(coco.objects[0].category, 1u);
+    EXPECT_EQ(coco.objects[0].area, 12.0);
+    EXPECT_FALSE(coco.objects[1].crowd);
+    EXPECT_EQ(coco.objects[1].area, 7.5);
+}
