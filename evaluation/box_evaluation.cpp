@@ -70,21 +70,28 @@ struct Outcome
 };
 
 // The detections of one image and category (best first, at most 100) against
-// its objects (in the data set's order).
+// its objects (in the data set's order). One is used for every image: its
+// buffers are kept.
 class ImageMatching
 {
 public:
-    ImageMatching(const std::vector<const DetectedBox *> &detections, const std::vector<const GroundTruthBox *> &objects)
-        : detections(detections), objects(objects), ious(detections.size() * objects.size())
+    void reset(const std::vector<const DetectedBox *> &imageDetections,
+               const std::vector<const GroundTruthBox *> &imageObjects)
     {
-        for (std::size_t d = 0; d < detections.size(); ++d)
-            for (std::size_t g = 0; g < objects.size(); ++g)
-                ious[d * objects.size() + g] = coco::boxIou(detections[d]->box, objects[g]->box, objects[g]->crowd);
+        detections = &imageDetections;
+        objects = &imageObjects;
+        ious.resize(imageDetections.size() * imageObjects.size());
+        for (std::size_t d = 0; d < imageDetections.size(); ++d)
+            for (std::size_t g = 0; g < imageObjects.size(); ++g)
+                ious[d * imageObjects.size() + g] =
+                    coco::boxIou(imageDetections[d]->box, imageObjects[g]->box, imageObjects[g]->crowd);
     }
 
     // Appends one outcome per detection; returns the objects that count.
     std::size_t match(const AreaRange &range, std::vector<Outcome> &outcomes)
     {
+        const std::vector<const DetectedBox *> &detections = *this->detections;
+        const std::vector<const GroundTruthBox *> &objects = *this->objects;
         const std::size_t G = objects.size();
         ignore.assign(G, 0);
         order.resize(G);
@@ -94,8 +101,11 @@ public:
             counted += ignore[g] ? 0 : 1;
         }
         // Objects that count first, each group in the data set's order.
-        std::iota(order.begin(), order.end(), std::size_t(0));
-        std::stable_partition(order.begin(), order.end(), [this](std::size_t g) { return !ignore[g]; });
+        std::size_t next = 0;
+        for (int ignored = 0; ignored < 2; ++ignored)
+            for (std::size_t g = 0; g < G; ++g)
+                if (ignore[g] == ignored)
+                    order[next++] = g;
 
         static const std::array<double, T> thresholds = [] {
             std::array<double, T> values{};
@@ -143,8 +153,8 @@ public:
     }
 
 private:
-    const std::vector<const DetectedBox *> &detections;
-    const std::vector<const GroundTruthBox *> &objects;
+    const std::vector<const DetectedBox *> *detections = nullptr;
+    const std::vector<const GroundTruthBox *> *objects = nullptr;
     std::vector<double> ious; // [detection][object]
     std::vector<char> ignore;
     std::vector<std::size_t> order;
@@ -162,7 +172,7 @@ public:
     // One image's detections (best first) and objects of this category.
     void addImage(const std::vector<const DetectedBox *> &detections, const std::vector<const GroundTruthBox *> &objects)
     {
-        ImageMatching matching(detections, objects);
+        matching.reset(detections, objects);
         for (std::size_t a = 0; a < A; ++a)
             counted[a] += matching.match(areaRanges[a], outcomes[a]);
         for (std::size_t rank = 0; rank < detections.size(); ++rank) {
@@ -257,6 +267,7 @@ private:
 
     BoxEvaluation &evaluation;
     const std::size_t k;
+    ImageMatching matching;
     std::array<std::size_t, A> counted{};
     std::array<std::vector<Outcome>, A> outcomes;
     std::vector<double> scores;
