@@ -71,16 +71,19 @@ void PictureView::showFrame(const PreparedPicture &frame, const FrameResult &fra
 {
     const QSize previousSize = shownImage().size();
     const QRect previousCrop = picture.crop;
+    const QRect previousPlacement = picture.placement;
     const QSize previousNetworkSize = picture.picture.size();
     // The pictures only: the input tensor (megabytes) is the board's business.
     picture.picture = frame.picture;
     picture.original = frame.original;
     picture.crop = frame.crop;
+    picture.placement = frame.placement;
     picture.originalShown = frame.originalShown;
     picture.networkShown = frame.networkShown;
     result = frameResult;
     original = drawable(picture.original);
-    if (picture.crop != previousCrop || picture.picture.size() != previousNetworkSize || geometry.isNull())
+    if (picture.crop != previousCrop || picture.placement != previousPlacement
+        || picture.picture.size() != previousNetworkSize || geometry.isNull())
         geometry = pictureGeometry(picture);
 
     networkPicture = drawable(picture.picture);

@@ -513,7 +513,7 @@ void VRAXGUI::adoptStream(std::unique_ptr<FrameSource> source, const QString &pa
     framesDropped = 0;
     stream = std::move(source);
     adoptPicture(path, LoadedPicture{std::move(prepared.picture), std::move(prepared.tensor),
-                                     std::move(prepared.original), prepared.crop});
+                                     std::move(prepared.original), prepared.crop, prepared.placement});
     showPicture();
 }
 
@@ -612,6 +612,7 @@ VRAXGUI::LoadedPicture VRAXGUI::readPicture(const QString &path) const
     loaded.tensor = std::move(prepared.tensor);
     loaded.original = std::move(prepared.original);
     loaded.crop = prepared.crop;
+    loaded.placement = prepared.placement;
     return loaded;
 }
 
@@ -623,6 +624,7 @@ void VRAXGUI::adoptPicture(const QString &path, LoadedPicture loaded)
     inputTensor = std::move(loaded.tensor);
     pictureOriginal = std::move(loaded.original);
     pictureCrop = loaded.crop;
+    picturePlacement = loaded.placement;
     pictureView->setVisible(true);
     setWindowFilePath(path);
 }
@@ -847,6 +849,7 @@ void VRAXGUI::showFrame(Frame &frame)
     setWindowTitle(frame.origin.timeSeconds >= 0.0 ? frameLabel(frame.origin) : QString());
     pictureOriginal = frame.picture.original;
     pictureCrop = frame.picture.crop;
+    picturePlacement = frame.picture.placement;
     setWindowFilePath(QString());
     setWindowFilePath(picturePath);
     showResult(frame.picture, frame.result);

@@ -107,6 +107,7 @@ private:
         std::vector<float> tensor;
         QImage original; // the picture as given; null for raw binary images
         QRect crop;      // what of it the network sees
+        QRect placement; // where that lies in picture (empty: all of it)
     };
     // Reads the file without changing the window; safe on the worker while
     // the GUI thread waits for it.
@@ -189,6 +190,7 @@ private:
     bool autoRunning = false;
     QImage pictureOriginal; // picture as given, before the crop; null for raw binary images
     QRect pictureCrop;      // the crop of pictureOriginal that became picture
+    QRect picturePlacement; // where the crop lies in picture (empty: all of it)
     PictureView *pictureView = nullptr;
     StatusFilesLabel *statusLabel = nullptr;
     QLabel *ratesLabel = nullptr;

@@ -146,6 +146,7 @@ PreparedPicture VRAXGUI::currentPicture() const
     prepared.picture = picture;
     prepared.original = pictureOriginal;
     prepared.crop = pictureCrop;
+    prepared.placement = picturePlacement;
     return prepared;
 }
 

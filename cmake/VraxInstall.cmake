@@ -23,6 +23,9 @@ set(vrax_commands vraxgui vrax-compile)
 if(TARGET vrax-run)
   list(APPEND vrax_commands vrax-run)
 endif()
+if(TARGET vrax-eval)
+  list(APPEND vrax_commands vrax-eval)
+endif()
 install(TARGETS ${vrax_commands} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Libraries (versioned, with their SONAME and dev links) and their headers.

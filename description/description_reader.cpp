@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <unordered_map>
@@ -146,6 +147,14 @@ void readOutputActivation(const XMLElement *parent, const char *name, OutputActi
         readKeyword(parent, name, activation, keywords, "softmax, none");
 }
 
+void readPictureFit(const XMLElement *parent, const char *name, PictureFit &fit)
+{
+    static const std::unordered_map<std::string, PictureFit> keywords = {
+        {"crop", PictureFit::CentreCrop}, {"stretch", PictureFit::Stretch}, {"letterbox", PictureFit::Letterbox}};
+    if (parent->FirstChildElement(name))
+        readKeyword(parent, name, fit, keywords, "crop, stretch, letterbox");
+}
+
 void readLabels(const XMLElement *parent, const char *name, std::vector<std::string> &labels)
 {
     const std::string text = requiredText(parent, name);
@@ -193,6 +202,16 @@ void readDescription(NnDescription &description, const std::string &path)
     description.divider[1] = description.divider[2] = description.divider[0];
     readNumber(input, "adder", description.adder[0], lowestNumber, highestNumber);
     description.adder[1] = description.adder[2] = description.adder[0];
+    description.resize = PictureFit::CentreCrop;
+    readPictureFit(input, "resize", description.resize);
+    description.padding = 114;
+    if (input->FirstChildElement("padding")) {
+        double padding = 0.0;
+        readNumber(input, "padding", padding, 0.0, 255.0);
+        if (padding != std::floor(padding))
+            throwInvalid(input, "padding", "a whole number from 0 to 255");
+        description.padding = int(padding);
+    }
 
     const XMLElement *output = root->FirstChildElement("output");
     if (!output)

@@ -35,6 +35,15 @@ enum class OutputActivation : std::uint32_t {
     None = 2,      // "none": the output holds the probabilities themselves
 };
 
+// How a picture is brought to the network's input size: cut in the middle
+// to the input's aspect ratio (the default), stretched whole, or scaled whole
+// with its aspect kept and the rest padded (letterbox).
+enum class PictureFit : std::uint32_t {
+    CentreCrop = 0,
+    Stretch = 1,
+    Letterbox = 2,
+};
+
 // Field names follow the element names of the description file.
 struct NnDescription
 {
@@ -42,6 +51,8 @@ struct NnDescription
     InputFormat format = InputFormat::Rgb;
     std::array<double, 3> divider{}; // per channel: red, green, blue
     std::array<double, 3> adder{};
+    PictureFit resize = PictureFit::CentreCrop; // optional
+    int padding = 114;                          // optional: letterbox grey, 0 to 255, before the divider
     NetworkKind neural_network = NetworkKind::Classifier;
     std::vector<std::string> labels; // UTF-8; a segmentation network's are optional, one per output channel
     OutputActivation output_activation = OutputActivation::Automatic;

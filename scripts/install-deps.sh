@@ -15,4 +15,5 @@ apt-get install -y -qq --no-install-recommends \
   xvfb xauth openbox xdotool x11-apps x11-utils imagemagick fonts-dejavu-core \
   python3 tesseract-ocr tesseract-ocr-eng \
   dpkg-dev file lintian \
+  libsimdjson-dev libyaml-cpp-dev python3-numpy \
   >/dev/null

@@ -77,6 +77,13 @@ expect() { # expect STATUS TEXT COMMAND...: runs COMMAND, checks its status and 
 expect 0 "^vraxgui $version\$" "$usr/bin/vraxgui" --version
 expect 2 "Unknown option" "$usr/bin/vraxgui" --no-such-option
 expect 0 "^vrax-compile $version\$" "$usr/bin/vrax-compile" --version
+# vrax-eval and the validation set an example ships with: its own boxes score 1.
+expect 0 "^vrax-eval $version\$" "$usr/bin/vrax-eval" --version
+python3 -c 'import json, sys; print(json.dumps([dict(image_id=a["image_id"], category_id=a["category_id"],
+    bbox=a["bbox"], score=1) for a in json.load(open(sys.argv[1]))["annotations"]]))' \
+  "$usr/share/vraxgui/examples/yolo3/validation/instances.json" >"$work/perfect.json"
+expect 0 "^AP      1.000" "$usr/bin/vrax-eval" "$usr/share/vraxgui/examples/yolo3/validation/instances.json" \
+  "$work/perfect.json"
 expect 0 "wrote $work/classifier.vrax" "$usr/bin/vrax-compile" -o "$work/classifier.vrax" \
   "$examples/classifier/shapes_classifier.onnx"
 cmp -s "$work/classifier.vrax" "$examples/classifier-binary/shapes_classifier.vrax" ||

@@ -21,6 +21,8 @@ PictureReading pictureReadingOf(const NnDescription &description, const ModelDim
     reading.request.format = description.format;
     reading.request.divider = description.divider;
     reading.request.adder = description.adder;
+    reading.request.fit = description.resize;
+    reading.request.padding = description.padding;
     reading.request.depth = roundedInputDepth(reading.planar, input.depth);
     return reading;
 }

@@ -145,6 +145,12 @@ const std::vector<BadFile> badFiles = {
      invalidNumber("output/yolo_iou_threshold")},
     {"YoloWithoutLabels", document(goodInput, kind("yolo3") + anchors + confidence + iou),
      "Fail to find \"output/labels\" element"},
+    {"UnknownResize", document(goodInput + element("resize", "fill"), kind("unet")),
+     "Invalid value in \"input/resize\" (crop, stretch, letterbox)"},
+    {"PaddingBeyondAByte", document(goodInput + element("resize", "letterbox") + element("padding", "256"), kind("unet")),
+     "Invalid value in \"input/padding\" (0.000000..255.000000)"},
+    {"PaddingNotWhole", document(goodInput + element("padding", "114.5"), kind("unet")),
+     "Invalid value in \"input/padding\" (a whole number from 0 to 255)"},
     {"YoloWithTabLabelsOnly",
      document(goodInput, kind("yolo3") + anchors + confidence + iou + "<labels>&#9;\n</labels>"),
      "Labels required"},
@@ -180,6 +186,27 @@ TEST_F(DescriptionFiles, ClassifierIsReadCompletely)
     // entities are decoded and no carriage return is left.
     EXPECT_EQ(description.labels, (std::vector<std::string>{"\t\ttench", "\t\tgold fish", "\t\t", " ",
                                                             "salt & pepper", "K\xC3\xB6nig"}));
+}
+
+TEST_F(DescriptionFiles, PictureFitIsOptional)
+{
+    const struct
+    {
+        std::string input;
+        PictureFit fit;
+        int padding;
+    } cases[] = {
+        {goodInput, PictureFit::CentreCrop, 114},
+        {goodInput + element("resize", "crop"), PictureFit::CentreCrop, 114},
+        {goodInput + element("resize", "stretch"), PictureFit::Stretch, 114},
+        {goodInput + element("resize", "letterbox") + element("padding", "0"), PictureFit::Letterbox, 0},
+        {element("padding", "127") + element("resize", "letterbox") + goodInput, PictureFit::Letterbox, 127},
+    };
+    for (const auto &c : cases) {
+        const NnDescription description = read(document(c.input, kind("unet")));
+        EXPECT_EQ(description.resize, c.fit) << c.input;
+        EXPECT_EQ(description.padding, c.padding) << c.input;
+    }
 }
 
 TEST_F(DescriptionFiles, YoloAnchorsSkipWhatIsNotANumber)
