@@ -1,6 +1,7 @@
 #include "model_networks.h"
 
 #include "runtime_failure.h"
+#include "scale_keeping_readers.h"
 #include "vrax.h"
 
 #include <algorithm>
@@ -90,6 +91,21 @@ cv::dnn::Net ModelNetworks::takeFirst()
     return net.empty() ? build() : net;
 }
 
+cv::dnn::Net ModelNetworks::buildForInt8()
+{
+    if (!mendLookedFor && model->sourceFormat == ModelSourceFormat::Onnx)
+        mendedOnnx = separateScaleKeepingReaders(model->network);
+    mendLookedFor = true;
+    if (mendedOnnx.empty())
+        return build();
+    try {
+        return cv::dnn::readNetFromONNX(mendedOnnx.data(), mendedOnnx.size());
+    } catch (const cv::Exception &) {
+        mendedOnnx.clear(); // the engine's own quantisation, unmended
+        return build();
+    }
+}
+
 void ModelNetworks::say(const std::string &text)
 {
     // Called with the mutex held; each text once per session.
@@ -141,7 +157,15 @@ bool ModelNetworks::quantise(bool capturing, Int8Network &result)
     Int8Network quantised;
     try {
         try {
-            quantised = quantiseNetwork(build(), outputs, batch, capturing);
+            cv::dnn::Net floatNet = buildForInt8();
+            const std::string shared = firstSharedScaleLayer(floatNet);
+            if (!shared.empty()) {
+                std::lock_guard<std::mutex> lock(mutex);
+                say("the engine's int8 gives the output of layer \"" + shownLayerName(shared)
+                    + "\" one scale for several layers that keep their input's scale: the values after"
+                      " it are off by more than int8 costs (ONNX networks are mended, DarkNet ones cannot be)");
+            }
+            quantised = quantiseNetwork(floatNet, outputs, batch, capturing);
         } catch (const cv::Exception &error) {
             if (batch.total() == firstInput.total())
                 throw;
@@ -152,7 +176,7 @@ bool ModelNetworks::quantise(bool capturing, Int8Network &result)
                 say("the int8 board calibrates on the first of the model's calibration inputs only:"
                     " the network takes no batch of them (" + shortReason(error) + ")");
             }
-            quantised = quantiseNetwork(build(), outputs, firstInput, capturing);
+            quantised = quantiseNetwork(buildForInt8(), outputs, firstInput, capturing);
         }
         // One run tells whether the engine can run it at all.
         quantised.net.setInput(firstInput);

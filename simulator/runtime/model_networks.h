@@ -49,6 +49,9 @@ public:
 
 private:
     cv::Mat calibrationBatch(bool firstOnly) const;
+    // A network of the model to quantise: an ONNX one with the mend of
+    // scale_keeping_readers.h. Called while quantising.
+    cv::dnn::Net buildForInt8();
     void noteInt8Layers(cv::dnn::Net &net);
     void say(const std::string &text);
 
@@ -67,4 +70,6 @@ private:
     std::string int8Failure; // why the engine cannot run the network in int8
     std::vector<std::string> said;
     std::mutex quantising; // one unit at a time: quantising takes the memory of a whole batch
+    bool mendLookedFor = false; // the two below are used while quantising only
+    std::string mendedOnnx;
 };
