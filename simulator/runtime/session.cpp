@@ -18,11 +18,6 @@
 
 namespace {
 
-bool isPlanarBoard(std::uint32_t boardType)
-{
-    return boardType == VRAX_BOARD_TK301_02 || boardType == VRAX_BOARD_WISP;
-}
-
 // All slots must carry the same model; an empty slot (null, 0 words) stands
 // for the same model too.
 void checkSlots(const std::uint32_t *const models[VRAX_MODEL_SLOTS],
@@ -136,7 +131,7 @@ void Session::initialize(std::uint32_t boardType, std::uint32_t boardIndex,
     auto unitModel = std::make_shared<UnitModel>();
     unitModel->boardType = boardType;
     unitModel->inputShape = model.inputs[0].shape;
-    unitModel->planarInput = isPlanarBoard(boardType);
+    unitModel->planarInput = planarInputBoard(boardType);
     unitModel->inputValues = boardInputValueCount(unitModel->inputShape, unitModel->planarInput);
     for (const ModelTensor &output : model.outputs) {
         unitModel->outputNames.push_back(output.name);
