@@ -16,7 +16,10 @@
 
 #include <opencv2/dnn/shape_utils.hpp>
 
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <sstream>
 #include <numeric>
 
 namespace {
@@ -308,6 +311,109 @@ TEST_F(LayerProfile, LayerOutputsAreRefusedWhereThereAreNone)
     ASSERT_EQ(VRAX_Create(&empty), VRAX_RESULT_OK);
     EXPECT_EQ(VRAX_PROFILE_GetLayerCount(empty, &count), VRAX_RESULT_NOT_INITIALIZED);
     EXPECT_EQ(VRAX_Destroy(empty), VRAX_RESULT_OK);
+}
+
+// The multiply-adds of a DarkNet network's convolutions counted from its cfg
+// alone: each layer's output size followed through the network (a
+// convolution padded by size / 2 when pad=1; a max pooling padded by
+// size - 1 in all, as DarkNet pads; a route stacks its layers' channels; an
+// upsampling multiplies width and height), and each convolution counted as
+// filters x output width x height x (input channels / groups) x size x size.
+struct CfgCount
+{
+    std::uint64_t convolutions = 0;
+    std::uint64_t multiplyAdds = 0;
+};
+
+CfgCount countFromCfg(const std::string &cfg)
+{
+    std::vector<std::map<std::string, std::string>> sections;
+    std::vector<std::string> kinds;
+    std::istringstream lines(cfg);
+    for (std::string line; std::getline(lines, line);) {
+        line.erase(std::remove_if(line.begin(), line.end(), ::isspace), line.end());
+        if (line.empty() || line[0] == '#')
+            continue;
+        if (line[0] == '[') {
+            kinds.push_back(line);
+            sections.emplace_back();
+        } else if (line.find('=') != std::string::npos) {
+            sections.back()[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+        }
+    }
+    const auto number = [](const std::map<std::string, std::string> &section, const char *key, int otherwise) {
+        const auto found = section.find(key);
+        return found == section.end() ? otherwise : std::stoi(found->second);
+    };
+    struct Shape
+    {
+        std::uint64_t c, h, w;
+    };
+    Shape in{std::uint64_t(number(sections[0], "channels", 3)), std::uint64_t(number(sections[0], "height", 0)),
+             std::uint64_t(number(sections[0], "width", 0))};
+    std::vector<Shape> outputs;
+    CfgCount count;
+    for (std::size_t i = 1; i < sections.size(); ++i) {
+        const auto &s = sections[i];
+        const std::string &kind = kinds[i];
+        const int index = int(outputs.size());
+        Shape out = in;
+        if (kind == "[convolutional]") {
+            const int size = number(s, "size", 1), stride = number(s, "stride", 1);
+            const int padding = number(s, "pad", 0) ? size / 2 : number(s, "padding", 0);
+            out = {std::uint64_t(number(s, "filters", 1)), (in.h + 2 * padding - size) / stride + 1,
+                   (in.w + 2 * padding - size) / stride + 1};
+            count.multiplyAdds += out.c * out.h * out.w * (in.c / number(s, "groups", 1)) * size * size;
+            ++count.convolutions;
+        } else if (kind == "[maxpool]") {
+            const int size = number(s, "size", 2), stride = number(s, "stride", 2);
+            out.h = (in.h + size - 1 - size) / stride + 1;
+            out.w = (in.w + size - 1 - size) / stride + 1;
+        } else if (kind == "[route]") {
+            std::istringstream layers(s.at("layers"));
+            out.c = 0;
+            bool first = true;
+            for (std::string entry; std::getline(layers, entry, ',');) {
+                const int layer = std::stoi(entry) < 0 ? index + std::stoi(entry) : std::stoi(entry);
+                const Shape &from = outputs.at(std::size_t(layer));
+                out = {out.c + from.c, first ? from.h : out.h, first ? from.w : out.w};
+                first = false;
+            }
+        } else if (kind == "[upsample]") {
+            out.h *= std::uint64_t(number(s, "stride", 2));
+            out.w *= std::uint64_t(number(s, "stride", 2));
+        }
+        outputs.push_back(out);
+        in = out;
+    }
+    return count;
+}
+
+TEST_F(LayerProfile, ConvolutionsOfARealDetectorAgreeWithItsCfg)
+{
+    const std::string models = sharedModelsDir();
+    if (models.empty())
+        GTEST_SKIP() << sharedDataMissingReason();
+    const std::string cfg = readWholeFile(models + "/yolo-fastest-1.1-xl.cfg");
+    const std::string weights = readWholeFile(models + "/yolo-fastest-1.1-xl.weights");
+    TestSession session(compileDarknet(cfg, weights).words);
+    CfgCount profiled;
+    std::uint64_t parameters = 0;
+    for (const VRAX_LayerInfo &layer : layerInfos(session.handle)) {
+        parameters += layer.parameters;
+        if (std::string(layer.type) == "Convolution") {
+            ++profiled.convolutions;
+            profiled.multiplyAdds += layer.multiply_adds;
+        }
+    }
+    const CfgCount byHand = countFromCfg(cfg);
+    EXPECT_EQ(profiled.convolutions, 84u);
+    EXPECT_EQ(profiled.convolutions, byHand.convolutions);
+    EXPECT_EQ(profiled.multiplyAdds, byHand.multiplyAdds);
+    // Its authors give 0.725 BFLOPs, two operations per multiply-add.
+    EXPECT_NEAR(double(profiled.multiplyAdds) * 2 / 1e9, 0.725, 0.005);
+    // Every weight of the file: after a 20-byte header, 4 bytes each.
+    EXPECT_EQ(parameters, (weights.size() - 20) / 4);
 }
 
 } // namespace
