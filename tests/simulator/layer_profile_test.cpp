@@ -6,6 +6,8 @@
 #include "simulator_test_support.h"
 #include "test_models.h"
 
+#include "accel/layer_extension.h"
+#include "accel/result_check.h"
 #include "support/shared_data.h"
 
 #include <vrax.h>
@@ -414,6 +416,36 @@ TEST_F(LayerProfile, ConvolutionsOfARealDetectorAgreeWithItsCfg)
     EXPECT_NEAR(double(profiled.multiplyAdds) * 2 / 1e9, 0.725, 0.005);
     // Every weight of the file: after a 20-byte header, 4 bytes each.
     EXPECT_EQ(parameters, (weights.size() - 20) / 4);
+}
+
+TEST_F(LayerProfile, TheBoardLayerFindsTheExtensionInTheRuntime)
+{
+    const LayerExtension &extension = LayerExtension::ofRuntime();
+    ASSERT_TRUE(extension.available());
+    setenv("VRAX_BOARDS", "2:1", 1);
+    ASSERT_EQ(VRAX_SIM_SetPrecision(2, "int8"), VRAX_RESULT_OK);
+    TestSession session(compiledOnnx(costedOnnxModel()), 2);
+    extension.enable(session.handle, true, true);
+    session.run(0, interleavedInput(randomBlob({1, 4, 8, 8}, 3)));
+
+    const std::vector<LayerDescription> layers = extension.layers(session.handle);
+    ASSERT_EQ(layers.at(0).type, "Quantize") << "the int8 network's layers";
+    const auto grouped = std::find_if(layers.begin(), layers.end(),
+                                      [](const LayerDescription &layer) { return layer.name == "block.0/grouped"; });
+    ASSERT_NE(grouped, layers.end());
+    EXPECT_EQ(grouped->type, "ConvolutionInt8");
+    EXPECT_EQ(grouped->multiplyAdds, 384u * 2 * 9);
+    EXPECT_EQ(grouped->outputs, (std::vector<std::vector<std::uint32_t>>{{1, 6, 8, 8}}));
+    EXPECT_EQ(extension.meanTimes(session.handle, layers.size()).frames, 1u);
+    EXPECT_EQ(extension.lastFrameTimes(session.handle, 0, layers.size()).milliseconds.size(), layers.size());
+
+    std::vector<float> values;
+    std::vector<std::uint32_t> shape;
+    EXPECT_FALSE(extension.layerOutput(session.handle, 0, 0, values, shape)) << "no float form of a Quantize";
+    ASSERT_TRUE(extension.layerOutput(session.handle, 0, std::uint32_t(grouped - layers.begin()), values, shape));
+    EXPECT_EQ(shape, (std::vector<std::uint32_t>{1, 6, 8, 8}));
+    EXPECT_EQ(values.size(), 384u);
+    EXPECT_THROW(extension.layerOutput(session.handle, 1, 0, values, shape), RuntimeCallError) << "no frame on unit 1";
 }
 
 } // namespace
