@@ -1,7 +1,7 @@
 // Reads an NN description file (XML) into an NnDescription record.
 //
 // <vrax_nn_description>
-//   <input>  model, format, divider, adder </input>
+//   <input>  model, format, divider, adder, calibration (optional) </input>
 //   <output> neural_network, labels, yolo_anchors,
 //            yolo_confidence_threshold, yolo_iou_threshold </output>
 // </vrax_nn_description>
