@@ -15,9 +15,6 @@
 #include <string>
 #include <vector>
 
-// True for the simulator's probe layers (never shown as the model's layers).
-bool isProbeLayer(const cv::dnn::Layer &layer);
-
 struct Int8Network
 {
     cv::dnn::Net net;

@@ -1,6 +1,6 @@
 #include "layer_table.h"
 
-#include "int8_network.h"
+#include "engine_layers.h"
 #include "operation_count.h"
 
 long LayerTable::indexOf(const std::string &name) const

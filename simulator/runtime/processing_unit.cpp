@@ -112,16 +112,22 @@ void ProcessingUnit::fetch(float *const outputBuffers[])
         std::memcpy(outputBuffers[i], outputs[i].data(), outputs[i].size() * sizeof(float));
 }
 
+void ProcessingUnit::requireKeptLayers(const std::shared_ptr<const LayerTable> &kept, const LayerTable &table,
+                                       const char *what) const
+{
+    if (state == State::Busy)
+        throw RuntimeFailure(VRAX_RESULT_INCOMPLETE, "the unit's frame is still running");
+    if (!kept)
+        throw RuntimeFailure(VRAX_RESULT_NOT_INITIALIZED, std::string("the unit has run no frame with ") + what + " on");
+    if (kept.get() != &table)
+        throw RuntimeFailure(VRAX_RESULT_NN_INFO_RETRIEVAL_ERROR,
+                             std::string("the layer list has changed since the unit's last frame with ") + what);
+}
+
 double ProcessingUnit::layerTimes(const LayerTable &table, double *milliseconds)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    if (state == State::Busy)
-        throw RuntimeFailure(VRAX_RESULT_INCOMPLETE, "the unit's frame is still running");
-    if (!frameLayers.timesTable)
-        throw RuntimeFailure(VRAX_RESULT_NOT_INITIALIZED, "the unit has run no frame with layer times on");
-    if (frameLayers.timesTable.get() != &table)
-        throw RuntimeFailure(VRAX_RESULT_NN_INFO_RETRIEVAL_ERROR,
-                             "the layer list has changed since the unit's last frame with layer times");
+    requireKeptLayers(frameLayers.timesTable, table, "layer times");
     std::copy(frameLayers.milliseconds.begin(), frameLayers.milliseconds.end(), milliseconds);
     return frameLayers.frameMilliseconds;
 }
@@ -130,13 +136,7 @@ void ProcessingUnit::layerOutput(const LayerTable &table, std::uint32_t layer, f
                                  std::uint64_t capacity, VRAX_LayerShape &shape)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    if (state == State::Busy)
-        throw RuntimeFailure(VRAX_RESULT_INCOMPLETE, "the unit's frame is still running");
-    if (!frameLayers.outputsTable)
-        throw RuntimeFailure(VRAX_RESULT_NOT_INITIALIZED, "the unit has run no frame with layer outputs on");
-    if (frameLayers.outputsTable.get() != &table)
-        throw RuntimeFailure(VRAX_RESULT_NN_INFO_RETRIEVAL_ERROR,
-                             "the layer list has changed since the unit's last frame with layer outputs");
+    requireKeptLayers(frameLayers.outputsTable, table, "layer outputs");
     const cv::Mat &output = frameLayers.outputs.at(layer);
     if (output.empty())
         throw RuntimeFailure(VRAX_RESULT_NN_INFO_RETRIEVAL_ERROR,

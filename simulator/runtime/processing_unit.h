@@ -86,8 +86,11 @@ private:
 
     void work();
     void runFrame();
-    // Throws when the unit has no finished frame; called with the mutex held.
+    // Throw when the unit has no finished frame, or kept no layers of the
+    // table; called with the mutex held.
     void requireFinishedFrame() const;
+    void requireKeptLayers(const std::shared_ptr<const LayerTable> &kept, const LayerTable &table,
+                           const char *what) const;
     // The network's outputs for inputBlob, from the cache when it has them.
     void computeOutputs();
     void runEngine(BoardPrecision rounding);

@@ -1,48 +1,18 @@
 #include "scale_keeping_readers.h"
 
+#include "engine_layers.h"
+
 #include <onnx/onnx_pb.h>
 
 #include <opencv2/dnn.hpp>
 #include <opencv2/dnn/all_layers.hpp>
-#include <opencv2/dnn/layer.details.hpp>
 
 #include <algorithm>
 #include <climits>
 #include <map>
-#include <mutex>
 #include <set>
 
 namespace {
-
-const char passThroughType[] = "VraxSimPassThrough";
-
-// Copies its input: a float layer, so that the engine dequantises before it
-// and quantises after it.
-class PassThroughLayer : public cv::dnn::Layer
-{
-public:
-    explicit PassThroughLayer(const cv::dnn::LayerParams &params) { setParamsFrom(params); }
-
-    static cv::Ptr<cv::dnn::Layer> create(cv::dnn::LayerParams &params)
-    {
-        return cv::Ptr<cv::dnn::Layer>(new PassThroughLayer(params));
-    }
-
-    bool getMemoryShapes(const std::vector<cv::dnn::MatShape> &inputs, const int, std::vector<cv::dnn::MatShape> &outputs,
-                         std::vector<cv::dnn::MatShape> &) const override
-    {
-        outputs.assign(1, inputs.at(0));
-        return false;
-    }
-
-    void forward(cv::InputArrayOfArrays inputs, cv::OutputArrayOfArrays outputs, cv::OutputArrayOfArrays) override
-    {
-        std::vector<cv::Mat> in, out;
-        inputs.getMatVector(in);
-        outputs.getMatVector(out);
-        in.at(0).copyTo(out.at(0));
-    }
-};
 
 // The ONNX operations the engine runs as layers that keep their input's
 // scale in int8 (counting one too many only costs a pass-through).
@@ -87,13 +57,6 @@ std::string firstSharedScaleLayer(cv::dnn::Net &net)
     return order.empty() ? std::string() : order.front();
 }
 
-const char *registerPassThroughLayer()
-{
-    static std::once_flag registered;
-    std::call_once(registered, [] { cv::dnn::LayerFactory::registerLayer(passThroughType, PassThroughLayer::create); });
-    return passThroughType;
-}
-
 std::string separateScaleKeepingReaders(const std::vector<std::uint8_t> &onnx)
 {
     onnx::ModelProto model;
@@ -134,7 +97,7 @@ std::string separateScaleKeepingReaders(const std::vector<std::uint8_t> &onnx)
             const int input = later[next].second;
             const std::string name = "vrax-pass-through/" + std::to_string(n) + "/" + std::to_string(input);
             onnx::NodeProto *passThrough = nodes.Add();
-            passThrough->set_op_type(passThroughType);
+            passThrough->set_op_type(passThroughLayerType());
             passThrough->set_name(name);
             passThrough->add_input(node.input(input));
             passThrough->add_output(name);
@@ -143,6 +106,5 @@ std::string separateScaleKeepingReaders(const std::vector<std::uint8_t> &onnx)
         *nodes.Add() = node;
     }
     graph.mutable_node()->Swap(&nodes);
-    registerPassThroughLayer();
     return model.SerializeAsString();
 }

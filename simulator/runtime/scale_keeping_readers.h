@@ -26,7 +26,3 @@ std::string separateScaleKeepingReaders(const std::vector<std::uint8_t> &onnx);
 // their input's scale read (in the engine's own layer types), or empty: what
 // the mend leaves of the problem, in a DarkNet network all of it.
 std::string firstSharedScaleLayer(cv::dnn::Net &net);
-
-// The pass-through's layer type, registered with the engine once this has
-// been called (before the engine reads a mended model).
-const char *registerPassThroughLayer();

@@ -33,39 +33,34 @@ BoardPrecision UnitNetworks::roundingFor(BoardPrecision precision, bool capturin
     return variantFor(precision, capturing) ? BoardPrecision::Float : BoardPrecision::Int8Io;
 }
 
+bool UnitNetworks::quantiseInto(Variant &variant, bool capturing)
+{
+    Int8Network quantised;
+    if (!shared->quantise(capturing, quantised)) {
+        int8Refused = true;
+        return false;
+    }
+    variant.net = quantised.net;
+    variant.outputNames = quantised.outputNames;
+    // A capturing network has probes on every layer; its layers are
+    // described by the int8 network's table all the same.
+    variant.table = shared->int8Table();
+    variant.places = tablePlaces(variant.net, *variant.table);
+    if (capturing)
+        prepareCapture(variant);
+    return true;
+}
+
 UnitNetworks::Variant *UnitNetworks::variantFor(BoardPrecision precision, bool capturing)
 {
     if (precision != BoardPrecision::Int8)
         return &floatVariant;
-    if (int8Refused)
+    if (int8Refused || (int8Variant.net.empty() && !quantiseInto(int8Variant, false)))
         return nullptr;
-    if (int8Variant.net.empty()) {
-        Int8Network quantised;
-        if (!shared->quantise(false, quantised)) {
-            int8Refused = true;
-            return nullptr;
-        }
-        int8Variant.net = quantised.net;
-        int8Variant.outputNames = quantised.outputNames;
-        int8Variant.table = shared->int8Table();
-        int8Variant.places = tablePlaces(int8Variant.net, *int8Variant.table);
-    }
     if (!capturing)
         return &int8Variant;
-    if (int8Capturing.net.empty()) {
-        // The same quantisation with probes on every layer; its layers are
-        // described by the int8 network's table.
-        Int8Network quantised;
-        if (!shared->quantise(true, quantised)) {
-            int8Refused = true;
-            return nullptr;
-        }
-        int8Capturing.net = quantised.net;
-        int8Capturing.outputNames = quantised.outputNames;
-        int8Capturing.table = int8Variant.table;
-        int8Capturing.places = tablePlaces(int8Capturing.net, *int8Capturing.table);
-        prepareCapture(int8Capturing);
-    }
+    if (int8Capturing.net.empty() && !quantiseInto(int8Capturing, true))
+        return nullptr;
     return &int8Capturing;
 }
 
@@ -114,5 +109,10 @@ void UnitNetworks::run(const cv::Mat &input, BoardPrecision precision, std::uint
         layers.milliseconds = milliseconds;
         layers.frameMilliseconds = frameMilliseconds;
     }
-    shared->profile().frameRan(variant->table, milliseconds, frameMilliseconds);
+    // The session's profile hears of frames with times, and of a network
+    // whose layers differ from the last one's: other frames take no lock.
+    if ((profiling & VRAX_PROFILE_TIMES) || variant->table != reportedTable) {
+        shared->profile().frameRan(variant->table, milliseconds, frameMilliseconds);
+        reportedTable = variant->table;
+    }
 }

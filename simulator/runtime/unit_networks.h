@@ -54,6 +54,8 @@ private:
         std::vector<std::size_t> captureLayers;
     };
     static void prepareCapture(Variant &variant);
+    // Quantises the model for variant; false when the engine cannot.
+    bool quantiseInto(Variant &variant, bool capturing);
     Variant *variantFor(BoardPrecision precision, bool capturing);
 
     std::shared_ptr<ModelNetworks> shared;
@@ -61,6 +63,7 @@ private:
     Variant int8Variant;
     Variant int8Capturing;
     bool int8Refused = false;
+    std::shared_ptr<const LayerTable> reportedTable; // the layers of the last frame the profile heard of
     std::vector<cv::Mat> everything;
     std::vector<double> timings;
 };
