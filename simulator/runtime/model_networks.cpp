@@ -182,6 +182,8 @@ bool ModelNetworks::quantise(bool capturing, Int8Network &result)
         quantised.net.setInput(firstInput);
         std::vector<cv::Mat> check;
         quantised.net.forward(check, quantised.outputNames);
+        if (!capturing)
+            noteInt8Layers(quantised.net);
     } catch (const std::exception &error) {
         std::lock_guard<std::mutex> lock(mutex);
         int8Failure = shortReason(error);
@@ -189,18 +191,16 @@ bool ModelNetworks::quantise(bool capturing, Int8Network &result)
             + "); the board rounds its input and outputs to int8 instead (int8-io)");
         return false;
     }
-    if (!capturing)
-        noteInt8Layers(quantised.net);
     result = std::move(quantised);
     return true;
 }
 
 void ModelNetworks::noteInt8Layers(cv::dnn::Net &net)
 {
+    if (int8Table())
+        return; // another unit's network, the same layers
     const auto table = std::make_shared<const LayerTable>(describeLayers(net, inputShape, floatLayers.get()));
     std::lock_guard<std::mutex> lock(mutex);
-    if (int8Layers)
-        return;
     const bool anyInt8 = std::any_of(table->layers.begin(), table->layers.end(), [](const LayerRecord &layer) {
         return layer.type.size() > 4 && layer.type.compare(layer.type.size() - 4, 4, "Int8") == 0;
     });

@@ -52,6 +52,7 @@ private:
     // A network of the model to quantise: an ONNX one with the mend of
     // scale_keeping_readers.h. Called while quantising.
     cv::dnn::Net buildForInt8();
+    // Describes the first quantised network's layers (called while quantising).
     void noteInt8Layers(cv::dnn::Net &net);
     void say(const std::string &text);
 
