@@ -121,3 +121,19 @@ ModelWords prepareModel(BoardType boardType, const std::string &modelPath)
 
     return readModelWords(modelPath);
 }
+
+ModelWords withCalibration(BoardType boardType, const ModelWords &model,
+                           const std::vector<std::vector<float>> &inputs)
+{
+    std::vector<const float *> pointers;
+    for (const std::vector<float> &input : inputs)
+        pointers.push_back(input.data());
+    std::uint32_t *calibrated = nullptr;
+    std::uint32_t calibratedWords = 0;
+    checkCompilerResult(VRAX_COMPILER_AddCalibration(1, std::uint32_t(boardType), model.data(),
+                                                     std::uint32_t(model.size()), pointers.data(),
+                                                     std::uint32_t(pointers.size()), &calibrated,
+                                                     &calibratedWords),
+                        "VRAX_COMPILER_AddCalibration");
+    return takeCompiledModel(boardType, calibrated, calibratedWords);
+}

@@ -36,6 +36,7 @@ install(TARGETS vrax vrax_compiler EXPORT VraxTargets
 install(FILES
   ${PROJECT_SOURCE_DIR}/simulator/runtime/include/vrax.h
   ${PROJECT_SOURCE_DIR}/simulator/runtime/include/vrax_sim.h
+  ${PROJECT_SOURCE_DIR}/simulator/runtime/include/vrax_profile.h
   ${PROJECT_SOURCE_DIR}/simulator/compiler/include/vrax_compiler.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vrax)
 

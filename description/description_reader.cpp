@@ -197,6 +197,11 @@ void readDescription(NnDescription &description, const std::string &path)
         throw std::runtime_error("Fail to find \"input\" element");
     description.model = requiredText(input, "model");
     resolveModelPath(path, description.model);
+    description.calibration.clear();
+    if (input->FirstChildElement("calibration")) {
+        description.calibration = requiredText(input, "calibration");
+        resolveModelPath(path, description.calibration);
+    }
     readInputFormat(input, "format", description.format);
     readNumber(input, "divider", description.divider[0], lowestNumber, highestNumber);
     description.divider[1] = description.divider[2] = description.divider[0];

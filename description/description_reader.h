@@ -1,7 +1,8 @@
 // Reads an NN description file (XML) into an NnDescription record.
 //
 // <vrax_nn_description>
-//   <input>  model, format, divider, adder, [resize], [padding] </input>
+//   <input>  model, format, divider, adder, [resize], [padding],
+//            [calibration] </input>
 //   <output> neural_network, labels, yolo_anchors,
 //            yolo_confidence_threshold, yolo_iou_threshold,
 //            output_activation (optional) </output>

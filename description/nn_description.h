@@ -48,6 +48,7 @@ enum class PictureFit : std::uint32_t {
 struct NnDescription
 {
     std::string model; // absolute path, UTF-8
+    std::string calibration; // pictures an int8 board calibrates on: absolute folder path, UTF-8; empty when none
     InputFormat format = InputFormat::Rgb;
     std::array<double, 3> divider{}; // per channel: red, green, blue
     std::array<double, 3> adder{};

@@ -8,7 +8,7 @@ apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config \
   qtbase5-dev qtbase5-dev-tools libqt5test5 \
   libtinyxml2-dev locales \
-  libopencv-dnn-dev libopencv-imgproc-dev libopencv-core-dev libopencv-videoio-dev \
+  libopencv-dnn-dev libopencv-imgproc-dev libopencv-core-dev libopencv-videoio-dev libopencv-imgcodecs-dev \
   libonnx-dev libprotobuf-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   clang libfuzzer-14-dev libclang-rt-14-dev \

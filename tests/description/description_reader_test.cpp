@@ -267,6 +267,19 @@ TEST_F(DescriptionFiles, UnetLabelsAreReadWhenGiven)
               (std::vector<std::string>{"background", "person"}));
 }
 
+TEST_F(DescriptionFiles, CalibrationFolderIsOptionalAndResolvedLikeTheModel)
+{
+    NnDescription description;
+    readDescription(description, write(document(goodInput + element("calibration", "pictures"), kind("unet"))));
+    EXPECT_EQ(description.calibration, folderPath() + "/pictures");
+    readDescription(description, write(document(goodInput, kind("unet"))));
+    EXPECT_EQ(description.calibration, "") << "a description without one has none";
+    EXPECT_EQ(failureMessage([&] {
+                  readDescription(description, write(document(goodInput + "<calibration/>", kind("unet"))));
+              }),
+              "Fail to find \"input/calibration\" element");
+}
+
 TEST_F(DescriptionFiles, ModelPathsAreResolvedAgainstTheDescriptionFolder)
 {
     const QString folderName = QStringLiteral("\u041c\u043e\u0434\u0435\u043b\u0438 x");
