@@ -2,6 +2,7 @@
 #pragma once
 
 #include "description/nn_description.h"
+#include "picture/picture_decoding.h"
 
 #include <QImage>
 #include <QRect>
@@ -20,6 +21,7 @@ struct PictureRequest
     std::array<double, 3> divider{1.0, 1.0, 1.0}; // per channel: red, green, blue
     std::array<double, 3> adder{0.0, 0.0, 0.0};
     std::uint32_t depth = 0;              // network input depth, after the even rounding
+    std::uint64_t pixelLimit = defaultPixelLimit; // larger pictures and frames are refused
 };
 
 struct PreparedPicture
