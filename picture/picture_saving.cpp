@@ -1,6 +1,7 @@
 #include "picture/picture_saving.h"
 
 #include "files/regular_file.h"
+#include "files/whole_write.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -57,6 +58,8 @@ void savePicture(const QImage &image, const QString &path)
         fail(path, writer.errorString());
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(encoded) != encoded.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeWhole(file, encoded))
+        fail(path, file.errorString());
+    if (!file.commit())
         fail(path, file.errorString());
 }

@@ -152,7 +152,8 @@ bool FrameRecorder::add(FramePtr frame)
 
 void FrameRecorder::stopWith(const std::string &why)
 {
-    if (!accepting)
+    // A failure while the queue is written out after finish() is told too.
+    if (!reason.empty())
         return;
     accepting = false;
     reason = why;

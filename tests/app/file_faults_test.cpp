@@ -205,7 +205,8 @@ TEST(FileFaults, CommandsRefusePipesByName)
     } cases[] = {
         {utf8(description + " " + files.pipe(QStringLiteral("p.png"))), "p.png is a named pipe, not a picture file"},
         {utf8(description + " " + files.pipe(QStringLiteral("p.mp4"))), "p.mp4: it is a named pipe, not a video file"},
-        {utf8(files.pipe(QStringLiteral("p.xml"))), "p.xml is a named pipe, not a description file"},
+        {utf8(files.pipe(QStringLiteral("p.xml")) + " " + examples + "pictures/star.png"),
+         "p.xml is a named pipe, not a description file"},
         {utf8(pipedModelDescription + " " + examples + "pictures/star.png"),
          "model.onnx is a named pipe, not a model file"},
     };
@@ -223,8 +224,8 @@ TEST(FileFaults, CommandsRefusePipesByName)
 
 namespace {
 
-// A PNG file whose header announces width x height pixels and that holds no
-// pixel: what the size check reads, without the memory a real one takes.
+// A PNG file whose header announces width x height pixels and that holds a
+// few: what the size check reads, without the memory a real one takes.
 QByteArray pngHeaderOnly(quint32 width, quint32 height)
 {
     const auto bigEndian = [](quint32 value) {
@@ -245,7 +246,9 @@ QByteArray pngHeaderOnly(quint32 width, quint32 height)
         return bigEndian(quint32(data.size())) + typed + bigEndian(~crc);
     };
     const QByteArray header = bigEndian(width) + bigEndian(height) + QByteArray("\x08\x02\x00\x00\x00", 5);
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IEND", QByteArray());
+    const QByteArray pixels = qCompress(QByteArray(64, '\0')).mid(4); // a zlib stream
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", pixels)
+           + chunk("IEND", QByteArray());
 }
 
 } // namespace
