@@ -2,7 +2,7 @@
 // sizes they offer, and lets the user pick one.
 #pragma once
 
-#include "pipeline/camera_devices.h"
+#include "sources/camera_devices.h"
 
 #include <QDialog>
 #include <QSize>

@@ -2,7 +2,7 @@
 // for a video or camera frame, the file name for a picture.
 #pragma once
 
-#include "pipeline/frame.h"
+#include "sources/frame.h"
 
 #include <QString>
 

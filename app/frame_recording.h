@@ -4,7 +4,7 @@
 // itself.
 #pragma once
 
-#include "pipeline/frame_recorder.h"
+#include "outputs/frame_recorder.h"
 
 #include <QObject>
 #include <QString>

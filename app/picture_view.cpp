@@ -3,8 +3,8 @@
 #include "results/detection_drawing.h"
 #include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
-#include "pipeline/result_picture.h"
-#include "pipeline/shown_picture.h"
+#include "outputs/result_picture.h"
+#include "sources/shown_picture.h"
 
 #include <QDateTime>
 #include <QPaintEvent>

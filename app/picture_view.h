@@ -6,7 +6,7 @@
 
 #include "picture/picture_geometry.h"
 #include "picture/picture_request.h"
-#include "pipeline/result_picture.h"
+#include "outputs/result_picture.h"
 #include "results/frame_result.h"
 
 #include <QFont>

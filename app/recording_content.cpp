@@ -1,6 +1,6 @@
 #include "app/recording_content.h"
 
-#include "pipeline/result_picture.h"
+#include "outputs/result_picture.h"
 #include "results/detection_drawing.h"
 #include "results/result_record.h"
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "description/nn_description.h"
-#include "pipeline/frame_recorder.h"
+#include "outputs/frame_recorder.h"
 
 // Call on the GUI thread (it picks the label font there).
 FrameRecorder::Annotate recordingAnnotation(const NnDescription &description);

@@ -1,7 +1,7 @@
 #include "app/statistics_dock.h"
 
-#include "pipeline/host_cpu.h"
-#include "pipeline/reference_run.h"
+#include "measuring/host_cpu.h"
+#include "measuring/reference_run.h"
 
 #include <QComboBox>
 #include <QFontDatabase>

@@ -4,7 +4,7 @@
 // simulator while the window compares.
 #pragma once
 
-#include "pipeline/run_statistics.h"
+#include "measuring/run_statistics.h"
 
 #include <QDockWidget>
 

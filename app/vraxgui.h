@@ -6,10 +6,10 @@
 #include "accel/board_type.h"
 #include "app/background_runner.h"
 #include "description/nn_description.h"
-#include "pipeline/display_scaling_source.h"
-#include "pipeline/frame.h"
-#include "pipeline/picture_list_source.h"
-#include "results/nn_results.h"
+#include "sources/display_scaling_source.h"
+#include "sources/frame.h"
+#include "sources/picture_list_source.h"
+#include "app/result_view.h"
 
 #include <QImage>
 #include <QMainWindow>

@@ -6,7 +6,7 @@
 
 #include "accel/result_check.h"
 #include "app/statistics_dock.h"
-#include "pipeline/reference_run.h"
+#include "measuring/reference_run.h"
 
 #include <QAction>
 #include <QMenu>

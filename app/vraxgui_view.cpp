@@ -6,7 +6,7 @@
 #include "app/picture_view.h"
 #include "app/status_line.h"
 #include "picture/picture_folder.h"
-#include "results/classification_results.h"
+#include "app/classification_results.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -16,8 +16,8 @@
 #include "app/picture_view.h"
 #include "picture/picture_geometry.h"
 #include "picture/picture_preparation.h"
-#include "pipeline/display_scaling_source.h"
-#include "pipeline/shown_picture.h"
+#include "sources/display_scaling_source.h"
+#include "sources/shown_picture.h"
 #include "results/detection_drawing.h"
 #include "results/result_painter.h"
 

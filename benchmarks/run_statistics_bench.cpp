@@ -1,7 +1,7 @@
 // What collecting the run figures costs: one frame added to the statistics
 // (every frame pays it), and the summaries a statistics panel asks for on
 // each refresh (a few times a second, not per frame).
-#include "pipeline/run_statistics.h"
+#include "measuring/run_statistics.h"
 
 #include <benchmark/benchmark.h>
 

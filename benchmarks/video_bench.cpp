@@ -11,9 +11,9 @@
 #include "description/description_reader.h"
 #include "picture/input_depth.h"
 #include "picture/picture_preparation.h"
-#include "pipeline/frame_pipeline.h"
-#include "pipeline/frame_recorder.h"
-#include "pipeline/video_source.h"
+#include "engine/frame_pipeline.h"
+#include "outputs/frame_recorder.h"
+#include "sources/video_source.h"
 
 #include <benchmark/benchmark.h>
 #include <vrax_sim.h>

@@ -1,7 +1,5 @@
 #include "results/nn_results.h"
 
-#include "results/classification_results.h"
-
 #include <stdexcept>
 #include <string>
 
@@ -33,28 +31,4 @@ OutputBuffers NnResults::createOutputs() const
         outputs[i].assign(std::size_t(count), 0.0f);
     }
     return outputs;
-}
-
-void createResultView(std::unique_ptr<NnResults> &resultView, const NnDescription &description,
-                      const ModelDims &modelDims)
-{
-    std::unique_ptr<NnResults> view;
-    switch (description.neural_network) {
-    case NetworkKind::Classifier:
-        view = std::make_unique<ClassificationResults>(description, modelDims);
-        break;
-    case NetworkKind::Yolo2:
-    case NetworkKind::Yolo3:
-    case NetworkKind::Yolo5:
-    case NetworkKind::Unet: // drawn over the picture by the window's picture view
-        view = std::make_unique<NnResults>(description, modelDims);
-        break;
-    default:
-        throw std::runtime_error("Unexpected neural network");
-    }
-    // The new view is in place before the old one goes, so nothing that runs
-    // while the old one is destroyed can find it in resultView.
-    std::unique_ptr<NnResults> previous = std::move(resultView);
-    resultView = std::move(view);
-    previous.reset();
 }

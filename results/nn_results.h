@@ -1,5 +1,5 @@
 // What the window keeps for the open description's network: output buffers of
-// the model's sizes and, for a classifier, the table window of its results.
+// the model's sizes; the classifier's table window is one (in the window layer).
 #pragma once
 
 #include "description/nn_description.h"
@@ -25,10 +25,3 @@ protected:
     const NnDescription &description;
     const ModelDims &modelDims;
 };
-
-// Makes the view for the description's network kind (the table window for a
-// classifier) and stores it in resultView before the previous view is
-// destroyed. Throws "Unexpected neural network" for an unknown kind, keeping
-// the previous view.
-void createResultView(std::unique_ptr<NnResults> &resultView, const NnDescription &description,
-                      const ModelDims &modelDims);

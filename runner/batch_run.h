@@ -3,8 +3,8 @@
 // results written.
 #pragma once
 
-#include "pipeline/frame_comparison.h"
-#include "pipeline/run_statistics.h"
+#include "measuring/frame_comparison.h"
+#include "measuring/run_statistics.h"
 #include "runner/runner_options.h"
 
 #include <QString>

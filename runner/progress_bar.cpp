@@ -1,6 +1,6 @@
 #include "runner/progress_bar.h"
 
-#include "pipeline/frame.h"
+#include "sources/frame.h"
 
 #include <algorithm>
 #include <string>

@@ -1,6 +1,6 @@
 #include "runner/run_report.h"
 
-#include "pipeline/reference_run.h"
+#include "measuring/reference_run.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

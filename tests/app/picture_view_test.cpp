@@ -3,7 +3,7 @@
 // narrow width, dropped files and the remembered settings.
 #include "app/picture_view.h"
 #include "app/vraxgui.h"
-#include "pipeline/display_scaling_source.h"
+#include "sources/display_scaling_source.h"
 #include "support/modal_answer.h"
 #include "support/vraxgui_test_access.h"
 #include "window_fixture.h"

@@ -1,6 +1,7 @@
 // The result views as the window uses them: the factory, output buffers, the
 // classification table, detection drawing and the segmentation overlay.
-#include "results/classification_results.h"
+#include "app/classification_results.h"
+#include "app/result_view.h"
 #include "results/detection_drawing.h"
 #include "results/result_painter.h"
 #include "results/segmentation_overlay.h"

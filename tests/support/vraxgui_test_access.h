@@ -5,7 +5,7 @@
 
 #include "app/status_line.h"
 #include "app/vraxgui.h"
-#include "pipeline/frame_source.h"
+#include "sources/frame_source.h"
 
 struct VRAXGUITestAccess
 {

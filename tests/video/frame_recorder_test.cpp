@@ -1,6 +1,6 @@
 // Recording: the video and JSON Lines files written, a writer that cannot
 // keep up, and files that cannot be written.
-#include "pipeline/frame_recorder.h"
+#include "outputs/frame_recorder.h"
 
 #include "support/failure_message.h"
 #include "support/test_files.h"

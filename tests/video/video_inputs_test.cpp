@@ -2,8 +2,8 @@
 // frame is named, and the cameras.
 #include "app/frame_label.h"
 #include "app/input_kind.h"
-#include "pipeline/camera_devices.h"
-#include "pipeline/camera_source.h"
+#include "sources/camera_devices.h"
+#include "sources/camera_source.h"
 #include "picture/picture_test_support.h"
 
 #include "support/test_files.h"

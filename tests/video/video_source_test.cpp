@@ -1,6 +1,6 @@
 // Videos as frame sources: frame-exact against the same pictures opened as
 // pictures, looping, and the files that cannot be read.
-#include "pipeline/video_source.h"
+#include "sources/video_source.h"
 
 #include "picture/picture_preparation.h"
 #include "picture/picture_test_support.h"

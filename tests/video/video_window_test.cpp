@@ -5,7 +5,7 @@
 #include "app/vraxgui.h"
 #include "picture/picture_preparation.h"
 #include "picture/picture_test_support.h"
-#include "pipeline/frame_recorder.h"
+#include "outputs/frame_recorder.h"
 #include "support/command_run.h"
 #include "support/modal_answer.h"
 #include "support/shared_data.h"

@@ -1,0 +1,58 @@
+// The frames of a run again on a reference board (the simulator, the CPU
+// reference), one at a time after the board's answer, compared with the
+// board's outputs and results: vrax-run's --compare-with and the window's
+// View > Compare with Simulator.
+#pragma once
+
+#include "accel/board_session.h"
+#include "measuring/frame_comparison.h"
+#include "engine/model_session.h"
+#include "sources/picture_list_source.h"
+
+#include <QImage>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+class ReferenceRun
+{
+public:
+    // Opens the description on the reference board. Blocking: the model is
+    // compiled. Throws the messages of opening a description.
+    ReferenceRun(const std::string &descriptionPath, const BoardChoice &choice);
+    ~ReferenceRun();
+    ReferenceRun(const ReferenceRun &) = delete;
+    ReferenceRun &operator=(const ReferenceRun &) = delete;
+
+    // How the board under test prepares its pictures: its tensor is reused
+    // when the reference takes the same layout, otherwise the picture is
+    // prepared again. Not while frames are compared.
+    void setBoardReading(const PictureReading &boardReading);
+
+    // Runs the picture on the reference and compares the outputs and result
+    // with the board's. From one thread at a time (the one delivering the
+    // board's frames); throws when the reference fails.
+    void compare(const QImage &networkPicture, const std::vector<float> &boardTensor,
+                 const OutputBuffers &boardOutputs, const FrameResult &boardResult);
+
+    // Any thread.
+    ComparisonReport report() const;
+    // Forgets the frames compared so far; any thread.
+    void restart();
+
+    NetworkKind kind() const { return model.description.neural_network; }
+
+private:
+    std::vector<RuntimeHandle> sessions;
+    OpenedModel model;
+    PictureReading reading;
+    bool sameInput = true;
+    mutable std::mutex mutex;
+    FrameComparison comparison{NetworkKind::Classifier};
+};
+
+// The comparison as a table of text, one figure a line, the names padded to
+// 26 characters: "Against 0 (simulator) (500 frames)", then each output's
+// differences and the agreement of the results.
+QString comparisonTable(const ComparisonReport &report, NetworkKind kind, const QString &reference);
