@@ -87,6 +87,13 @@ ModelWords takeCompiledModel(BoardType boardType, std::uint32_t *model, std::uin
 
 } // namespace
 
+std::vector<std::string> modelFiles(const std::string &modelPath)
+{
+    if (QFileInfo(QString::fromStdString(modelPath)).suffix() == QLatin1String("cfg"))
+        return {modelPath, modelPath.substr(0, modelPath.size() - 3) + "weights"};
+    return {modelPath};
+}
+
 ModelWords prepareModel(BoardType boardType, const std::string &modelPath)
 {
     const QString suffix = QFileInfo(QString::fromStdString(modelPath)).suffix();
@@ -105,8 +112,7 @@ ModelWords prepareModel(BoardType boardType, const std::string &modelPath)
 
     if (suffix == QLatin1String("cfg")) {
         const std::vector<char> cfg = readModelBytes(modelPath);
-        const std::string weightsPath = modelPath.substr(0, modelPath.size() - 3) + "weights";
-        const std::vector<char> weights = readModelBytes(weightsPath);
+        const std::vector<char> weights = readModelBytes(modelFiles(modelPath).back());
         checkCompilerResult(VRAX_COMPILER_CompileDarkNet(1, multiFlag, cfg.data(),
                                                          std::uint32_t(cfg.size()), weights.data(),
                                                          std::uint32_t(weights.size()), &model,

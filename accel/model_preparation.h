@@ -17,3 +17,7 @@ using ModelWords = std::vector<std::uint32_t>;
 // is larger than 4 GiB or (binary model) holds no complete word, and the
 // compiler's message when compilation fails.
 ModelWords prepareModel(BoardType boardType, const std::string &modelPath);
+
+// The files a model consists of: the model itself, and for a DarkNet "cfg"
+// its weights beside it (the same path with "weights" for "cfg").
+std::vector<std::string> modelFiles(const std::string &modelPath);

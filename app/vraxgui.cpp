@@ -242,6 +242,7 @@ void VRAXGUI::updateStatus()
     StatusLineState state;
     state.boardType = boardType;
     state.boardIndex = boardIndex;
+    state.everyBoardOfType = parallelCount > 0;
     state.descriptionPath = descriptionPath;
     state.pictureList = pictureList;
     state.picturePath = picturePath;

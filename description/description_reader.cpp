@@ -137,6 +137,16 @@ void readNetworkKind(const XMLElement *parent, const char *name, NetworkKind &ki
     readKeyword(parent, name, kind, keywords, "classifier, yolo2, yolo3, unet");
 }
 
+void readOutputActivation(const XMLElement *parent, const char *name, OutputActivation &activation)
+{
+    static const std::unordered_map<std::string, OutputActivation> keywords = {
+        {"softmax", OutputActivation::Softmax}, {"none", OutputActivation::None},
+    };
+    activation = OutputActivation::Automatic;
+    if (parent->FirstChildElement(name))
+        readKeyword(parent, name, activation, keywords, "softmax, none");
+}
+
 void readLabels(const XMLElement *parent, const char *name, std::vector<std::string> &labels)
 {
     const std::string text = requiredText(parent, name);
@@ -207,7 +217,12 @@ void readDescription(NnDescription &description, const std::string &path)
             throw std::runtime_error("Labels required");
         break;
     case NetworkKind::Unet:
-        // A segmentation network needs nothing more; the other fields keep what they held.
+        // Labels are optional here: when given, one per output channel. The
+        // yolo fields keep what they held.
+        description.labels.clear();
+        if (output->FirstChildElement("labels"))
+            readLabels(output, "labels", description.labels);
         break;
     }
+    readOutputActivation(output, "output_activation", description.output_activation);
 }

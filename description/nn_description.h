@@ -26,6 +26,15 @@ enum class NetworkKind : std::uint32_t {
     Unet = 4,
 };
 
+// How a classifier's or a segmentation network's output becomes class
+// probabilities: the description's optional "output_activation". Detectors
+// keep the activations of their YOLO version whatever it says.
+enum class OutputActivation : std::uint32_t {
+    Automatic = 0, // not given: a softmax, unless the output already is a probability distribution
+    Softmax = 1,   // "softmax": the output holds raw scores
+    None = 2,      // "none": the output holds the probabilities themselves
+};
+
 // Field names follow the element names of the description file.
 struct NnDescription
 {
@@ -34,7 +43,8 @@ struct NnDescription
     std::array<double, 3> divider{}; // per channel: red, green, blue
     std::array<double, 3> adder{};
     NetworkKind neural_network = NetworkKind::Classifier;
-    std::vector<std::string> labels; // UTF-8
+    std::vector<std::string> labels; // UTF-8; a segmentation network's are optional, one per output channel
+    OutputActivation output_activation = OutputActivation::Automatic;
     std::vector<double> yolo_anchors; // consecutive (width, height) pairs
     double yolo_confidence_threshold = 0.0;
     double yolo_iou_threshold = 0.0;

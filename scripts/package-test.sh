@@ -94,6 +94,12 @@ for description in "$examples"/*/*.xml; do
 done
 [ "$checked" -ge 7 ] || fail "only $checked example descriptions installed"
 
+# vrax-run as the examples of its manual page run it, from the installed examples.
+expect 0 "^frames  *500\$" "$usr/bin/vrax-run" "$examples/yolo3/shapes_yolo3.xml" "$examples/yolo3/pictures" \
+  -n 500 --json "$work/out.json" --results "$work/out.jsonl"
+expect 0 "^agreement" env VRAX_BOARDS=2:1 VRAX_SIM_PRECISION=2:int8 "$usr/bin/vrax-run" -b 2 --compare-with 0 \
+  --min-agreement 0.99 "$examples/unet/shapes_unet.xml" "$examples/unet/pictures"
+
 # A runtime user's program, built through pkg-config and through find_package.
 PKG_CONFIG_PATH=$libdir/pkgconfig PKG_CONFIG_SYSROOT_DIR=$root \
   pkg-config --modversion vrax >"$work/pc-version.txt" 2>&1 || fail "pkg-config cannot find vrax"

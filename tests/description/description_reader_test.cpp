@@ -195,7 +195,7 @@ TEST_F(DescriptionFiles, YoloAnchorsSkipWhatIsNotANumber)
     EXPECT_EQ(description.labels, (std::vector<std::string>{"cat", "dog"}));
 }
 
-TEST_F(DescriptionFiles, UnetKeepsWhatTheRecordHeld)
+TEST_F(DescriptionFiles, UnetKeepsTheYoloFieldsButNotTheLabels)
 {
     NnDescription description;
     readDescription(description, write(document(goodInput, yoloOutput)));
@@ -204,10 +204,40 @@ TEST_F(DescriptionFiles, UnetKeepsWhatTheRecordHeld)
                                    kind("unet"))));
     EXPECT_EQ(description.neural_network, NetworkKind::Unet);
     EXPECT_EQ(description.model, folderPath() + "/seg.bin");
-    EXPECT_EQ(description.labels, (std::vector<std::string>{"cat", "dog"}));
+    // Labels that belong to another network would be checked against this one's output.
+    EXPECT_TRUE(description.labels.empty());
     EXPECT_EQ(description.yolo_anchors, (std::vector<double>{10.0, 14.0}));
     EXPECT_EQ(description.yolo_confidence_threshold, 0.5);
     EXPECT_EQ(description.yolo_iou_threshold, 0.45);
+}
+
+TEST_F(DescriptionFiles, OutputActivationIsOptional)
+{
+    const struct
+    {
+        std::string output;
+        OutputActivation expected;
+    } cases[] = {
+        {kind("classifier") + labels, OutputActivation::Automatic},
+        {kind("classifier") + labels + element("output_activation", "softmax"), OutputActivation::Softmax},
+        {kind("classifier") + labels + element("output_activation", "none"), OutputActivation::None},
+        {kind("unet") + element("output_activation", "none"), OutputActivation::None},
+    };
+    NnDescription description;
+    for (const auto &c : cases) {
+        readDescription(description, write(document(goodInput, c.output)));
+        EXPECT_EQ(description.output_activation, c.expected) << c.output;
+    }
+    EXPECT_EQ(failureMessage([&] {
+                  read(document(goodInput, kind("classifier") + labels + element("output_activation", "sigmoid")));
+              }),
+              "Invalid value in \"output/output_activation\" (softmax, none)");
+}
+
+TEST_F(DescriptionFiles, UnetLabelsAreReadWhenGiven)
+{
+    EXPECT_EQ(read(document(goodInput, kind("unet") + element("labels", "background\nperson\n"))).labels,
+              (std::vector<std::string>{"background", "person"}));
 }
 
 TEST_F(DescriptionFiles, ModelPathsAreResolvedAgainstTheDescriptionFolder)
