@@ -2,6 +2,7 @@
 
 #include "accel/accelerator.h"
 #include "accel/result_check.h"
+#include "files/regular_file.h"
 
 #include <QFileInfo>
 #include <QString>
@@ -19,6 +20,7 @@ constexpr std::uint64_t maxModelFileBytes = std::numeric_limits<std::uint32_t>::
 // Opens path for reading and tells its size.
 std::ifstream openInput(const std::string &path, std::uint64_t &size)
 {
+    checkRegularFile(path, "model file");
     std::error_code error;
     std::ifstream file;
     if (!std::filesystem::is_directory(path, error))

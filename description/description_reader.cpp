@@ -1,6 +1,7 @@
 #include "description/description_reader.h"
 
 #include "description/parse_decimal.h"
+#include "files/regular_file.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -184,6 +185,7 @@ void readAnchors(const XMLElement *parent, const char *name, std::vector<double>
 
 void readDescription(NnDescription &description, const std::string &path)
 {
+    checkRegularFile(path, "description file");
     tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
     if (document.LoadFile(path.c_str()) != tinyxml2::XML_SUCCESS)
         throw std::runtime_error("Failed to open VRAX NN descriptions file");

@@ -4,6 +4,7 @@
 #include "picture/image_tensor.h"
 #include "picture/input_depth.h"
 #include "picture/nearest_scaling.h"
+#include "picture/picture_decoding.h"
 #include "picture/planar_layout.h"
 
 #include <QFileInfo>
@@ -127,15 +128,14 @@ PreparedPicture preparePicture(const PictureRequest &request, bool planar)
 {
     checkInputFormatFits(request.format, request.depth, planar);
     const QString path = QString::fromUtf8(request.path.data(), int(request.path.size()));
-    QImageReader reader(path);
-    const QImage image = reader.read();
+    QString readerError;
+    const QImage image = decodePicture(path, request.pixelLimit, &readerError);
     if (!image.isNull())
         return prepareDecodedPicture(image, request, planar);
     // A picture that does not decode is no binary image with a wrong size.
     const QFileInfo file(path);
     if (file.isFile() && namedLikePicture(file))
-        throw std::runtime_error("Cannot read picture: " + request.path + " ("
-                                 + reader.errorString().toStdString() + ")");
+        throw std::runtime_error("Cannot read picture: " + request.path + " (" + readerError.toStdString() + ")");
 
     // Not a picture: a raw tensor, shown as the picture it encodes.
     PreparedPicture prepared;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "description/nn_description.h"
+#include "picture/picture_decoding.h"
 
 #include <QImage>
 #include <QRect>
@@ -22,6 +23,7 @@ struct PictureRequest
     std::uint32_t depth = 0;              // network input depth, after the even rounding
     PictureFit fit = PictureFit::CentreCrop;
     int padding = 114;                    // letterbox: the grey of the padding, 0 to 255
+    std::uint64_t pixelLimit = defaultPixelLimit; // larger pictures and frames are refused
 };
 
 struct PreparedPicture

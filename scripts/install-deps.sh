@@ -7,6 +7,7 @@ apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config \
   qtbase5-dev qtbase5-dev-tools libqt5test5 \
+  qt5-image-formats-plugins \
   libtinyxml2-dev locales \
   libopencv-dnn-dev libopencv-imgproc-dev libopencv-core-dev libopencv-videoio-dev libopencv-imgcodecs-dev \
   libonnx-dev libprotobuf-dev \

@@ -42,6 +42,8 @@ libdir=$usr/lib/$(gcc -print-multiarch)
 examples=$usr/share/vraxgui/examples
 export LD_LIBRARY_PATH="$libdir"
 export QT_QPA_PLATFORM=offscreen
+# The installed commands keep their settings here, not in the user's own.
+export XDG_CONFIG_HOME="$work/config"
 
 # The layout a user relies on.
 for file in bin/vraxgui bin/vrax-compile include/vrax/vrax.h include/vrax/vrax_compiler.h \

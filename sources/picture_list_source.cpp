@@ -2,10 +2,10 @@
 
 #include "picture/cloud_net_plus_input.h"
 #include "picture/input_depth.h"
+#include "picture/picture_decoding.h"
 #include "picture/picture_preparation.h"
 
 #include <QFileInfo>
-#include <QImageReader>
 
 #include <stdexcept>
 
@@ -55,8 +55,7 @@ void readPictureFileInto(PreparedPicture &into, const QString &path, const Pictu
 
     PictureRequest request = reading.request;
     request.path = path.toUtf8().toStdString();
-    QImageReader reader(path);
-    const QImage decoded = reader.read();
+    const QImage decoded = decodePicture(path, request.pixelLimit);
     if (times)
         times->read = steadyNanoseconds();
     PreparedPicture prepared = decoded.isNull() ? preparePicture(request, reading.planar)

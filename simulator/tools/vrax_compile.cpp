@@ -5,6 +5,9 @@
 #include "model_container.h"
 #include "vrax_compiler.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -55,11 +58,29 @@ struct UsageError : std::runtime_error
     using std::runtime_error::runtime_error;
 };
 
+// What a path is when it is no regular file or folder: a pipe would block
+// the reading, a device read without end. Empty otherwise.
+const char *specialKind(const std::string &path)
+{
+    struct stat status{};
+    if (::stat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode) || S_ISDIR(status.st_mode))
+        return nullptr;
+    if (S_ISFIFO(status.st_mode))
+        return "a named pipe";
+    if (S_ISSOCK(status.st_mode))
+        return "a socket";
+    if (S_ISCHR(status.st_mode))
+        return "a character device";
+    return S_ISBLK(status.st_mode) ? "a block device" : "no regular file";
+}
+
 std::vector<char> readFile(const std::string &path)
 {
+    if (const char *kind = specialKind(path))
+        throw std::runtime_error(path + " is " + kind + ", not a model file");
     std::ifstream file(path, std::ios::binary);
     if (!file)
-        throw std::runtime_error("cannot open " + path);
+        throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
     std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     if (file.bad())
         throw std::runtime_error("cannot read " + path);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 class VraxCompileTool : public ::testing::Test
@@ -34,6 +36,12 @@ TEST_F(VraxCompileTool, CompilesOnnxAndDarknetOrSaysWhyNot)
     const std::string garbage = write("garbage.vrax", std::string(64, 'x'));
     const std::string vector = write("vector.onnx", vectorOnnxModel());
     const std::string examples = sourceDir() + "/examples";
+    // Read as models, a pipe would wait for a writer and a device read on
+    // without end (the suite's time limit fails such a run).
+    const std::string pipe = dir + "/pipe.onnx";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    write("pipe_weights.cfg", darknetDetectorCfg());
+    ASSERT_EQ(::mkfifo((dir + "/pipe_weights.weights").c_str(), 0600), 0);
     const struct
     {
         std::string arguments;
@@ -46,7 +54,10 @@ TEST_F(VraxCompileTool, CompilesOnnxAndDarknetOrSaysWhyNot)
          {"4 processing units", "output 0 \"zeta\"", "output 1 \"alpha\"", "6 x 4 x 3"}},
         {"-b 3 -o '" + dir + "/net.bin' '" + cfg + "'", 0, {"single slot", "16 x 12 x 18"}},
         {"--info '" + garbage + "'", 1, {"not a valid binary model"}},
-        {"'" + dir + "/missing.onnx'", 1, {"cannot open"}},
+        {"'" + dir + "/missing.onnx'", 1, {"cannot open", "No such file or directory"}},
+        {"'" + pipe + "'", 1, {pipe + " is a named pipe, not a model file"}},
+        {"'" + dir + "/pipe_weights.cfg'", 1, {"pipe_weights.weights is a named pipe, not a model file"}},
+        {"--info /dev/zero", 1, {"/dev/zero is a character device, not a model file"}},
         {"'" + shortCfg + "'", 1, {"VRAX_COMPILER_CompileDarkNet failed with code 4"}},
         {"'" + garbage + "'", 2, {"must be an .onnx, .pb or .cfg file"}},
         {"-b 9 '" + onnx + "'", 2, {"board type"}},
