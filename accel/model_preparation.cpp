@@ -2,6 +2,7 @@
 
 #include "accel/accelerator.h"
 #include "accel/result_check.h"
+#include "files/regular_file.h"
 
 #include <QFileInfo>
 #include <QString>
@@ -19,6 +20,7 @@ constexpr std::uint64_t maxModelFileBytes = std::numeric_limits<std::uint32_t>::
 // Opens path for reading and tells its size.
 std::ifstream openInput(const std::string &path, std::uint64_t &size)
 {
+    checkRegularFile(path, "model file");
     std::error_code error;
     std::ifstream file;
     if (!std::filesystem::is_directory(path, error))
@@ -85,6 +87,13 @@ ModelWords takeCompiledModel(BoardType boardType, std::uint32_t *model, std::uin
 
 } // namespace
 
+std::vector<std::string> modelFiles(const std::string &modelPath)
+{
+    if (QFileInfo(QString::fromStdString(modelPath)).suffix() == QLatin1String("cfg"))
+        return {modelPath, modelPath.substr(0, modelPath.size() - 3) + "weights"};
+    return {modelPath};
+}
+
 ModelWords prepareModel(BoardType boardType, const std::string &modelPath)
 {
     const QString suffix = QFileInfo(QString::fromStdString(modelPath)).suffix();
@@ -103,8 +112,7 @@ ModelWords prepareModel(BoardType boardType, const std::string &modelPath)
 
     if (suffix == QLatin1String("cfg")) {
         const std::vector<char> cfg = readModelBytes(modelPath);
-        const std::string weightsPath = modelPath.substr(0, modelPath.size() - 3) + "weights";
-        const std::vector<char> weights = readModelBytes(weightsPath);
+        const std::vector<char> weights = readModelBytes(modelFiles(modelPath).back());
         checkCompilerResult(VRAX_COMPILER_CompileDarkNet(1, multiFlag, cfg.data(),
                                                          std::uint32_t(cfg.size()), weights.data(),
                                                          std::uint32_t(weights.size()), &model,
@@ -114,4 +122,20 @@ ModelWords prepareModel(BoardType boardType, const std::string &modelPath)
     }
 
     return readModelWords(modelPath);
+}
+
+ModelWords withCalibration(BoardType boardType, const ModelWords &model,
+                           const std::vector<std::vector<float>> &inputs)
+{
+    std::vector<const float *> pointers;
+    for (const std::vector<float> &input : inputs)
+        pointers.push_back(input.data());
+    std::uint32_t *calibrated = nullptr;
+    std::uint32_t calibratedWords = 0;
+    checkCompilerResult(VRAX_COMPILER_AddCalibration(1, std::uint32_t(boardType), model.data(),
+                                                     std::uint32_t(model.size()), pointers.data(),
+                                                     std::uint32_t(pointers.size()), &calibrated,
+                                                     &calibratedWords),
+                        "VRAX_COMPILER_AddCalibration");
+    return takeCompiledModel(boardType, calibrated, calibratedWords);
 }

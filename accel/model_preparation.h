@@ -17,3 +17,14 @@ using ModelWords = std::vector<std::uint32_t>;
 // is larger than 4 GiB or (binary model) holds no complete word, and the
 // compiler's message when compilation fails.
 ModelWords prepareModel(BoardType boardType, const std::string &modelPath);
+
+// The files a model consists of: the model itself, and for a DarkNet "cfg"
+// its weights beside it (the same path with "weights" for "cfg").
+std::vector<std::string> modelFiles(const std::string &modelPath);
+
+// The binary model with inputs for boards that compute in int8 to calibrate
+// on, each laid out as boards of boardType take their input (1 to 16 of
+// them). Throws std::runtime_error with the compiler's message when it
+// refuses them.
+ModelWords withCalibration(BoardType boardType, const ModelWords &model,
+                           const std::vector<std::vector<float>> &inputs);

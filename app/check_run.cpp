@@ -73,6 +73,7 @@ void CheckRun::printStatus() const
     StatusLineState state;
     state.boardType = workbench.board().boardType;
     state.boardIndex = workbench.board().boardIndex;
+    state.everyBoardOfType = workbench.board().parallelCount > 0;
     state.descriptionPath = workbench.descriptionPath();
     state.pictureList = workbench.input().pictures();
     state.picturePath = workbench.input().currentPath();

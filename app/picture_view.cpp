@@ -1,12 +1,12 @@
 #include "app/picture_view.h"
 
+#include "results/class_colours.h"
 #include "results/detection_drawing.h"
 #include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
 #include "outputs/result_picture.h"
 #include "sources/shown_picture.h"
 
-#include <QDateTime>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
@@ -47,10 +47,6 @@ QImage drawable(const QImage &image)
                                                          : QImage::Format_RGB32);
 }
 
-// Enough colours for every class a map can hold: the first ones are the same
-// as those of a shorter list drawn from the same seed.
-constexpr std::size_t mapColourCount = 255;
-
 } // namespace
 
 PictureView::PictureView(QWidget *parent) : QScrollArea(parent), labelFont(detectionLabelFont())
@@ -75,24 +71,25 @@ void PictureView::showFrame(const PreparedPicture &frame, const FrameResult &fra
 {
     const QSize previousSize = shownImage().size();
     const QRect previousCrop = picture.crop;
+    const QRect previousPlacement = picture.placement;
     const QSize previousNetworkSize = picture.picture.size();
     // The pictures only: the input tensor (megabytes) is the board's business.
     picture.picture = frame.picture;
     picture.original = frame.original;
     picture.crop = frame.crop;
+    picture.placement = frame.placement;
     picture.originalShown = frame.originalShown;
     picture.networkShown = frame.networkShown;
     result = frameResult;
     original = drawable(picture.original);
-    if (picture.crop != previousCrop || picture.picture.size() != previousNetworkSize || geometry.isNull())
+    if (picture.crop != previousCrop || picture.placement != previousPlacement
+        || picture.picture.size() != previousNetworkSize || geometry.isNull())
         geometry = pictureGeometry(picture);
 
     networkPicture = drawable(picture.picture);
     mask = QImage();
     if (!result.classMap.classes.empty()) {
-        // Colours drawn afresh for every frame, as the segmentation has always shown them.
-        const auto seed = quint32(QDateTime::currentMSecsSinceEpoch()); // low 32 bits
-        const std::vector<QRgb> colours = randomClassColours(mapColourCount, seed);
+        const std::vector<QRgb> &colours = segmentationColours();
         paintClassMap(networkPicture, result.classMap, colours);
         mask = classMapMask(result.classMap, colours);
     }

@@ -1,5 +1,7 @@
 #include "app/status_line.h"
 
+#include "accel/attached_boards.h"
+
 #include <QCoreApplication>
 #include <QFontMetrics>
 
@@ -14,14 +16,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("VRAXGUI", text);
 }
 
-QString boardTypePiece(BoardType type)
-{
-    // The simulator is written in lower case here, as the status line always
-    // has; any value the board table does not know reads as the simulator.
-    const QString name = QLatin1String(boardTypeName(type));
-    return tr(" (%1), ").arg(name == QLatin1String(boardTypeName(BoardType::Simulator)) ? tr("simulator") : name);
-}
-
 } // namespace
 
 QString statusLineText(const StatusLineState &state)
@@ -32,8 +26,8 @@ QString statusLineText(const StatusLineState &state)
 QString statusLineFiles(const StatusLineState &state)
 {
     QString text;
-    text += tr("Board %1").arg(state.boardIndex);
-    text += boardTypePiece(state.boardType);
+    text += tr("Board %1, ").arg(QString::fromStdString(
+        boardName(state.boardType, state.boardIndex, state.everyBoardOfType)));
     if (!state.descriptionPath.isEmpty())
         text += tr("description: ") + state.descriptionPath + QStringLiteral(", ");
     else

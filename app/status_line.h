@@ -14,6 +14,7 @@ struct StatusLineState
 {
     BoardType boardType = BoardType::Simulator;
     std::uint32_t boardIndex = 0;
+    bool everyBoardOfType = false; // opened in parallel
     QString descriptionPath; // empty: no description open
     QStringList pictureList; // empty: no pictures chosen
     QString picturePath;
@@ -21,7 +22,8 @@ struct StatusLineState
     double boardFps = 0.0;  // frame rate the runtime reports
 };
 
-// For example "Board 0 (simulator), no description, no picture. 0.00 (0.00) fps."
+// For example "Board 0 (simulator), no description, no picture. 0.00 (0.00) fps.";
+// the board is named as vrax-run names it ("Board 2:1 (TK307.04)", "Board 2:all (TK307.04)").
 QString statusLineText(const StatusLineState &state);
 // Its two parts: "Board 0 (simulator), no description, no picture. " and
 // "0.00 (0.00) fps.".

@@ -215,6 +215,7 @@ void VRAXGUI::updateStatus()
     StatusLineState state;
     state.boardType = core.board().boardType;
     state.boardIndex = core.board().boardIndex;
+    state.everyBoardOfType = core.board().parallelCount > 0;
     state.descriptionPath = core.descriptionPath();
     state.pictureList = input.pictures();
     state.picturePath = input.currentPath();

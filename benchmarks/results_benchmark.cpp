@@ -1,6 +1,7 @@
 // Cost of interpreting a frame: YOLO decoding and suppression, detection
 // drawing and the segmentation overlay, next to the forward pass of a real
 // detector run with OpenCV's DNN module.
+#include "results/class_colours.h"
 #include "results/detection_drawing.h"
 #include "results/frame_result.h"
 #include "results/result_painter.h"
@@ -223,7 +224,7 @@ void segmentationOverlay(benchmark::State &state)
     for (auto _ : state) {
         QImage picture = clean;
         const ClassMap map = decodeFrameResult({values}, dims, description).classMap;
-        paintClassMap(picture, map, randomClassColours(segmentationColourCount(depth), 1));
+        paintClassMap(picture, map, segmentationColours());
         benchmark::DoNotOptimize(picture.constBits());
     }
 }

@@ -23,6 +23,9 @@ set(vrax_commands vraxgui vrax-compile)
 if(TARGET vrax-run)
   list(APPEND vrax_commands vrax-run)
 endif()
+if(TARGET vrax-eval)
+  list(APPEND vrax_commands vrax-eval)
+endif()
 install(TARGETS ${vrax_commands} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Libraries (versioned, with their SONAME and dev links) and their headers.
@@ -33,6 +36,7 @@ install(TARGETS vrax vrax_compiler EXPORT VraxTargets
 install(FILES
   ${PROJECT_SOURCE_DIR}/simulator/runtime/include/vrax.h
   ${PROJECT_SOURCE_DIR}/simulator/runtime/include/vrax_sim.h
+  ${PROJECT_SOURCE_DIR}/simulator/runtime/include/vrax_profile.h
   ${PROJECT_SOURCE_DIR}/simulator/compiler/include/vrax_compiler.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vrax)
 

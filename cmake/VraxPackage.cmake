@@ -40,6 +40,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_LIBDIR})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Loaded at run time, not linked: results are saved as TIFF (and read in more
+# formats) through the toolkit's image format plugins.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt5-image-formats-plugins")
 # The libraries' cache is renewed by dpkg's trigger (CPack's scripts also
 # call ldconfig themselves; lintian only warns about that).
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/triggers)

@@ -1,6 +1,7 @@
 #include "description/description_reader.h"
 
 #include "description/parse_decimal.h"
+#include "files/regular_file.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <unordered_map>
@@ -136,6 +138,24 @@ void readNetworkKind(const XMLElement *parent, const char *name, NetworkKind &ki
     readKeyword(parent, name, kind, keywords, "classifier, yolo2, yolo3, unet");
 }
 
+void readOutputActivation(const XMLElement *parent, const char *name, OutputActivation &activation)
+{
+    static const std::unordered_map<std::string, OutputActivation> keywords = {
+        {"softmax", OutputActivation::Softmax}, {"none", OutputActivation::None},
+    };
+    activation = OutputActivation::Automatic;
+    if (parent->FirstChildElement(name))
+        readKeyword(parent, name, activation, keywords, "softmax, none");
+}
+
+void readPictureFit(const XMLElement *parent, const char *name, PictureFit &fit)
+{
+    static const std::unordered_map<std::string, PictureFit> keywords = {
+        {"crop", PictureFit::CentreCrop}, {"stretch", PictureFit::Stretch}, {"letterbox", PictureFit::Letterbox}};
+    if (parent->FirstChildElement(name))
+        readKeyword(parent, name, fit, keywords, "crop, stretch, letterbox");
+}
+
 void readLabels(const XMLElement *parent, const char *name, std::vector<std::string> &labels)
 {
     const std::string text = requiredText(parent, name);
@@ -165,6 +185,7 @@ void readAnchors(const XMLElement *parent, const char *name, std::vector<double>
 
 void readDescription(NnDescription &description, const std::string &path)
 {
+    checkRegularFile(path, "description file");
     tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
     if (document.LoadFile(path.c_str()) != tinyxml2::XML_SUCCESS)
         throw std::runtime_error("Failed to open VRAX NN descriptions file");
@@ -178,11 +199,26 @@ void readDescription(NnDescription &description, const std::string &path)
         throw std::runtime_error("Fail to find \"input\" element");
     description.model = requiredText(input, "model");
     resolveModelPath(path, description.model);
+    description.calibration.clear();
+    if (input->FirstChildElement("calibration")) {
+        description.calibration = requiredText(input, "calibration");
+        resolveModelPath(path, description.calibration);
+    }
     readInputFormat(input, "format", description.format);
     readNumber(input, "divider", description.divider[0], lowestNumber, highestNumber);
     description.divider[1] = description.divider[2] = description.divider[0];
     readNumber(input, "adder", description.adder[0], lowestNumber, highestNumber);
     description.adder[1] = description.adder[2] = description.adder[0];
+    description.resize = PictureFit::CentreCrop;
+    readPictureFit(input, "resize", description.resize);
+    description.padding = 114;
+    if (input->FirstChildElement("padding")) {
+        double padding = 0.0;
+        readNumber(input, "padding", padding, 0.0, 255.0);
+        if (padding != std::floor(padding))
+            throwInvalid(input, "padding", "a whole number from 0 to 255");
+        description.padding = int(padding);
+    }
 
     const XMLElement *output = root->FirstChildElement("output");
     if (!output)
@@ -205,7 +241,12 @@ void readDescription(NnDescription &description, const std::string &path)
             throw std::runtime_error("Labels required");
         break;
     case NetworkKind::Unet:
-        // A segmentation network needs nothing more; the other fields keep what they held.
+        // Labels are optional here: when given, one per output channel. The
+        // yolo fields keep what they held.
+        description.labels.clear();
+        if (output->FirstChildElement("labels"))
+            readLabels(output, "labels", description.labels);
         break;
     }
+    readOutputActivation(output, "output_activation", description.output_activation);
 }

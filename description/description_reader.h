@@ -1,9 +1,11 @@
 // Reads an NN description file (XML) into an NnDescription record.
 //
 // <vrax_nn_description>
-//   <input>  model, format, divider, adder </input>
+//   <input>  model, format, divider, adder, [resize], [padding],
+//            [calibration] </input>
 //   <output> neural_network, labels, yolo_anchors,
-//            yolo_confidence_threshold, yolo_iou_threshold </output>
+//            yolo_confidence_threshold, yolo_iou_threshold,
+//            output_activation (optional) </output>
 // </vrax_nn_description>
 #pragma once
 
@@ -30,6 +32,10 @@ void readNumber(const tinyxml2::XMLElement *parent, const char *name, double &va
 // Required keyword children ("rgb"..., "classifier"...), looked up exactly.
 void readInputFormat(const tinyxml2::XMLElement *parent, const char *name, InputFormat &format);
 void readNetworkKind(const tinyxml2::XMLElement *parent, const char *name, NetworkKind &kind);
+// Optional keyword child "softmax" or "none"; Automatic when it is absent.
+void readOutputActivation(const tinyxml2::XMLElement *parent, const char *name, OutputActivation &activation);
+// Optional: "crop", "stretch" or "letterbox"; an absent element leaves fit as it is.
+void readPictureFit(const tinyxml2::XMLElement *parent, const char *name, PictureFit &fit);
 
 // Required list children, one entry per line; both empty the list first.
 // Empty lines and lines holding one tab are not labels; anchor lines that are

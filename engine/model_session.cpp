@@ -5,6 +5,23 @@
 #include "results/yolo_decoder.h"
 
 #include <stdexcept>
+#include <string>
+
+namespace {
+
+// A segmentation description's labels, when it has any, name the output's channels one by one.
+void checkSegmentationLabels(const NnDescription &description, const std::vector<TensorDims> &outputs)
+{
+    if (description.neural_network != NetworkKind::Unet || description.labels.empty() || outputs.empty())
+        return;
+    const std::size_t labels = description.labels.size();
+    if (outputs.front().depth != labels)
+        throw std::runtime_error("Output 0 of the model holds " + std::to_string(outputs.front().depth)
+                                 + " channels, but the description gives " + std::to_string(labels)
+                                 + " labels: one per channel is needed");
+}
+
+} // namespace
 
 void checkModelFitsDescription(const NnDescription &description, const ModelDims &modelDims,
                                BoardType boardType)
@@ -15,7 +32,8 @@ void checkModelFitsDescription(const NnDescription &description, const ModelDims
     // Refused here rather than when a frame would read past a buffer.
     const bool planar = isPlanarBoard(boardType);
     checkInputFormatFits(description.format, roundedInputDepth(planar, modelDims.inputs.front().depth), planar);
-    checkAnchorCount(description, modelDims.outputs);
+    checkDetectorOutputs(description, modelDims.outputs);
+    checkSegmentationLabels(description, modelDims.outputs);
 }
 
 std::uint32_t unitsPerSession(const ModelInfo &modelInfo)

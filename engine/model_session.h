@@ -15,7 +15,9 @@
 // Throws std::runtime_error with the window's messages when the model the
 // boards report cannot serve the description: a classifier whose label count
 // differs from its output ("Incorrect number of labels for classification"),
-// an input format that does not fill the input depth, too few anchor pairs.
+// an input format that does not fill the input depth, a detector whose
+// outputs do not hold its labels and anchors (checkDetectorOutputs), a
+// segmentation network whose labels, when given, are not one per channel.
 void checkModelFitsDescription(const NnDescription &description, const ModelDims &modelDims,
                                BoardType boardType);
 

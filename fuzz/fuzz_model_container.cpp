@@ -8,6 +8,7 @@
 
 #include <vrax.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -60,6 +61,12 @@ void checkModel(const ModelContainer &model)
     }
     check(!model.network.empty());
     check(model.sourceFormat != ModelSourceFormat::Onnx || model.weights.empty());
+    check(model.calibration.size() <= ModelFormat::maxCalibrationInputs);
+    for (const std::vector<float> &input : model.calibration) {
+        check(input.size() == shapeElementCount(model.inputs[0].shape));
+        for (float value : input)
+            check(std::isfinite(value));
+    }
 }
 
 bool smallEnoughToLoad(const ModelContainer &model)

@@ -526,6 +526,15 @@ def container_seeds(compiler):
             for at in range(24, len(flipped), 61):
                 flipped[at] ^= 0x04
             write(target, name + "_bit_flips_mended", container_seed(3, bytes(flipped)))
+        # Calibration inputs for int8 boards, made from the examples' pictures.
+        pictures = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples", "yolo3", "pictures")
+        output = os.path.join(folder, "conv_relu_calibrated.vrax")
+        subprocess.run([compiler, "-c", pictures, "-o", output, os.path.join(folder, "conv_relu.onnx")], check=True,
+                       stdout=subprocess.DEVNULL)
+        with open(output, "rb") as f:
+            words = f.read()
+        write(target, "conv_relu_calibrated", container_seed(0, words))
+        write(target, "conv_relu_calibrated_load", container_seed(2, words))
     write(target, "empty", container_seed(0, b""))
     write(target, "magic_only", container_seed(1, struct.pack("<4I", 0x58415256, 1, 4, 0)))
 

@@ -1,6 +1,10 @@
 #include "outputs/frame_recorder.h"
 
+#include "files/free_space.h"
+#include "files/regular_file.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 
@@ -8,9 +12,15 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <optional>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -18,6 +28,26 @@ namespace {
 std::string text(const QString &string)
 {
     return string.toUtf8().toStdString();
+}
+
+std::string systemError(int error)
+{
+    return std::generic_category().message(error);
+}
+
+RecordingRoom::Codec roomCodecOf(int fourcc)
+{
+    if (fourcc == cv::VideoWriter::fourcc('M', 'J', 'P', 'G'))
+        return RecordingRoom::Codec::Mjpg;
+    if (fourcc == cv::VideoWriter::fourcc('m', 'p', '4', 'v'))
+        return RecordingRoom::Codec::Mpeg4;
+    return RecordingRoom::Codec::H264;
+}
+
+std::uint64_t fileBytes(const QString &path)
+{
+    struct stat status{};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? std::uint64_t(status.st_size) : 0;
 }
 
 // The codecs to try for a file name, best first.
@@ -52,6 +82,15 @@ QString FrameRecorder::recordsPathFor(const QString &videoPath)
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(".jsonl"));
 }
 
+QStringList FrameRecorder::filesReplaced(const Settings &settings)
+{
+    QStringList existing;
+    for (const QString &path : {settings.videoPath, settings.recordsPath})
+        if (QFileInfo::exists(path))
+            existing << path;
+    return existing;
+}
+
 FrameRecorder::FrameRecorder(Settings settings, Annotate annotate, Describe describe)
     : config(std::move(settings)), annotate(std::move(annotate)), describe(std::move(describe)),
       video(std::make_unique<cv::VideoWriter>())
@@ -62,6 +101,9 @@ FrameRecorder::FrameRecorder(Settings settings, Annotate annotate, Describe desc
     if (codecs.empty())
         throw std::runtime_error("Cannot record " + text(config.videoPath)
                                  + ": recordings are .avi (MJPG) or .mp4 files");
+    // Opening a pipe to write waits for a reader; a device is no file to keep.
+    checkRegularFile(config.videoPath, "video file");
+    checkRegularFile(config.recordsPath, "results file");
     const double fps = config.framesPerSecond > 0.0 ? config.framesPerSecond : 25.0;
     for (int codec : codecs) {
         try {
@@ -69,15 +111,18 @@ FrameRecorder::FrameRecorder(Settings settings, Annotate annotate, Describe desc
                         cv::Size(config.frameSize.width(), config.frameSize.height()), true);
         } catch (const cv::Exception &) {
         }
-        if (video->isOpened())
+        if (video->isOpened()) {
+            room = std::make_unique<RecordingRoom>(config.frameSize, roomCodecOf(codec));
             break;
+        }
     }
     if (!video->isOpened())
         throw std::runtime_error("Cannot write the video file " + text(config.videoPath)
                                  + ": the folder is not writable, or this format cannot be written here");
-    records = std::fopen(config.recordsPath.toLocal8Bit().constData(), "wb");
-    if (records == nullptr) {
-        const std::string error = std::strerror(errno);
+    records = ::open(QFile::encodeName(config.recordsPath).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                     0666);
+    if (records < 0) {
+        const std::string error = systemError(errno);
         video->release();
         throw std::runtime_error("Cannot write the results file " + text(config.recordsPath) + ": " + error);
     }
@@ -107,7 +152,8 @@ bool FrameRecorder::add(FramePtr frame)
 
 void FrameRecorder::stopWith(const std::string &why)
 {
-    if (!accepting)
+    // A failure while the queue is written out after finish() is told too.
+    if (!reason.empty())
         return;
     accepting = false;
     reason = why;
@@ -124,12 +170,40 @@ void FrameRecorder::finish()
     }
     if (writer.joinable())
         writer.join();
-    if (video && video->isOpened())
+    if (video && video->isOpened()) {
         video->release();
-    if (records != nullptr) {
-        std::fclose(records);
-        records = nullptr;
+        checkClosedVideo();
     }
+    if (records >= 0) {
+        ::close(records);
+        records = -1;
+    }
+}
+
+void FrameRecorder::checkClosedVideo()
+{
+    const std::uint64_t frames = framesWritten();
+    cv::VideoCapture capture;
+    double count = -1.0;
+    try {
+        if (capture.open(text(config.videoPath), cv::CAP_FFMPEG))
+            count = capture.get(cv::CAP_PROP_FRAME_COUNT);
+    } catch (const cv::Exception &) {
+    }
+    if (frames > 0 && count != double(frames)) {
+        std::lock_guard<std::mutex> lock(mutex);
+        closing = "the video file " + text(config.videoPath) + " was not closed complete ("
+                  + (count < 0.0 ? std::string("it cannot be read")
+                                 : "it holds " + std::to_string(std::int64_t(count)) + " of the "
+                                       + std::to_string(frames) + " frames written")
+                  + "): the disk may have filled up";
+    }
+}
+
+std::string FrameRecorder::closingProblem() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return closing;
 }
 
 std::uint64_t FrameRecorder::framesWritten() const
@@ -190,15 +264,50 @@ void FrameRecorder::writeFrame(const Frame &frame)
     QImage picture = fitted(annotate(frame), config.frameSize);
     if (picture.isNull())
         throw std::runtime_error("frame " + std::to_string(frame.origin.number) + " has no picture to record");
+    const QByteArray line = describe(frame);
+    checkRoom(frame, std::uint64_t(line.size()));
+    // The line first: when it cannot be written whole, the frame goes into
+    // neither file.
+    writeLine(line);
     const cv::Mat bgra(picture.height(), picture.width(), CV_8UC4, picture.bits(),
                        std::size_t(picture.bytesPerLine()));
     cv::Mat bgr;
     cv::cvtColor(bgra, bgr, cv::COLOR_BGRA2BGR);
     video->write(bgr);
+    room->frameWritten(framesHanded + 1, fileBytes(config.videoPath));
+    ++framesHanded;
+}
 
-    const QByteArray line = describe(frame);
-    if (std::fwrite(line.constData(), 1, std::size_t(line.size()), records) != std::size_t(line.size())
-        || std::fflush(records) != 0)
-        throw std::runtime_error("cannot write the results file " + text(config.recordsPath) + ": "
-                                 + std::strerror(errno));
+void FrameRecorder::checkRoom(const Frame &frame, std::uint64_t lineBytes) const
+{
+    const QString folder = QFileInfo(config.videoPath).absolutePath();
+    std::optional<std::uint64_t> available = availableBytes(folder);
+    if (const auto beside = availableBytes(QFileInfo(config.recordsPath).absolutePath()); beside && available)
+        available = std::min(*available, *beside);
+    if (!available || *available >= room->neededForNextFrame(lineBytes))
+        return;
+    throw std::runtime_error("the disk is nearly full (" + text(sizeText(*available)) + " left in "
+                             + text(QDir::toNativeSeparators(folder)) + "): recording stopped at frame "
+                             + std::to_string(frame.origin.number) + ", while there is room to close the video");
+}
+
+void FrameRecorder::writeLine(const QByteArray &line)
+{
+    const char *data = line.constData();
+    std::size_t left = std::size_t(line.size());
+    while (left > 0) {
+        const ssize_t done = ::write(records, data, left);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            const std::string error = systemError(done < 0 ? errno : ENOSPC);
+            // A cut line would be no JSON: the file ends after the last whole one.
+            if (::ftruncate(records, off_t(recordsBytes)) == 0)
+                ::lseek(records, off_t(recordsBytes), SEEK_SET);
+            throw std::runtime_error("cannot write the results file " + text(config.recordsPath) + ": " + error);
+        }
+        data += done;
+        left -= std::size_t(done);
+    }
+    recordsBytes += std::uint64_t(line.size());
 }

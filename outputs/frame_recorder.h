@@ -2,19 +2,22 @@
 // file and its results as one line of a JSON Lines file beside it. A writer
 // thread does the work from a bounded queue, so that recording never makes
 // the loop wait; when encoding or the disk cannot keep up, recording stops
-// and says so instead of dropping frames unnoticed.
+// and says so instead of dropping frames unnoticed. Recording also stops
+// before the disk is full, while there is room to close the video: the
+// files then hold the same frames, every line whole.
 #pragma once
 
+#include "outputs/recording_room.h"
 #include "sources/frame.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -44,8 +47,10 @@ public:
         std::size_t queueCapacity = 64;
     };
 
-    // Creates both files. Throws std::runtime_error naming the file when one
-    // cannot be created or the video format cannot be written here.
+    // Creates both files, replacing files of those names. Throws
+    // std::runtime_error naming the file when one cannot be created, is no
+    // regular file (a pipe, a device), or the video format cannot be written
+    // here.
     FrameRecorder(Settings settings, Annotate annotate, Describe describe);
     FrameRecorder(const FrameRecorder &) = delete;
     FrameRecorder &operator=(const FrameRecorder &) = delete;
@@ -53,12 +58,16 @@ public:
     ~FrameRecorder();
 
     // Queues the frame for writing; never waits. Returns false once recording
-    // has stopped: by finish(), a full queue (encoding or the disk does not keep up) or a
-    // failed write; stopReason() then tells why.
+    // has stopped: by finish(), a full queue (encoding or the disk does not
+    // keep up), a disk nearly full or a failed write; stopReason() then tells
+    // why.
     bool add(FramePtr frame);
 
     // Writes the frames still queued and closes the files, leaving a
-    // playable video. Any thread but the writer; further calls do nothing.
+    // playable video, and reads the video's frame count back: when the video
+    // does not hold the frames written (the disk filled up by another
+    // writer), closingProblem() says so. Any thread but the writer; further
+    // calls do nothing.
     void finish();
 
     // Called on the writer thread when recording stops by itself (a full
@@ -68,21 +77,33 @@ public:
     std::uint64_t framesWritten() const;
     // Empty unless recording stopped by itself.
     std::string stopReason() const;
+    // Empty unless the video, once closed, is not what was written.
+    std::string closingProblem() const;
     const Settings &settings() const { return config; }
 
     // The JSON Lines file that goes with a video file: same name, ".jsonl".
     static QString recordsPathFor(const QString &videoPath);
+    // The files of settings that exist already and that recording would
+    // replace: the video, and the results of an earlier recording of the
+    // same name (run.jsonl of run.avi, when recording run.mp4).
+    static QStringList filesReplaced(const Settings &settings);
 
 private:
     void writeLoop();
     void writeFrame(const Frame &frame);
+    void checkRoom(const Frame &frame, std::uint64_t lineBytes) const;
+    void writeLine(const QByteArray &line);
+    void checkClosedVideo();
     void stopWith(const std::string &reason); // mutex held
 
     const Settings config;
     const Annotate annotate;
     const Describe describe;
     std::unique_ptr<cv::VideoWriter> video;
-    std::FILE *records = nullptr;
+    std::unique_ptr<RecordingRoom> room; // writer thread
+    int records = -1;                    // file descriptor
+    std::uint64_t recordsBytes = 0;      // whole lines written
+    std::uint64_t framesHanded = 0;      // to the encoder; writer thread
 
     mutable std::mutex mutex;
     std::condition_variable wake;
@@ -91,5 +112,6 @@ private:
     bool finishing = false; // the writer ends once the queue is empty
     std::uint64_t written = 0;
     std::string reason;
+    std::string closing;
     std::thread writer;
 };

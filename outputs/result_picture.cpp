@@ -1,6 +1,7 @@
 #include "outputs/result_picture.h"
 
 #include "picture/picture_geometry.h"
+#include "results/class_colours.h"
 #include "sources/shown_picture.h"
 #include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
@@ -9,13 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-// Enough colours for every class a map can hold.
-constexpr std::size_t mapColourCount = 255;
-
-} // namespace
 
 void drawSceneResult(QPainter &painter, const ResultScene &scene, const QRect &target, const QRect &visible,
                      const QFont &font)
@@ -27,7 +21,7 @@ void drawSceneResult(QPainter &painter, const ResultScene &scene, const QRect &t
     placement.networkToDevice = scene.networkToImage * imageToTarget(image.size(), target);
     placement.visible = visible;
     placement.networkArea = placement.networkToDevice.mapRect(QRectF(QPointF(0, 0), QSizeF(scene.networkSize)));
-    placement.font = font;
+    placement.font = labelFontFor(font, target, visible);
     drawFrameResult(painter, scene.result, scene.labels, placement, scene.mask);
 }
 
@@ -41,27 +35,22 @@ QImage renderResultScene(const ResultScene &scene, const QFont &font, const QCol
         return out;
     if (image.hasAlphaChannel())
         out.fill(background); // not whatever the memory held
-    // Labels in proportion to a large picture, as on a screen that shows it whole.
-    QFont scaled = font;
-    const int factor = std::max(1, int(std::lround(std::max(image.width(), image.height()) / 1280.0)));
-    if (scaled.pixelSize() > 0)
-        scaled.setPixelSize(scaled.pixelSize() * factor);
     QPainter painter(&out);
     painter.drawImage(0, 0, image);
     dimUnseen(painter, out.rect(), image.size(), scene.seen);
-    drawSceneResult(painter, scene, out.rect(), out.rect(), scaled);
+    drawSceneResult(painter, scene, out.rect(), out.rect(), font);
     return out;
 }
 
 QImage resultOnOriginal(const PreparedPicture &picture, const FrameResult &result,
-                        const std::vector<std::string> &labels, const QFont &font, quint32 seed)
+                        const std::vector<std::string> &labels, const QFont &font)
 {
     const PictureGeometry geometry = pictureGeometry(picture);
     const bool original = !picture.original.isNull() && !geometry.isNull();
     QImage shown = original ? picture.original : picture.picture;
     QImage mask;
     if (!result.classMap.classes.empty()) {
-        const std::vector<QRgb> colours = randomClassColours(mapColourCount, seed);
+        const std::vector<QRgb> &colours = segmentationColours();
         if (original) {
             mask = classMapMask(result.classMap, colours);
         } else {

@@ -33,21 +33,22 @@ struct ResultScene
 };
 
 // Draws the scene's result over its image, which the painter shows at target;
-// labels and the caption stay within visible.
+// labels and the caption stay within visible, their font font sized by
+// labelFontFor() to the picture as it is seen.
 void drawSceneResult(QPainter &painter, const ResultScene &scene, const QRect &target, const QRect &visible,
                      const QFont &font);
 
-// The scene at its image's own resolution, labels in proportion to a large
-// picture as on a screen that shows it whole; background shows through a
+// The scene at its image's own resolution, labels sized to it as to a
+// picture seen whole; background shows through a
 // picture's transparent parts.
 QImage renderResultScene(const ResultScene &scene, const QFont &font, const QColor &background = Qt::black);
 
 // The result over the original picture at its own resolution (over the
 // network's input for a raw binary image): what Save Result As writes in the
 // "Original Picture" view. font: detectionLabelFont(), made on the GUI
-// thread; a segmentation gets colours from seed. Any thread.
+// thread. Any thread.
 QImage resultOnOriginal(const PreparedPicture &picture, const FrameResult &result,
-                        const std::vector<std::string> &labels, const QFont &font, quint32 seed);
+                        const std::vector<std::string> &labels, const QFont &font);
 
 // Maps the frame's network-input boxes onto the picture it was read from
 // (none for a raw binary image), for resultRecordLine().

@@ -1,5 +1,7 @@
 #include "picture/binary_image.h"
 
+#include "files/regular_file.h"
+
 #include <QFile>
 #include <QString>
 
@@ -30,6 +32,7 @@ std::uint64_t expectedBytes(const PictureRequest &request, bool &ok)
 
 std::vector<float> readBinaryImage(const PictureRequest &request)
 {
+    checkRegularFile(request.path, "picture file");
     // QFile refuses directories, which a plain stream would open.
     QFile file(QString::fromUtf8(request.path.data(), int(request.path.size())));
     if (!file.open(QIODevice::ReadOnly))

@@ -1,5 +1,7 @@
 #include "picture/cloud_net_plus_input.h"
 
+#include "files/regular_file.h"
+
 #include <QFile>
 
 #include <stdexcept>
@@ -11,6 +13,7 @@ bool isCloudNetPlusPath(const std::string &path)
 
 void readCloudNetPlusInput(std::vector<float> &tensor, std::uint64_t requiredCount)
 {
+    checkRegularFile(QStringLiteral("cloud_net_plus.bin"), "cloud_net_plus input file");
     QFile file(QStringLiteral("cloud_net_plus.bin"));
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error("Cannot load cloud_net_plus.bin");

@@ -6,33 +6,39 @@
 
 namespace {
 
-int sourceAt(const std::vector<int> &map, int index, int offset)
+// index: a network column or row; start and length: where the placement
+// spans along the axis, whose network size is extent.
+int sourceAt(const std::vector<int> &map, int index, int offset, int start, int extent)
 {
     if (map.empty())
         return index;
-    const int source = map[std::size_t(std::clamp(index, 0, int(map.size()) - 1))];
+    const int clamped = std::clamp(index, 0, extent - 1) - start;
+    if (clamped < 0 || clamped >= int(map.size()))
+        return -1; // padding
+    const int source = map[std::size_t(clamped)];
     return source < 0 ? -1 : offset + source;
 }
 
 } // namespace
 
-PictureGeometry::PictureGeometry(const QRect &crop, const QSize &networkSize)
-    : crop_(crop), networkSize_(networkSize)
+PictureGeometry::PictureGeometry(const QRect &crop, const QSize &networkSize, const QRect &placement)
+    : crop_(crop), networkSize_(networkSize), placement_(placement.isEmpty() ? QRect(QPoint(0, 0), networkSize) : placement)
 {
     if (isNull())
         return;
     // The same tables that the scaling used, so that the pixels agree exactly.
-    columns_ = nearestSourcePixels(crop.width(), networkSize.width());
-    rows_ = nearestSourcePixels(crop.height(), networkSize.height());
+    columns_ = nearestSourcePixels(crop.width(), placement_.width());
+    rows_ = nearestSourcePixels(crop.height(), placement_.height());
 }
 
 QTransform PictureGeometry::networkToOriginal() const
 {
     if (isNull())
         return QTransform();
-    const double sx = double(crop_.width()) / double(networkSize_.width());
-    const double sy = double(crop_.height()) / double(networkSize_.height());
-    return QTransform(sx, 0.0, 0.0, sy, double(crop_.left()), double(crop_.top()));
+    const double sx = double(crop_.width()) / double(placement_.width());
+    const double sy = double(crop_.height()) / double(placement_.height());
+    return QTransform(sx, 0.0, 0.0, sy, double(crop_.left()) - sx * double(placement_.left()),
+                      double(crop_.top()) - sy * double(placement_.top()));
 }
 
 QPointF PictureGeometry::toOriginal(const QPointF &networkPoint) const
@@ -52,12 +58,12 @@ QPointF PictureGeometry::toNetwork(const QPointF &originalPoint) const
 
 int PictureGeometry::originalColumn(int networkColumn) const
 {
-    return sourceAt(columns_, networkColumn, crop_.left());
+    return sourceAt(columns_, networkColumn, crop_.left(), placement_.left(), networkSize_.width());
 }
 
 int PictureGeometry::originalRow(int networkRow) const
 {
-    return sourceAt(rows_, networkRow, crop_.top());
+    return sourceAt(rows_, networkRow, crop_.top(), placement_.top(), networkSize_.height());
 }
 
 QRect PictureGeometry::originalPixels(const QRect &networkPixels) const
@@ -70,5 +76,5 @@ PictureGeometry pictureGeometry(const PreparedPicture &prepared)
 {
     if (prepared.original.isNull())
         return PictureGeometry();
-    return PictureGeometry(prepared.crop, prepared.picture.size());
+    return PictureGeometry(prepared.crop, prepared.picture.size(), prepared.placement);
 }

@@ -1,5 +1,6 @@
-// Where the network's input lies in the picture the user gave: the centre
-// crop, scaled to the input size by nearest-pixel scaling. Maps results in
+// Where the network's input lies in the picture the user gave: the part it
+// sees (the centre crop, or the whole picture), scaled by nearest-pixel
+// scaling onto the input or, letterboxed, onto a part of it. Maps results in
 // network-input pixels back onto the original picture.
 #pragma once
 
@@ -18,13 +19,15 @@ class PictureGeometry
 public:
     // No picture: every mapping is the identity.
     PictureGeometry() = default;
-    // crop: the centre crop in original pixels; networkSize: the input size
-    // it was scaled to.
-    PictureGeometry(const QRect &crop, const QSize &networkSize);
+    // crop: what the network sees, in original pixels; networkSize: the
+    // input size; placement: where the crop was scaled to in the input
+    // (empty: all of it).
+    PictureGeometry(const QRect &crop, const QSize &networkSize, const QRect &placement = QRect());
 
     bool isNull() const { return crop_.isEmpty() || networkSize_.isEmpty(); }
     QRect crop() const { return crop_; }
     QSize networkSize() const { return networkSize_; }
+    QRect placement() const { return placement_; }
 
     // Continuous coordinates, in which pixel (x, y) covers [x, x + 1) x
     // [y, y + 1): network input -> original picture, for drawing. A network
@@ -36,7 +39,7 @@ public:
 
     // The original pixel that a network pixel was copied from, as the scaling
     // chose it (indexes outside the input are clamped to its edges; -1 where
-    // the scaling left the pixel blank).
+    // the scaling left the pixel blank or letterbox padding lies).
     int originalColumn(int networkColumn) const;
     int originalRow(int networkRow) const;
     // A rectangle of network pixels (left to right, top to bottom inclusive)
@@ -47,6 +50,7 @@ public:
 private:
     QRect crop_;
     QSize networkSize_;
+    QRect placement_;
     std::vector<int> columns_; // per network column, the crop column it was copied from
     std::vector<int> rows_;
 };

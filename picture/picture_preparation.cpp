@@ -4,13 +4,16 @@
 #include "picture/image_tensor.h"
 #include "picture/input_depth.h"
 #include "picture/nearest_scaling.h"
+#include "picture/picture_decoding.h"
 #include "picture/planar_layout.h"
 
 #include <QFileInfo>
 #include <QImageReader>
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -54,6 +57,44 @@ QRect centreCrop(const QSize &picture, std::uint32_t width, std::uint32_t height
     return QRect((w - cropWidth) / 2, (h - cropHeight) / 2, cropWidth, cropHeight);
 }
 
+PictureFitting fitPicture(const QSize &picture, std::uint32_t width, std::uint32_t height, PictureFit fit)
+{
+    if (picture.isEmpty() || width == 0 || height == 0 || !fitsInt(width) || !fitsInt(height))
+        return {};
+    const QRect whole(QPoint(0, 0), QSize(int(width), int(height)));
+    switch (fit) {
+    case PictureFit::Stretch:
+        return {QRect(QPoint(0, 0), picture), whole};
+    case PictureFit::Letterbox: {
+        const double scale = std::min(double(width) / picture.width(), double(height) / picture.height());
+        const int w = std::clamp(int(std::lround(picture.width() * scale)), 1, int(width));
+        const int h = std::clamp(int(std::lround(picture.height() * scale)), 1, int(height));
+        return {QRect(QPoint(0, 0), picture), QRect((int(width) - w) / 2, (int(height) - h) / 2, w, h)};
+    }
+    case PictureFit::CentreCrop:
+        break;
+    }
+    return {centreCrop(picture, width, height), whole};
+}
+
+namespace {
+
+// The letterboxed input: the scaled picture in its place, padding around.
+QImage placed(const QImage &scaled, const QRect &placement, const QSize &size, int padding)
+{
+    QImage input(size, QImage::Format_RGB32);
+    if (input.isNull() || scaled.isNull())
+        return QImage();
+    input.fill(qRgb(padding, padding, padding));
+    const QImage rows = scaled.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < placement.height(); ++y)
+        std::memcpy(reinterpret_cast<QRgb *>(input.scanLine(placement.top() + y)) + placement.left(),
+                    rows.constScanLine(y), std::size_t(placement.width()) * sizeof(QRgb));
+    return input;
+}
+
+} // namespace
+
 PreparedPicture prepareDecodedPicture(const QImage &image, const PictureRequest &request,
                                       bool planar)
 {
@@ -62,15 +103,20 @@ PreparedPicture prepareDecodedPicture(const QImage &image, const PictureRequest 
     if (image.isNull() || request.width == 0 || request.height == 0 || !fitsInt(request.width)
         || !fitsInt(request.height))
         return prepared;
-    const QRect crop = centreCrop(image.size(), request.width, request.height);
-    if (crop.isEmpty())
+    const PictureFitting fitting = fitPicture(image.size(), request.width, request.height, request.fit);
+    if (fitting.crop.isEmpty() || fitting.placement.isEmpty())
         return prepared;
 
-    prepared.picture = cropAndScale(image, crop, QSize(int(request.width), int(request.height)));
+    const QSize size(int(request.width), int(request.height));
+    prepared.picture = fitting.placement.size() == size
+                           ? cropAndScale(image, fitting.crop, size)
+                           : placed(cropAndScale(image, fitting.crop, fitting.placement.size()), fitting.placement,
+                                    size, std::clamp(request.padding, 0, 255));
     if (prepared.picture.isNull())
         return prepared;
     prepared.original = image;
-    prepared.crop = crop;
+    prepared.crop = fitting.crop;
+    prepared.placement = fitting.placement;
     prepared.tensor = imageToTensor(prepared.picture, request);
     if (planar)
         prepared.tensor = interleavedToPlanar(prepared.tensor, request.width, request.height,
@@ -82,15 +128,14 @@ PreparedPicture preparePicture(const PictureRequest &request, bool planar)
 {
     checkInputFormatFits(request.format, request.depth, planar);
     const QString path = QString::fromUtf8(request.path.data(), int(request.path.size()));
-    QImageReader reader(path);
-    const QImage image = reader.read();
+    QString readerError;
+    const QImage image = decodePicture(path, request.pixelLimit, &readerError);
     if (!image.isNull())
         return prepareDecodedPicture(image, request, planar);
     // A picture that does not decode is no binary image with a wrong size.
     const QFileInfo file(path);
     if (file.isFile() && namedLikePicture(file))
-        throw std::runtime_error("Cannot read picture: " + request.path + " ("
-                                 + reader.errorString().toStdString() + ")");
+        throw std::runtime_error("Cannot read picture: " + request.path + " (" + readerError.toStdString() + ")");
 
     // Not a picture: a raw tensor, shown as the picture it encodes.
     PreparedPicture prepared;

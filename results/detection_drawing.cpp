@@ -1,33 +1,13 @@
 #include "results/detection_drawing.h"
 
+#include "results/class_colours.h"
+
 #include <QFontMetrics>
-
-#include <array>
-#include <cstdint>
-#include <unordered_map>
-
-namespace {
-
-const std::array<QColor, 3> &classPalette()
-{
-    static const std::array<QColor, 3> palette{QColor(Qt::yellow), QColor(Qt::green), QColor(Qt::red)};
-    return palette;
-}
-
-} // namespace
 
 void assignClassColours(std::vector<Detection> &detections)
 {
-    std::unordered_map<std::int32_t, QColor> classColours;
-    std::size_t next = 0;
-    for (Detection &detection : detections) {
-        auto found = classColours.find(detection.classIndex);
-        if (found == classColours.end()) {
-            found = classColours.emplace(detection.classIndex, classPalette()[next]).first;
-            next = (next + 1) % classPalette().size();
-        }
-        detection.colour = found->second;
-    }
+    for (Detection &detection : detections)
+        detection.colour = classColour(detection.classIndex);
 }
 
 QFont detectionLabelFont()

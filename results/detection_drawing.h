@@ -1,4 +1,4 @@
-// How decoded detections look: one colour per class, the label's font and text.
+// How decoded detections look: the colour of their class, the label's font and text.
 #pragma once
 
 #include "results/detection.h"
@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
-// Gives every detection the colour of its class. Classes take yellow, green
-// and red in the order in which they first appear in the list, then yellow
-// again; all detections of a class share its colour.
+// Gives every detection the colour of its class, classColour(): the same
+// class has the same colour in every frame.
 void assignClassColours(std::vector<Detection> &detections);
 
 // "Times New" at 12 points (a serif face when that family is missing), then

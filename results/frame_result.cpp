@@ -31,16 +31,17 @@ std::vector<Detection> detectionsOf(const OutputBuffers &outputs, const ModelDim
     return detections;
 }
 
-// Every class of the first output, most probable first; equal probabilities
+// Every class of the first output, most probable first (probabilities as the
+// description's output activation makes them); equal probabilities
 // keep the order of the classes, and a probability that is not a number
 // (from scores that are not) ranks last.
-std::vector<RankedClass> rankingOf(const OutputBuffers &outputs)
+std::vector<RankedClass> rankingOf(const OutputBuffers &outputs, OutputActivation activation)
 {
     std::vector<RankedClass> ranking;
     if (outputs.empty())
         return ranking;
     const std::vector<float> &scores = outputs.front();
-    const std::vector<float> probabilities = softmax(scores.data(), scores.size());
+    const std::vector<float> probabilities = classProbabilities(scores.data(), scores.size(), activation);
     ranking.reserve(probabilities.size());
     for (std::size_t i = 0; i < probabilities.size(); ++i)
         ranking.push_back({std::int32_t(i), probabilities[i]});
@@ -51,9 +52,18 @@ std::vector<RankedClass> rankingOf(const OutputBuffers &outputs)
     return ranking;
 }
 
+// Whether every complete cell of a depth-last map holds a probability distribution.
+bool cellsAreDistributions(const std::vector<float> &values, std::uint64_t cells, std::uint32_t depth)
+{
+    for (std::uint64_t cell = 0; cell < cells; ++cell)
+        if (!isProbabilityDistribution(values.data() + cell * depth, depth))
+            return false;
+    return true;
+}
+
 // The class of every cell of the first output; cells past the end of a short
 // buffer are background.
-ClassMap classMapOf(const OutputBuffers &outputs, const ModelDims &modelDims)
+ClassMap classMapOf(const OutputBuffers &outputs, const ModelDims &modelDims, OutputActivation activation)
 {
     ClassMap map;
     if (outputs.empty() || modelDims.outputs.empty())
@@ -69,9 +79,14 @@ ClassMap classMapOf(const OutputBuffers &outputs, const ModelDims &modelDims)
     map.height = std::uint32_t(dims.height);
     map.classes.assign(std::size_t(cells), 0);
     clearUpperVectorState();
+    const CellValues kind = activation == OutputActivation::None
+                                    || (activation == OutputActivation::Automatic && dims.depth > 1
+                                        && cellsAreDistributions(values, completeCells, dims.depth))
+                                ? CellValues::Probabilities
+                                : CellValues::Scores;
     for (std::uint64_t cell = 0; cell < completeCells; ++cell)
-        map.classes[std::size_t(cell)] = std::uint8_t(
-            std::min<std::uint32_t>(segmentationCellClass(values.data() + cell * dims.depth, dims.depth), 255));
+        map.classes[std::size_t(cell)] = std::uint8_t(std::min<std::uint32_t>(
+            segmentationCellClass(values.data() + cell * dims.depth, dims.depth, kind), 255));
     return map;
 }
 
@@ -83,7 +98,7 @@ FrameResult decodeFrameResult(const OutputBuffers &outputs, const ModelDims &mod
     FrameResult result;
     switch (description.neural_network) {
     case NetworkKind::Classifier:
-        result.ranking = rankingOf(outputs);
+        result.ranking = rankingOf(outputs, description.output_activation);
         break;
     case NetworkKind::Yolo2:
     case NetworkKind::Yolo3:
@@ -91,7 +106,7 @@ FrameResult decodeFrameResult(const OutputBuffers &outputs, const ModelDims &mod
         result.detections = detectionsOf(outputs, modelDims, description);
         break;
     case NetworkKind::Unet:
-        result.classMap = classMapOf(outputs, modelDims);
+        result.classMap = classMapOf(outputs, modelDims, description.output_activation);
         break;
     default:
         throw std::runtime_error("Unexpected neural network");

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-// A class of a classifier and its softmax probability.
+// A class of a classifier and its probability.
 struct RankedClass
 {
     std::int32_t classIndex = 0;

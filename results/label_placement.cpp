@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -42,6 +43,33 @@ std::int64_t overlapArea(const QRect &a, const std::vector<QRect> &placed)
     return area;
 }
 
+// What a label may hide of a box: inside its outline, or the box itself when
+// it is too small to have an inside.
+QRect insideOf(const QRect &box)
+{
+    const QRect inside = box.normalized().adjusted(1, 1, -1, -1);
+    return inside.isEmpty() ? box.normalized() : inside;
+}
+
+// How much of the objects a label hides: the share of each box it covers,
+// added up. A small object weighs as much as a large one, so a label keeps
+// clear of the small objects first; a corner of a large one (less than a
+// tenth of it) hides nothing that matters.
+double hiddenShare(const QRect &label, const std::vector<QRect> &insides)
+{
+    constexpr double negligible = 0.1;
+    double hidden = 0.0;
+    for (const QRect &inside : insides) {
+        const QRect common = label.intersected(inside);
+        if (common.isEmpty())
+            continue;
+        const double share = double(common.width()) * common.height() / (double(inside.width()) * inside.height());
+        if (share >= negligible)
+            hidden += share;
+    }
+    return hidden;
+}
+
 } // namespace
 
 std::vector<QRect> placeLabels(const std::vector<QRect> &boxes, const std::vector<QSize> &sizes,
@@ -50,6 +78,12 @@ std::vector<QRect> placeLabels(const std::vector<QRect> &boxes, const std::vecto
     std::vector<QRect> placed;
     const std::size_t count = std::min(boxes.size(), sizes.size());
     placed.reserve(count);
+    std::vector<QRect> insides;
+    insides.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        if (!boxes[i].normalized().isEmpty())
+            insides.push_back(insideOf(boxes[i]));
+
     for (std::size_t i = 0; i < count; ++i) {
         const QRect &box = boxes[i];
         const QSize &size = sizes[i];
@@ -59,26 +93,23 @@ std::vector<QRect> placeLabels(const std::vector<QRect> &boxes, const std::vecto
             QRect(QPoint(box.left(), box.bottom() + 1), size),          // below
             QRect(QPoint(box.left(), box.bottom() + 1 - size.height()), size), // inside at the bottom
         };
+        // Least covering of other labels, then least hidden of the objects,
+        // then a place that did not have to move, then the order above.
+        using Cost = std::tuple<std::int64_t, double, bool>;
         QRect best;
-        std::int64_t bestOverlap = std::numeric_limits<std::int64_t>::max();
+        Cost bestCost{std::numeric_limits<std::int64_t>::max(), 0.0, true};
         for (const QRect &place : places) {
             const QRect candidate = shiftedInside(place, visible);
-            // A place that had to move is taken only when no place fits as it is.
-            const std::int64_t overlap = overlapArea(candidate, placed);
-            if (overlap == 0 && candidate == place) {
+            const Cost cost{overlapArea(candidate, placed), hiddenShare(candidate, insides), candidate != place};
+            if (cost < bestCost) {
                 best = candidate;
-                bestOverlap = 0;
-                break;
-            }
-            if (overlap < bestOverlap) {
-                best = candidate;
-                bestOverlap = overlap;
+                bestCost = cost;
             }
         }
         // Crowded: the labels stack downwards from the usual place, below
         // the labels in the way, as long as a few steps find room.
         QRect stacked = shiftedInside(places[0], visible);
-        for (int step = 0; bestOverlap > 0 && step < 8; ++step) {
+        for (int step = 0; std::get<0>(bestCost) > 0 && step < 8; ++step) {
             const QRect *blocking = firstCovered(stacked, placed);
             if (!blocking) {
                 best = stacked;

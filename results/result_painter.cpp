@@ -111,6 +111,21 @@ void drawCaption(QPainter &painter, const QString &caption, const ResultPlacemen
 
 } // namespace
 
+QFont labelFontFor(const QFont &base, const QRect &target, const QRect &visible)
+{
+    constexpr double shareOfSide = 1.0 / 28.0;
+    constexpr int smallest = 9;
+    constexpr double screenSide = 1280.0;
+    const QRect seen = target.intersected(visible);
+    const double basePixels = base.pixelSize() > 0 ? double(base.pixelSize()) : double(QFontMetrics(base).height());
+    const double longer = std::max(seen.width(), seen.height());
+    const double largest = basePixels * std::max(1.0, longer / screenSide);
+    const double wanted = std::min(seen.width(), seen.height()) * shareOfSide;
+    QFont font = base;
+    font.setPixelSize(std::max(smallest, int(std::lround(std::min(wanted, largest)))));
+    return font;
+}
+
 QString classifierCaption(const FrameResult &result, const std::vector<std::string> &labels)
 {
     if (result.ranking.empty())

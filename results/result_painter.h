@@ -35,6 +35,12 @@ struct ResultPlacement
 void drawFrameResult(QPainter &painter, const FrameResult &result, const std::vector<std::string> &labels,
                      const ResultPlacement &placement, const QImage &mask = QImage());
 
+// The label font for a picture drawn at target of which visible is in sight,
+// sized to the picture as it is seen: a 28th of the shorter side of the part
+// in sight, at least 9 pixels, and at most base's size, or on an area larger
+// than 1280 pixels that size in proportion. base is sized in pixels or points.
+QFont labelFontFor(const QFont &base, const QRect &target, const QRect &visible);
+
 // "cat: 0.87", the classifier's caption for its most probable class; empty
 // without a ranking.
 QString classifierCaption(const FrameResult &result, const std::vector<std::string> &labels);

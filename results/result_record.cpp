@@ -5,6 +5,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <map>
 
@@ -13,6 +14,26 @@ namespace {
 double thousandths(double value)
 {
     return std::round(value * 1000.0) / 1000.0;
+}
+
+// A video position to the microsecond: 5.6, not the 5.6000000000000005 that
+// frame arithmetic leaves.
+double microseconds(double seconds)
+{
+    return std::round(seconds * 1e6) / 1e6;
+}
+
+// The double that reads as the float's own shortest form: a probability kept
+// in single precision is written 0.659001, not 0.6590009927749634.
+double shortestOf(float value)
+{
+    if (!std::isfinite(value))
+        return double(value);
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    double widened = double(value);
+    std::from_chars(text, written.ptr, widened);
+    return widened;
 }
 
 void addLabel(QJsonObject &object, std::int32_t classIndex, const std::vector<std::string> &labels)
@@ -50,7 +71,7 @@ QJsonArray topJson(const std::vector<RankedClass> &ranking, const std::vector<st
         QJsonObject object;
         object.insert(QStringLiteral("class"), ranking[i].classIndex);
         addLabel(object, ranking[i].classIndex, labels);
-        object.insert(QStringLiteral("probability"), double(ranking[i].probability));
+        object.insert(QStringLiteral("probability"), shortestOf(ranking[i].probability));
         array.append(object);
     }
     return array;
@@ -77,8 +98,9 @@ QByteArray resultRecordLine(const ResultRecordOrigin &origin, const FrameResult 
     QJsonObject line;
     line.insert(QStringLiteral("source"), origin.source);
     line.insert(QStringLiteral("frame"), qint64(origin.frame));
+    line.insert(QStringLiteral("source_index"), qint64(origin.sourceIndex));
     if (origin.timeSeconds >= 0.0)
-        line.insert(QStringLiteral("time_s"), origin.timeSeconds);
+        line.insert(QStringLiteral("time_s"), microseconds(origin.timeSeconds));
     switch (description.neural_network) {
     case NetworkKind::Classifier:
         line.insert(QStringLiteral("top"), topJson(result.ranking, description.labels));

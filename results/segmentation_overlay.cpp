@@ -1,14 +1,20 @@
 #include "results/segmentation_overlay.h"
 
 #include <QImage>
-#include <QRandomGenerator>
 
 #include <cmath>
 
-std::uint32_t segmentationCellClass(const float *values, std::uint32_t depth)
+std::uint32_t segmentationCellClass(const float *values, std::uint32_t depth, CellValues kind)
 {
     if (depth == 1)
         return values[0] >= 0.5f ? 1 : 0;
+    if (kind == CellValues::Probabilities) {
+        std::uint32_t winner = 0;
+        for (std::uint32_t c = 1; c < depth; ++c)
+            if (values[c] > 0.5f && (winner == 0 || values[c] > values[winner]))
+                winner = c;
+        return winner;
+    }
 
     float largest = values[0];
     for (std::uint32_t c = 1; c < depth; ++c)
@@ -37,25 +43,6 @@ std::uint32_t segmentationCellClass(const float *values, std::uint32_t depth)
             winner = c;
     }
     return winner;
-}
-
-std::vector<QRgb> randomClassColours(std::size_t count, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    std::vector<QRgb> colours;
-    colours.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const int blue = int(generator.generate() & 0xff);
-        const int green = int(generator.generate() & 0xff);
-        const int red = int(generator.generate() & 0xff);
-        colours.push_back(qRgba(red, green, blue, 255));
-    }
-    return colours;
-}
-
-std::size_t segmentationColourCount(std::uint32_t depth)
-{
-    return depth <= 1 ? depth : depth - 1;
 }
 
 void paintClassMap(QImage &picture, const ClassMap &map, const std::vector<QRgb> &colours)

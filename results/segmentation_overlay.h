@@ -11,19 +11,16 @@
 
 class QImage;
 
+// What a segmentation network's values per cell are: raw scores, which a
+// softmax turns into probabilities, or the probabilities themselves.
+enum class CellValues { Scores, Probabilities };
+
 // The class of one cell of a depth-last class map (depth values): depth 1
 // gives 1 for a value of 0.5 or more, else 0; depth 2 or more gives the
-// foreground class (1 to depth - 1) whose softmax probability exceeds 0.5,
-// else 0 (the background).
-std::uint32_t segmentationCellClass(const float *values, std::uint32_t depth);
-
-// count opaque colours from a generator seeded with seed: for each colour three
-// successive values, whose low 8 bits give blue, green and red.
-std::vector<QRgb> randomClassColours(std::size_t count, quint32 seed);
-
-// Number of colours a class map of this depth needs: one for a single mask
-// channel, one per foreground class (1 to depth - 1) otherwise.
-std::size_t segmentationColourCount(std::uint32_t depth);
+// foreground class (1 to depth - 1) whose probability exceeds 0.5 (the first
+// of the largest where given probabilities exceed 0.5 more than once), else 0
+// (the background).
+std::uint32_t segmentationCellClass(const float *values, std::uint32_t depth, CellValues kind = CellValues::Scores);
 
 // Paints the pixels of the picture that the class map gives to a foreground
 // class, fully opaque: class k in colours[k - 1]; classes without a colour

@@ -22,3 +22,25 @@ std::vector<float> softmax(const float *values, std::size_t count)
         probabilities[i] = float(std::exp(double(values[i] - largest) - logSum));
     return probabilities;
 }
+
+bool isProbabilityDistribution(const float *values, std::size_t count)
+{
+    constexpr double tolerance = 1e-3;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        // Written so that a NaN fails too.
+        if (!(values[i] >= 0.0f && values[i] <= 1.0f))
+            return false;
+        sum += values[i];
+    }
+    return count > 0 && std::fabs(sum - 1.0) <= tolerance;
+}
+
+std::vector<float> classProbabilities(const float *values, std::size_t count, OutputActivation activation)
+{
+    const bool asTheyAre = activation == OutputActivation::None
+                           || (activation == OutputActivation::Automatic && isProbabilityDistribution(values, count));
+    if (asTheyAre)
+        return std::vector<float>(values, values + count);
+    return softmax(values, count);
+}

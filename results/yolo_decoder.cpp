@@ -282,6 +282,37 @@ void checkAnchorCount(const NnDescription &description, const std::vector<Tensor
                                  + std::to_string(needed) + ", the description gives " + std::to_string(given));
 }
 
+void checkDetectorOutputs(const NnDescription &description, const std::vector<TensorDims> &outputs)
+{
+    const NetworkKind kind = description.neural_network;
+    if (!isDetector(kind) || outputs.empty())
+        return;
+    const std::size_t values = description.yolo_anchors.size();
+    if (values % 2 != 0)
+        throw std::runtime_error("yolo_anchors holds " + std::to_string(values)
+                                 + " numbers: anchors are (width, height) pairs, so the count must be even");
+    const std::uint64_t pairs = values / 2;
+    if (pairs == 0)
+        throw std::runtime_error("yolo_anchors holds no (width, height) pair");
+    const std::uint64_t sharing = kind == NetworkKind::Yolo2 ? 1 : outputs.size();
+    if (pairs % sharing != 0)
+        throw std::runtime_error("yolo_anchors holds " + std::to_string(pairs) + " (width, height) pairs, which the "
+                                 + std::to_string(sharing) + " outputs of the model cannot share equally");
+    const std::uint64_t anchorsPerCell = pairs / sharing;
+    const std::uint64_t labels = description.labels.size();
+    const std::uint64_t needed = anchorsPerCell * (labels + boxFields);
+    const auto counted = [](std::uint64_t count, const char *thing) {
+        return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
+    };
+    for (std::size_t o = 0; o < outputs.size(); ++o)
+        if (outputs[o].depth != needed)
+            throw std::runtime_error("Output " + std::to_string(o) + " of the model holds "
+                                     + std::to_string(outputs[o].depth) + " values per cell, but the description's "
+                                     + counted(anchorsPerCell, "anchor") + " per cell and " + counted(labels, "label")
+                                     + " need " + std::to_string(needed) + " (" + std::to_string(anchorsPerCell)
+                                     + " x (" + std::to_string(labels) + " + 5))");
+}
+
 std::vector<Detection> decodeDetections(const OutputBuffers &outputs, const std::vector<TensorDims> &outputDims,
                                         const TensorDims &inputDims, const QSize &pictureSize,
                                         const NnDescription &description)

@@ -20,6 +20,14 @@ std::uint64_t anchorPairsNeeded(const NnDescription &description, const std::vec
 // given when the description holds too few anchor pairs for these outputs.
 void checkAnchorCount(const NnDescription &description, const std::vector<TensorDims> &outputs);
 
+// Throws a runtime error when the model's outputs do not fit the description,
+// as checked when a description is opened: the anchors must come in whole
+// (width, height) pairs that the outputs share equally ("yolo3", "yolo5"; a
+// "yolo2" output uses them all), and every output must hold, per cell, its
+// anchors times the labels plus five values. The message names the output and
+// both numbers. Nothing for the other network kinds.
+void checkDetectorOutputs(const NnDescription &description, const std::vector<TensorDims> &outputs);
+
 // Decodes every output, keeps the candidates whose confidence exceeds the
 // description's threshold and removes overlapping boxes greedily, across
 // classes. The result runs from the most confident box down. inputDims gives

@@ -1,5 +1,6 @@
 #include "runner/batch_run.h"
 
+#include "accel/attached_boards.h"
 #include "accel/result_check.h"
 #include "measuring/reference_run.h"
 #include "outputs/result_picture.h"
@@ -21,16 +22,20 @@
 
 namespace {
 
+// The board choice, once the board is known to be attached: a missing board
+// is named with what is attached and how boards are attached.
 BoardChoice choiceOf(const BoardAddress &address, bool parallel)
 {
+    try {
+        checkBoardAttached(address.type, address.index, parallel);
+    } catch (const std::exception &error) {
+        throw RunFailure(callFailureText(error));
+    }
     BoardChoice choice{address.type, address.index, 0};
     if (parallel) {
         std::uint32_t count = 1;
         if (address.type != BoardType::Simulator)
             checkRuntimeResult(VRAX_GetBoardCount(std::uint32_t(address.type), &count), "VRAX_GetBoardCount");
-        if (count == 0)
-            throw std::runtime_error(std::string("No board of type ") + boardTypeName(address.type)
-                                     + " is attached");
         choice.parallelCount = count;
     }
     return choice;
@@ -89,19 +94,17 @@ QFile *openOutput(std::unique_ptr<QFile> &file, const QString &path)
 
 QString boardLabel(const BoardAddress &address, bool parallel)
 {
-    if (address.type == BoardType::Simulator)
-        return QStringLiteral("0 (simulator)");
-    return QStringLiteral("%1:%2 (%3)")
-        .arg(std::uint32_t(address.type))
-        .arg(parallel ? QStringLiteral("all") : QString::number(address.index))
-        .arg(QString::fromLatin1(boardTypeName(address.type)));
+    return QString::fromStdString(boardName(address.type, address.index, parallel));
 }
 
 RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
 {
     RunFigures figures;
+    figures.started = QDateTime::currentDateTime();
     figures.description = options.description;
     figures.board = boardLabel(options.board, options.parallel);
+    figures.address = options.board;
+    figures.parallel = options.parallel;
 
     QStringList pictures;
     try {
@@ -113,24 +116,29 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     // The description is opened, run and measured as the window does it.
     BoardSet boards;
     OpenedModel model;
+    const BoardChoice choice = choiceOf(options.board, options.parallel);
     const std::int64_t openStart = steadyNanoseconds();
     try {
-        boards.choose(choiceOf(options.board, options.parallel));
+        boards.choose(choice);
         model = boards.open(QFileInfo(options.description).absoluteFilePath().toStdString());
     } catch (const std::exception &error) {
         openFailure(QStringLiteral("Opening %1").arg(options.description), options.board, options.parallel, error);
     }
     figures.openMs = double(steadyNanoseconds() - openStart) / 1e6;
     figures.kind = model.description.neural_network;
+    figures.model = QString::fromStdString(model.description.model);
+    if (!model.modelDims.inputs.empty())
+        figures.input = model.modelDims.inputs.front();
     figures.sessions = std::uint32_t(boards.sessions().size());
     figures.units = boards.unitCount();
 
     const PictureReading boardReading = pictureReadingOf(model.description, model.modelDims, options.board.type);
     std::unique_ptr<ReferenceRun> reference;
     if (options.compareWith) {
+        const BoardChoice referenceChoice = choiceOf(*options.compareWith, false);
         try {
             reference = std::make_unique<ReferenceRun>(
-                QFileInfo(options.description).absoluteFilePath().toStdString(), choiceOf(*options.compareWith, false));
+                QFileInfo(options.description).absoluteFilePath().toStdString(), referenceChoice);
         } catch (const std::exception &error) {
             openFailure(QStringLiteral("Opening %1 for the comparison").arg(options.description),
                         *options.compareWith, false, error);
@@ -167,7 +175,8 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     auto deliver = [&](FramePtr frame) {
         frame->times.drawStart = steadyNanoseconds();
         if (resultsFile && writeError.empty()) {
-            const ResultRecordOrigin origin{frame->origin.source, frame->origin.number, frame->origin.timeSeconds};
+            const ResultRecordOrigin origin{frame->origin.source, frame->sequence, frame->origin.number,
+                                            frame->origin.timeSeconds};
             const QByteArray line = resultRecordLine(origin, frame->result, model.description,
                                                      boxToOriginal(frame->picture));
             if (resultsFile->write(line) != line.size())
@@ -180,9 +189,7 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
                                      .filePath(QStringLiteral("%1_%2.png")
                                                    .arg(frame->sequence, 6, 10, QLatin1Char('0'))
                                                    .arg(QFileInfo(frame->origin.source).completeBaseName()));
-            if (!resultOnOriginal(frame->picture, frame->result, model.description.labels, *labelFont,
-                                  quint32(frame->sequence))
-                     .save(path))
+            if (!resultOnOriginal(frame->picture, frame->result, model.description.labels, *labelFont).save(path))
                 writeError = QStringLiteral("Cannot write %1").arg(path).toStdString();
         }
         frame->times.shown = steadyNanoseconds();

@@ -6,7 +6,9 @@
 #include "measuring/frame_comparison.h"
 #include "measuring/run_statistics.h"
 #include "runner/runner_options.h"
+#include "tensor/tensor_shapes.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <array>
@@ -18,7 +20,12 @@
 struct RunFigures
 {
     QString description;
+    QString model;        // the model file the description names, absolute
+    TensorDims input{};   // the network's input
+    QDateTime started;    // when the run began
     QString board; // "0 (simulator)", "2:1 (TK307.04)", "2:all (TK307.04)"
+    BoardAddress address; // the board, or with parallel its type
+    bool parallel = false;
     std::uint32_t sessions = 0;
     std::uint32_t units = 0; // frames in flight at most: units per session x sessions
     std::uint64_t frames = 0;

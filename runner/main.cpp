@@ -1,5 +1,7 @@
 // vrax-run: runs an NN description over pictures without a window and
 // reports how fast and how well the board did.
+#include "accel/attached_boards.h"
+#include "accel/result_check.h"
 #include "runner/batch_run.h"
 #include "runner/progress_bar.h"
 #include "runner/run_report.h"
@@ -18,6 +20,23 @@ enum ExitStatus { Success = 0, Failed = 1, UsageFault = 2, BelowAgreement = 3 };
 void printError(const QString &message)
 {
     std::fprintf(stderr, "vrax-run: %s\n", message.toLocal8Bit().constData());
+}
+
+// The attached boards, one a line as -b and --compare-with take them.
+int listBoards()
+{
+    try {
+        const std::vector<AttachedBoard> boards = attachedBoards();
+        for (const AttachedBoard &board : boards)
+            std::printf("%s\n", boardName(board.type, board.index).c_str());
+        std::fflush(stdout);
+        if (boards.size() == 1)
+            std::fprintf(stderr, "vrax-run: only the simulator is attached. %s.\n", howBoardsAreAttached().c_str());
+    } catch (const std::exception &error) {
+        printError(QString::fromUtf8(callFailureText(error).c_str()));
+        return Failed;
+    }
+    return Success;
 }
 
 } // namespace
@@ -47,6 +66,9 @@ int main(int argc, char *argv[])
         return Success;
     }
 
+    if (options.listBoards)
+        return listBoards();
+
     // Drawing the saved pictures needs fonts, which need a GUI application;
     // the offscreen platform gives one without a display.
     std::unique_ptr<QCoreApplication> application;
@@ -75,7 +97,10 @@ int main(int argc, char *argv[])
         std::fputs(figuresTable(figures).toLocal8Bit().constData(), stdout);
     if (!options.jsonPath.isEmpty()) {
         QFile file(options.jsonPath);
-        const QByteArray json = figuresJson(figures);
+        QStringList commandLine{QString::fromLocal8Bit(argv[0])};
+        commandLine << arguments;
+        const QByteArray json = figuresJson(figures, {QStringLiteral("vrax-run"), QStringLiteral(VRAX_RUN_VERSION),
+                                                      commandLine});
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size()
             || !file.flush()) {
             printError(QStringLiteral("Cannot write %1: %2").arg(options.jsonPath, file.errorString()));

@@ -1,11 +1,20 @@
 #include "runner/run_report.h"
 
+#include "accel/accelerator.h"
+#include "accel/attached_boards.h"
+#include "accel/model_preparation.h"
 #include "measuring/reference_run.h"
 
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
 #include <QTextStream>
+
+#include <thread>
 
 namespace {
 
@@ -63,6 +72,78 @@ QJsonObject comparisonJson(const RunFigures &figures)
     return object;
 }
 
+// The processor's model name as the kernel reports it, else its architecture.
+QString cpuModel()
+{
+    QFile cpuInfo(QStringLiteral("/proc/cpuinfo"));
+    if (cpuInfo.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        while (!cpuInfo.atEnd()) {
+            const QString line = QString::fromUtf8(cpuInfo.readLine());
+            if (line.startsWith(QLatin1String("model name")))
+                return line.section(QLatin1Char(':'), 1).trimmed();
+        }
+    }
+    return QSysInfo::currentCpuArchitecture();
+}
+
+QJsonObject hostJson()
+{
+    return QJsonObject{{"cpu", cpuModel()},
+                       {"cores", qint64(std::thread::hardware_concurrency())},
+                       {"system", QSysInfo::prettyProductName()},
+                       {"kernel", QSysInfo::kernelType() + QLatin1Char(' ') + QSysInfo::kernelVersion()}};
+}
+
+QString runtimeVersion()
+{
+    std::uint32_t major = 0, minor = 0, patch = 0;
+    if (VRAX_GetLibVersion(&major, &minor, &patch) != VRAX_RESULT_OK)
+        return QString();
+    return QStringLiteral("%1.%2.%3").arg(major).arg(minor).arg(patch);
+}
+
+// A file as it was used: absolute path, size and SHA-256, which say whether
+// another run used the same one. Size and digest are left out of a file
+// that can no longer be read.
+QJsonObject fileJson(const QString &role, const QString &path)
+{
+    QJsonObject object{{"role", role}, {"path", QFileInfo(path).absoluteFilePath()}};
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (file.open(QIODevice::ReadOnly) && hash.addData(&file)) {
+        object.insert("bytes", qint64(file.size()));
+        object.insert("sha256", QString::fromLatin1(hash.result().toHex()));
+    }
+    return object;
+}
+
+QJsonArray filesJson(const RunFigures &f)
+{
+    QJsonArray files{fileJson(QStringLiteral("description"), f.description)};
+    if (f.model.isEmpty())
+        return files;
+    const std::vector<std::string> model = modelFiles(f.model.toStdString());
+    files.append(fileJson(QStringLiteral("model"), QString::fromStdString(model.front())));
+    if (model.size() > 1)
+        files.append(fileJson(QStringLiteral("weights"), QString::fromStdString(model.back())));
+    return files;
+}
+
+// The boards in use: every board of the type when opened in parallel, one
+// session each, else the one board.
+QJsonArray boardsJson(const RunFigures &f)
+{
+    QJsonArray boards;
+    const std::uint32_t count = f.parallel ? f.sessions : 1;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t index = f.parallel ? i : f.address.index;
+        boards.append(QJsonObject{{"type", qint64(std::uint32_t(f.address.type))},
+                                  {"index", qint64(index)},
+                                  {"name", QString::fromStdString(boardName(f.address.type, index))}});
+    }
+    return boards;
+}
+
 } // namespace
 
 QString figuresTable(const RunFigures &f)
@@ -96,7 +177,7 @@ QString figuresTable(const RunFigures &f)
     return text;
 }
 
-QByteArray figuresJson(const RunFigures &f)
+QByteArray figuresJson(const RunFigures &f, const RunSetting &setting)
 {
     QJsonObject stages;
     QJsonObject stagePercentiles;
@@ -121,5 +202,16 @@ QByteArray figuresJson(const RunFigures &f)
                        {"process_cpu_ms_per_frame", f.processCpuMsPerFrame}};
     if (f.comparison)
         object.insert("comparison", comparisonJson(f));
+    object.insert("program", QJsonObject{{"name", setting.program}, {"version", setting.version}});
+    object.insert("runtime_version", runtimeVersion());
+    object.insert("started", f.started.toOffsetFromUtc(f.started.offsetFromUtc()).toString(Qt::ISODateWithMs));
+    object.insert("host", hostJson());
+    object.insert("boards", boardsJson(f));
+    object.insert("files", filesJson(f));
+    object.insert("input", QJsonObject{{"width", qint64(f.input.width)},
+                                       {"height", qint64(f.input.height)},
+                                       {"depth", qint64(f.input.depth)}});
+    object.insert("in_flight", qint64(f.units));
+    object.insert("command_line", QJsonArray::fromStringList(setting.commandLine));
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }

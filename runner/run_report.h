@@ -6,11 +6,26 @@
 #include <QByteArray>
 #include <QString>
 
+#include <QStringList>
+
 QString figuresTable(const RunFigures &figures);
+
+// What the program knows of itself, for the record of a run.
+struct RunSetting
+{
+    QString program;         // "vrax-run"
+    QString version;         // the program's version
+    QStringList commandLine; // the program and its arguments as given
+};
 
 // {"frames", "seconds", "throughput_fps", "board_fps", "latency_ms" {p50, p90,
 // p99, max, mean}, "stages_ms" {read, prepare, board, decode, draw, queued,
 // waiting}, "first_frame_ms", "open_ms", "board", "units", "sessions",
 // "host_cpu_ms_per_frame", "process_cpu_ms_per_frame", "stage_percentiles_ms",
-// and "comparison" when the run compared the board with a reference}.
-QByteArray figuresJson(const RunFigures &figures);
+// and "comparison" when the run compared the board with a reference}, and
+// what repeats the run: "program" {name, version}, "runtime_version",
+// "started" (ISO 8601 with the UTC offset), "host" {cpu, cores, system,
+// kernel}, "boards" [{type, index, name}], "files" [{role (description,
+// model, weights), path, bytes, sha256}], "input" {width, height, depth},
+// "in_flight" and "command_line".
+QByteArray figuresJson(const RunFigures &figures, const RunSetting &setting = {});

@@ -64,6 +64,8 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
             options.help = true;
         else if (argument == QLatin1String("--version"))
             options.version = true;
+        else if (argument == QLatin1String("--list-boards"))
+            options.listBoards = true;
         else if (argument == QLatin1String("-b") || argument == QLatin1String("--board"))
             options.board = parseBoardAddress(value());
         else if (argument == QLatin1String("--parallel"))
@@ -94,7 +96,7 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
         else
             positional << argument;
     }
-    if (options.help || options.version)
+    if (options.help || options.version || options.listBoards)
         return options;
     if (framesGiven && options.seconds > 0.0)
         throw UsageError("-n and -t cannot be given together");
@@ -110,6 +112,7 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
 QString runnerUsage()
 {
     return QStringLiteral(R"(Usage: vrax-run [OPTION]... DESCRIPTION INPUT...
+       vrax-run --list-boards
 Runs the NN description's network over pictures without a window, with every
 unit of every board session in flight (as Run Auto does), and reports the
 throughput, latency percentiles and per-stage times.
@@ -144,6 +147,7 @@ Options:
                             matched over all detections for detectors, mean
                             foreground IoU for segmentation
   -q, --quiet               print nothing but errors (no progress, no table)
+      --list-boards         list the attached boards, one TYPE:INDEX a line
   -h, --help                show this help
       --version             show the version of vrax-run and of the board runtime
 
@@ -155,6 +159,10 @@ Latency stages: read (read and decode the picture), prepare (the input
 tensor), queued (waiting for a free unit), board (submitted to outputs
 fetched), decode (interpreting the outputs), waiting, draw (writing the
 results); together they make the frame's latency.
+
+Boards of types 1 to 7 are those the runtime finds attached; virtual ones
+come from the environment variable VRAX_BOARDS=TYPE:COUNT (for example
+VRAX_BOARDS=2:2 for two TK307.04 boards). See vrax-run(1) for the others.
 
 Exit status: 0 success, 1 a file or the board failed (the message names the
 file or call), 2 a usage error, 3 agreement below --min-agreement.

@@ -31,6 +31,7 @@ struct RunnerOptions
     bool quiet = false;
     bool help = false;
     bool version = false;
+    bool listBoards = false;       // --list-boards: list the attached boards and exit
     QString description;
     QStringList inputs;
 };

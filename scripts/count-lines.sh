@@ -17,7 +17,7 @@ count() {
     cat $files | wc -l
 }
 
-product=$(code_files accel app description picture sources engine measuring outputs workbench results tensor runner simulator cmake CMakeLists.txt \
+product=$(code_files accel app description files picture sources engine measuring outputs workbench results tensor runner evaluation simulator cmake CMakeLists.txt \
           | grep -v '^simulator/fuzz/' | count)
 tests=$(code_files tests | count)
 other=$(code_files benchmarks fuzz simulator/fuzz examples scripts | count)

@@ -42,6 +42,8 @@ libdir=$usr/lib/$(gcc -print-multiarch)
 examples=$usr/share/vraxgui/examples
 export LD_LIBRARY_PATH="$libdir"
 export QT_QPA_PLATFORM=offscreen
+# The installed commands keep their settings here, not in the user's own.
+export XDG_CONFIG_HOME="$work/config"
 
 # The layout a user relies on.
 for file in bin/vraxgui bin/vrax-compile include/vrax/vrax.h include/vrax/vrax_compiler.h \
@@ -77,6 +79,13 @@ expect() { # expect STATUS TEXT COMMAND...: runs COMMAND, checks its status and 
 expect 0 "^vraxgui $version\$" "$usr/bin/vraxgui" --version
 expect 2 "Unknown option" "$usr/bin/vraxgui" --no-such-option
 expect 0 "^vrax-compile $version\$" "$usr/bin/vrax-compile" --version
+# vrax-eval and the validation set an example ships with: its own boxes score 1.
+expect 0 "^vrax-eval $version\$" "$usr/bin/vrax-eval" --version
+python3 -c 'import json, sys; print(json.dumps([dict(image_id=a["image_id"], category_id=a["category_id"],
+    bbox=a["bbox"], score=1) for a in json.load(open(sys.argv[1]))["annotations"]]))' \
+  "$usr/share/vraxgui/examples/yolo3/validation/instances.json" >"$work/perfect.json"
+expect 0 "^AP      1.000" "$usr/bin/vrax-eval" "$usr/share/vraxgui/examples/yolo3/validation/instances.json" \
+  "$work/perfect.json"
 expect 0 "wrote $work/classifier.vrax" "$usr/bin/vrax-compile" -o "$work/classifier.vrax" \
   "$examples/classifier/shapes_classifier.onnx"
 cmp -s "$work/classifier.vrax" "$examples/classifier-binary/shapes_classifier.vrax" ||
@@ -91,6 +100,12 @@ for description in "$examples"/*/*.xml; do
   checked=$((checked + 1))
 done
 [ "$checked" -ge 7 ] || fail "only $checked example descriptions installed"
+
+# vrax-run as the examples of its manual page run it, from the installed examples.
+expect 0 "^frames  *500\$" "$usr/bin/vrax-run" "$examples/yolo3/shapes_yolo3.xml" "$examples/yolo3/pictures" \
+  -n 500 --json "$work/out.json" --results "$work/out.jsonl"
+expect 0 "^agreement" env VRAX_BOARDS=2:1 VRAX_SIM_PRECISION=2:int8 "$usr/bin/vrax-run" -b 2 --compare-with 0 \
+  --min-agreement 0.99 "$examples/unet/shapes_unet.xml" "$examples/unet/pictures"
 
 # A runtime user's program, built through pkg-config and through find_package.
 PKG_CONFIG_PATH=$libdir/pkgconfig PKG_CONFIG_SYSROOT_DIR=$root \

@@ -25,7 +25,7 @@ address)
   ;;
 thread)
   dir=build-tsan
-  suites="workbench_test frame_processing_test frame_pipeline_test runtime_stress_test runtime_calls_test window_commands_test fault_injection_test statistics_dock_test frame_recorder_test video_window_test"
+  suites="workbench_test frame_processing_test frame_pipeline_test runtime_stress_test runtime_calls_test int8_board_test layer_profile_test window_commands_test fault_injection_test statistics_dock_test frame_recorder_test video_window_test"
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRAX_WERROR=ON \
     -DVRAX_SANITIZE=thread >/dev/null
   # shellcheck disable=SC2086

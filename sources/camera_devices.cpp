@@ -2,9 +2,13 @@
 
 #include <QDir>
 
+#include <QFile>
+
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,7 +54,17 @@ std::vector<QSize> offeredSizes(int fd)
     return sizes;
 }
 
+// The major device number of video4linux nodes (Linux's devices.txt).
+constexpr unsigned videoDeviceMajor = 81;
+
 } // namespace
+
+bool isVideoDevice(const QString &path)
+{
+    struct stat status{};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISCHR(status.st_mode)
+           && major(status.st_rdev) == videoDeviceMajor;
+}
 
 std::vector<CameraDevice> listCameras(const QString &folder)
 {
@@ -64,6 +78,8 @@ std::vector<CameraDevice> listCameras(const QString &folder)
     for (const QString &name : names) {
         CameraDevice camera;
         camera.path = QDir(folder).filePath(name);
+        if (!isVideoDevice(camera.path))
+            continue;
         const int fd = ::open(camera.path.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;

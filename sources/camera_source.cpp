@@ -1,5 +1,8 @@
 #include "sources/camera_source.h"
 
+#include "files/regular_file.h"
+#include "picture/picture_decoding.h"
+#include "sources/camera_devices.h"
 #include "sources/captured_frame.h"
 
 #include <QFileInfo>
@@ -16,6 +19,10 @@ CameraSource::CameraSource(const QString &device, const QSize &wanted, const Pic
 {
     if (!QFileInfo::exists(device))
         fail("there is no such device");
+    if (!isVideoDevice(device)) {
+        const std::string problem = regularFileProblem(device, "camera");
+        fail(problem.empty() ? "it is not a camera (no video device)" : problem);
+    }
     try {
         capture->open(device.toLocal8Bit().toStdString(), cv::CAP_V4L2);
         if (capture->isOpened() && wanted.isValid() && !wanted.isEmpty()) {
@@ -26,6 +33,9 @@ CameraSource::CameraSource(const QString &device, const QSize &wanted, const Pic
     }
     if (!capture->isOpened())
         fail("it cannot be opened as a camera (in use by another program, no permission, or not a camera)");
+    const std::string oversize = oversizeProblem(announcedFrameSize(*capture), request.pixelLimit);
+    if (!oversize.empty())
+        fail("its pictures are " + oversize);
     fps = capture->get(cv::CAP_PROP_FPS);
     if (!std::isfinite(fps) || fps <= 0.0 || fps > 1000.0)
         fps = 0.0;

@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
+#include <limits>
 #include <stdexcept>
 
 QImage capturedFrameToImage(const cv::Mat &frame)
@@ -42,6 +43,21 @@ QImage capturedFrameToImage(const cv::Mat &frame)
         cv::cvtColor(frame, pixels, conversion);
     }
     return picture;
+}
+
+QSize announcedFrameSize(cv::VideoCapture &capture)
+{
+    double width = 0.0;
+    double height = 0.0;
+    try {
+        width = capture.get(cv::CAP_PROP_FRAME_WIDTH);
+        height = capture.get(cv::CAP_PROP_FRAME_HEIGHT);
+    } catch (const cv::Exception &) {
+    }
+    const double most = std::numeric_limits<int>::max();
+    if (!(width >= 1.0 && width <= most && height >= 1.0 && height <= most))
+        return QSize();
+    return QSize(int(width), int(height));
 }
 
 bool readCapturedFrame(cv::VideoCapture &capture, QImage &picture)

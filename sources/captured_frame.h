@@ -6,6 +6,7 @@
 #include "sources/frame.h"
 
 #include <QImage>
+#include <QSize>
 
 namespace cv {
 class Mat;
@@ -17,6 +18,10 @@ class VideoCapture;
 // a decoder failure, OpenCV's exceptions included. A frame of a pixel type
 // that cannot be shown gives true and a null picture.
 bool readCapturedFrame(cv::VideoCapture &capture, QImage &picture);
+
+// The frame size the capture announces before its first frame is decoded;
+// invalid when it announces none.
+QSize announcedFrameSize(cv::VideoCapture &capture);
 
 // The frame as a 32-bit RGB picture, the format the picture preparation
 // reads fastest. Takes 8-bit grey, BGR and BGRA frames; null for others.

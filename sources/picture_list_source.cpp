@@ -2,10 +2,10 @@
 
 #include "picture/cloud_net_plus_input.h"
 #include "picture/input_depth.h"
+#include "picture/picture_decoding.h"
 #include "picture/picture_preparation.h"
 
 #include <QFileInfo>
-#include <QImageReader>
 
 #include <stdexcept>
 
@@ -21,6 +21,8 @@ PictureReading pictureReadingOf(const NnDescription &description, const ModelDim
     reading.request.format = description.format;
     reading.request.divider = description.divider;
     reading.request.adder = description.adder;
+    reading.request.fit = description.resize;
+    reading.request.padding = description.padding;
     reading.request.depth = roundedInputDepth(reading.planar, input.depth);
     return reading;
 }
@@ -53,8 +55,7 @@ void readPictureFileInto(PreparedPicture &into, const QString &path, const Pictu
 
     PictureRequest request = reading.request;
     request.path = path.toUtf8().toStdString();
-    QImageReader reader(path);
-    const QImage decoded = reader.read();
+    const QImage decoded = decodePicture(path, request.pixelLimit);
     if (times)
         times->read = steadyNanoseconds();
     PreparedPicture prepared = decoded.isNull() ? preparePicture(request, reading.planar)

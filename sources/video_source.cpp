@@ -1,6 +1,9 @@
 #include "sources/video_source.h"
 
+#include "picture/picture_decoding.h"
 #include "sources/captured_frame.h"
+
+#include "files/regular_file.h"
 
 #include <QFileInfo>
 
@@ -27,6 +30,9 @@ std::string sizeText(const QSize &size)
 VideoSource::VideoSource(const QString &path, const PictureRequest &request, bool planar)
     : filePath(QFileInfo(path).absoluteFilePath()), request(request), planar(planar)
 {
+    // A pipe or device would make the decoder wait or read without end.
+    if (const std::string problem = regularFileProblem(filePath, "video file"); !problem.empty())
+        fail(problem);
     const QFileInfo info(filePath);
     if (!info.exists())
         fail("the file does not exist");
@@ -40,6 +46,11 @@ VideoSource::VideoSource(const QString &path, const PictureRequest &request, boo
         fps = 0.0;
     const double count = capture->get(cv::CAP_PROP_FRAME_COUNT);
     announcedFrames = std::isfinite(count) && count > 0.0 && count < 1e12 ? std::int64_t(count) : 0;
+    // Measured before the first frame is decoded: a huge frame would take
+    // gigabytes at once.
+    const std::string oversize = oversizeProblem(announcedFrameSize(*capture), request.pixelLimit);
+    if (!oversize.empty())
+        fail("its frames are " + oversize);
     if (!readFrame(firstPicture))
         fail("no frame can be decoded: it is not a video, or it is empty or damaged");
     size = firstPicture.size();

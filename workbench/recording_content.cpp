@@ -7,14 +7,15 @@
 FrameRecorder::Annotate recordingAnnotation(const NnDescription &description)
 {
     return [labels = description.labels, font = detectionLabelFont()](const Frame &frame) {
-        return resultOnOriginal(frame.picture, frame.result, labels, font, quint32(frame.sequence));
+        return resultOnOriginal(frame.picture, frame.result, labels, font);
     };
 }
 
 FrameRecorder::Describe recordingDescription(const NnDescription &description)
 {
     return [description](const Frame &frame) {
-        const ResultRecordOrigin origin{frame.origin.source, frame.origin.number, frame.origin.timeSeconds};
+        const ResultRecordOrigin origin{frame.origin.source, frame.sequence, frame.origin.number,
+                                        frame.origin.timeSeconds};
         return resultRecordLine(origin, frame.result, description, boxToOriginal(frame.picture));
     };
 }

@@ -1,5 +1,6 @@
 #include "model_container.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -27,6 +28,31 @@ void checkName(const std::string &name, const std::string &what)
                                + std::to_string(ModelFormat::maxNameBytes) + " bytes");
     if (name.find('\0') != std::string::npos)
         throw ModelFormatError(what + " has a name with a NUL character");
+}
+
+// Calibration inputs: 1 to maxCalibrationInputs of them, within the value
+// limit; each is checked for size and finite values by checkCalibrationInput.
+void checkCalibrationCount(std::uint64_t count, std::uint64_t valuesEach)
+{
+    if (count == 0 || count > ModelFormat::maxCalibrationInputs)
+        throw ModelFormatError("a model has 1 to " + std::to_string(ModelFormat::maxCalibrationInputs)
+                               + " calibration inputs, this one has " + std::to_string(count));
+    if (count * valuesEach > ModelFormat::maxCalibrationValues)
+        throw ModelFormatError("the calibration inputs hold more than "
+                               + std::to_string(ModelFormat::maxCalibrationValues) + " values");
+}
+
+void checkCalibrationInput(const std::vector<float> &values, std::uint64_t expected, std::size_t index)
+{
+    if (values.size() != expected)
+        throw ModelFormatError("calibration input " + std::to_string(index) + " has "
+                               + std::to_string(values.size()) + " values where the input has "
+                               + std::to_string(expected));
+    for (float value : values) {
+        if (!std::isfinite(value))
+            throw ModelFormatError("calibration input " + std::to_string(index)
+                                   + " holds a value that is not a finite number");
+    }
 }
 
 class WordWriter
@@ -94,6 +120,23 @@ public:
         }
         next += wordCount;
         return bytes;
+    }
+
+    // The calibration inputs, each of valuesEach floats.
+    std::vector<std::vector<float>> takeCalibration(std::uint64_t valuesEach)
+    {
+        const std::uint32_t count = take("calibration input count");
+        checkCalibrationCount(count, valuesEach);
+        if (count * valuesEach > remaining())
+            throw ModelFormatError("the model claims " + std::to_string(count)
+                                   + " calibration inputs but ends before them");
+        std::vector<std::vector<float>> inputs(count, std::vector<float>(valuesEach));
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::memcpy(inputs[i].data(), words + next, valuesEach * sizeof(float));
+            next += valuesEach;
+            checkCalibrationInput(inputs[i], valuesEach, i);
+        }
+        return inputs;
     }
 
     ModelTensor takeTensor(const std::string &what)
@@ -184,13 +227,20 @@ std::vector<std::uint32_t> writeModelContainer(const ModelContainer &model)
         throw ModelFormatError("the network data is empty or larger than 4 GiB");
     if (model.sourceFormat == ModelSourceFormat::Onnx && !model.weights.empty())
         throw ModelFormatError("an ONNX model carries no separate weights");
+    const std::uint64_t inputValues = shapeElementCount(model.inputs[0].shape);
+    if (!model.calibration.empty()) {
+        checkCalibrationCount(model.calibration.size(), inputValues);
+        for (std::size_t i = 0; i < model.calibration.size(); ++i)
+            checkCalibrationInput(model.calibration[i], inputValues, i);
+    }
 
     WordWriter writer;
     writer.put(ModelFormat::magic);
     writer.put(ModelFormat::version);
     writer.put(0); // total word count, filled in below
     writer.put(static_cast<std::uint32_t>(model.sourceFormat));
-    writer.put(model.singleSlot ? ModelFormat::singleSlotFlag : 0u);
+    writer.put((model.singleSlot ? ModelFormat::singleSlotFlag : 0u)
+               | (model.calibration.empty() ? 0u : ModelFormat::calibrationFlag));
     writer.put(static_cast<std::uint32_t>(model.inputs.size()));
     for (const ModelTensor &tensor : model.inputs)
         writer.putTensor(tensor);
@@ -199,6 +249,14 @@ std::vector<std::uint32_t> writeModelContainer(const ModelContainer &model)
         writer.putTensor(tensor);
     writer.putBytes(model.network.data(), model.network.size());
     writer.putBytes(model.weights.data(), model.weights.size());
+    if (!model.calibration.empty()) {
+        writer.put(static_cast<std::uint32_t>(model.calibration.size()));
+        for (const std::vector<float> &input : model.calibration) {
+            const std::size_t first = writer.words.size();
+            writer.words.resize(first + input.size());
+            std::memcpy(writer.words.data() + first, input.data(), input.size() * sizeof(float));
+        }
+    }
     writer.words[2] = static_cast<std::uint32_t>(writer.words.size() + 1);
     writer.put(checksum(writer.words.data(), writer.words.size()));
     return std::move(writer.words);
@@ -229,7 +287,7 @@ ModelContainer readModelContainer(const std::uint32_t *words, std::size_t wordCo
         throw ModelFormatError("unknown network source format " + std::to_string(source));
     model.sourceFormat = static_cast<ModelSourceFormat>(source);
     const std::uint32_t flags = reader.take("flags");
-    if ((flags & ~ModelFormat::singleSlotFlag) != 0)
+    if ((flags & ~(ModelFormat::singleSlotFlag | ModelFormat::calibrationFlag)) != 0)
         throw ModelFormatError("unknown flags " + std::to_string(flags));
     model.singleSlot = (flags & ModelFormat::singleSlotFlag) != 0;
 
@@ -252,6 +310,8 @@ ModelContainer readModelContainer(const std::uint32_t *words, std::size_t wordCo
     model.weights = reader.takeBytes("the weights", UINT32_MAX);
     if (model.sourceFormat == ModelSourceFormat::Onnx && !model.weights.empty())
         throw ModelFormatError("an ONNX model carries no separate weights");
+    if (flags & ModelFormat::calibrationFlag)
+        model.calibration = reader.takeCalibration(shapeElementCount(model.inputs[0].shape));
 
     if (reader.remaining() != 1)
         throw ModelFormatError("the model has " + std::to_string(reader.remaining())

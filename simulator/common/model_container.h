@@ -31,6 +31,9 @@ struct ModelContainer
     std::vector<ModelTensor> outputs;
     std::vector<std::uint8_t> network; // ONNX file bytes, or the DarkNet cfg text
     std::vector<std::uint8_t> weights; // DarkNet weights; empty for ONNX
+    // Inputs an int8 board calibrates on, in the network's axis order (each
+    // as many values as the input has); empty when the model has none.
+    std::vector<std::vector<float>> calibration;
 };
 
 // A word array that is not a well-formed binary model.
@@ -44,6 +47,10 @@ namespace ModelFormat {
 constexpr std::uint32_t magic = 0x58415256; // "VRAX" in little-endian byte order
 constexpr std::uint32_t version = 1;
 constexpr std::uint32_t singleSlotFlag = 1;
+constexpr std::uint32_t calibrationFlag = 2; // calibration inputs follow the weights
+constexpr std::uint32_t maxCalibrationInputs = 16;
+// All calibration inputs together (256 MiB of floats at most).
+constexpr std::uint64_t maxCalibrationValues = std::uint64_t(1) << 26;
 constexpr std::uint32_t maxInputs = 1;
 constexpr std::uint32_t maxOutputs = 8;
 constexpr std::uint32_t maxRank = 8;

@@ -10,7 +10,10 @@
 #include "model_container.h"
 #include "network_probe.h"
 #include "onnx_graph_info.h"
+#include "tensor_layout.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -26,7 +29,7 @@ InjectionTable &injections()
 {
     static InjectionTable table("VRAX_COMPILER_FAULTS", "VRAX_COMPILER_DELAYS",
                                 {"VRAX_COMPILER_CompileONNX", "VRAX_COMPILER_CompileDarkNet",
-                                 "VRAX_COMPILER_FreeModel"});
+                                 "VRAX_COMPILER_AddCalibration", "VRAX_COMPILER_FreeModel"});
     return table;
 }
 
@@ -179,6 +182,41 @@ ModelContainer compileDarknet(bool multiFlag, const void *cfg, std::uint32_t cfg
     return model;
 }
 
+ModelContainer addCalibration(std::uint32_t boardType, const std::uint32_t *words, std::uint32_t wordCount,
+                              const float *const inputs[], std::uint32_t inputCount)
+{
+    if (boardType > 7)
+        throw CompileError(VRAX_COMPILER_RESULT_INVALID_PARAMETER,
+                           "board type " + std::to_string(boardType) + " does not exist (0 to 7)");
+    if (!words || wordCount == 0)
+        throw CompileError(VRAX_COMPILER_RESULT_INVALID_PARAMETER, "no model was given (null pointer or 0 words)");
+    if (!inputs || inputCount == 0 || inputCount > ModelFormat::maxCalibrationInputs)
+        throw CompileError(VRAX_COMPILER_RESULT_INVALID_PARAMETER,
+                           "a model takes 1 to " + std::to_string(ModelFormat::maxCalibrationInputs)
+                               + " calibration inputs, " + std::to_string(inputCount) + " were given");
+    ModelContainer model;
+    try {
+        model = readModelContainer(words, wordCount);
+    } catch (const ModelFormatError &error) {
+        throw CompileError(VRAX_COMPILER_RESULT_INVALID_MODEL, std::string("invalid binary model: ") + error.what());
+    }
+    const std::vector<std::uint32_t> &shape = model.inputs[0].shape;
+    const bool planar = planarInputBoard(boardType);
+    model.calibration.clear();
+    for (std::uint32_t i = 0; i < inputCount; ++i) {
+        if (!inputs[i])
+            throw CompileError(VRAX_COMPILER_RESULT_INVALID_PARAMETER,
+                               "calibration input " + std::to_string(i) + " is null");
+        std::vector<float> values(static_cast<std::size_t>(shapeElementCount(shape)));
+        boardInputToBlob(inputs[i], shape, planar, values.data());
+        if (!std::all_of(values.begin(), values.end(), [](float value) { return std::isfinite(value); }))
+            throw CompileError(VRAX_COMPILER_RESULT_INVALID_PARAMETER,
+                               "calibration input " + std::to_string(i) + " holds a value that is not a finite number");
+        model.calibration.push_back(std::move(values));
+    }
+    return model;
+}
+
 // Runs one compile call: argument checks, injected faults, error texts.
 template <typename Compile>
 std::int32_t runCompile(const char *function, std::uint32_t version, std::uint32_t **model,
@@ -260,6 +298,14 @@ int32_t VRAX_COMPILER_CompileDarkNet(uint32_t version, bool multiFlag, const voi
                                "no DarkNet weights were given (null pointer or 0 bytes)");
         return compileDarknet(multiFlag, cfg, cfgBytes, weights, weightsBytes);
     });
+}
+
+int32_t VRAX_COMPILER_AddCalibration(uint32_t version, uint32_t boardType, const uint32_t *model,
+                                     uint32_t modelWords, const float *const inputs[], uint32_t inputCount,
+                                     uint32_t **calibrated, uint32_t *calibratedWords)
+{
+    return runCompile("VRAX_COMPILER_AddCalibration", version, calibrated, calibratedWords,
+                      [&] { return addCalibration(boardType, model, modelWords, inputs, inputCount); });
 }
 
 int32_t VRAX_COMPILER_FreeModel(uint32_t, uint32_t *model)

@@ -9,6 +9,8 @@ bool parseBoardPrecision(const std::string &text, BoardPrecision &precision)
         precision = BoardPrecision::Float;
     else if (text == "int8")
         precision = BoardPrecision::Int8;
+    else if (text == "int8-io")
+        precision = BoardPrecision::Int8Io;
     else if (text == "fp16")
         precision = BoardPrecision::Half;
     else
@@ -66,8 +68,9 @@ void quantise(float *values, std::size_t count, BoardPrecision precision)
 {
     switch (precision) {
     case BoardPrecision::Float:
-        break;
     case BoardPrecision::Int8:
+        break;
+    case BoardPrecision::Int8Io:
         quantiseInt8(values, count);
         break;
     case BoardPrecision::Half:

@@ -111,7 +111,7 @@ std::map<std::uint32_t, BoardPrecision> parseBoardPrecisionList(const std::strin
         BoardPrecision precision = BoardPrecision::Float;
         if (!parseBoardPrecision(value, precision))
             throw std::invalid_argument("\"" + entry + "\" is not TYPE:PRECISION with a precision"
-                                        " float, int8 or fp16");
+                                        " float, int8, int8-io or fp16");
         precisions[type] = precision;
     });
     return precisions;

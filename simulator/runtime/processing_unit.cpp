@@ -37,14 +37,13 @@ void resetEngineFrameCount()
 
 ProcessingUnit::ProcessingUnit(cv::dnn::Net net, std::shared_ptr<const UnitModel> model,
                                std::shared_ptr<FrameRateMeter> meter, FrameDelay frameDelay)
-    : net(std::move(net)), model(std::move(model)), meter(std::move(meter)),
+    : networks(std::move(net), model->networks), model(std::move(model)), meter(std::move(meter)),
       frameDelay(std::move(frameDelay))
 {
     const std::vector<int> shape(this->model->inputShape.begin(), this->model->inputShape.end());
     inputBlob.create(static_cast<int>(shape.size()), shape.data(), CV_32F);
     for (std::size_t values : this->model->outputValues)
         outputs.emplace_back(values, 0.0f);
-    outputNames.assign(this->model->outputNames.begin(), this->model->outputNames.end());
     worker = std::thread(&ProcessingUnit::work, this);
 }
 
@@ -67,7 +66,10 @@ void ProcessingUnit::submit(const float *input)
             throw RuntimeFailure(VRAX_RESULT_INCOMPLETE,
                                  "the unit is still busy with its previous frame");
         boardInputToBlob(input, model->inputShape, model->planarInput, inputBlob.ptr<float>());
+        if (boardNow.precision == BoardPrecision::Int8)
+            model->networks->offerCalibrationInput(inputBlob);
         profile = boardNow;
+        profiling = model->networks->profile().enabled();
         frameStart = meter->frameStarted(FrameRateMeter::Clock::now());
         state = State::Busy;
         framePending = true;
@@ -83,14 +85,8 @@ bool ProcessingUnit::isBusy()
     return state == State::Busy;
 }
 
-void ProcessingUnit::fetch(float *const outputBuffers[])
+void ProcessingUnit::requireFinishedFrame() const
 {
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-        if (!outputBuffers[i])
-            throw RuntimeFailure(VRAX_RESULT_INVALID_FUNC_PARAMETER,
-                                 "output pointer " + std::to_string(i) + " is null");
-    }
-    std::lock_guard<std::mutex> lock(mutex);
     switch (state) {
     case State::Busy:
         throw RuntimeFailure(VRAX_RESULT_INCOMPLETE, "the unit's frame is still running");
@@ -101,8 +97,67 @@ void ProcessingUnit::fetch(float *const outputBuffers[])
     case State::Done:
         break;
     }
+}
+
+void ProcessingUnit::fetch(float *const outputBuffers[])
+{
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (!outputBuffers[i])
+            throw RuntimeFailure(VRAX_RESULT_INVALID_FUNC_PARAMETER,
+                                 "output pointer " + std::to_string(i) + " is null");
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    requireFinishedFrame();
     for (std::size_t i = 0; i < outputs.size(); ++i)
         std::memcpy(outputBuffers[i], outputs[i].data(), outputs[i].size() * sizeof(float));
+}
+
+void ProcessingUnit::requireKeptLayers(const std::shared_ptr<const LayerTable> &kept, const LayerTable &table,
+                                       const char *what) const
+{
+    if (state == State::Busy)
+        throw RuntimeFailure(VRAX_RESULT_INCOMPLETE, "the unit's frame is still running");
+    if (!kept)
+        throw RuntimeFailure(VRAX_RESULT_NOT_INITIALIZED, std::string("the unit has run no frame with ") + what + " on");
+    if (kept.get() != &table)
+        throw RuntimeFailure(VRAX_RESULT_NN_INFO_RETRIEVAL_ERROR,
+                             std::string("the layer list has changed since the unit's last frame with ") + what);
+}
+
+double ProcessingUnit::layerTimes(const LayerTable &table, double *milliseconds)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    requireKeptLayers(frameLayers.timesTable, table, "layer times");
+    std::copy(frameLayers.milliseconds.begin(), frameLayers.milliseconds.end(), milliseconds);
+    return frameLayers.frameMilliseconds;
+}
+
+void ProcessingUnit::layerOutput(const LayerTable &table, std::uint32_t layer, float *values,
+                                 std::uint64_t capacity, VRAX_LayerShape &shape)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    requireKeptLayers(frameLayers.outputsTable, table, "layer outputs");
+    const cv::Mat &output = frameLayers.outputs.at(layer);
+    if (output.empty())
+        throw RuntimeFailure(VRAX_RESULT_NN_INFO_RETRIEVAL_ERROR,
+                             "the output of layer \"" + table.layers[layer].name + "\" is not kept"
+                                 " (an int8 layer without a float form)");
+    shape = VRAX_LayerShape{};
+    shape.rank = static_cast<std::uint32_t>(std::min(output.dims, int(VRAX_PROFILE_MAX_RANK)));
+    for (std::uint32_t axis = 0; axis < shape.rank; ++axis)
+        shape.dims[axis] = static_cast<std::uint32_t>(output.size[int(axis)]);
+    if (!values)
+        return;
+    if (capacity < output.total())
+        throw RuntimeFailure(VRAX_RESULT_INVALID_FUNC_PARAMETER,
+                             "the output of layer \"" + table.layers[layer].name + "\" has "
+                                 + std::to_string(output.total()) + " values, more than the "
+                                 + std::to_string(capacity) + " room was given for");
+    cv::Mat floats;
+    output.convertTo(floats, CV_32F);
+    if (!floats.isContinuous())
+        floats = floats.clone();
+    std::copy_n(floats.ptr<float>(), floats.total(), values);
 }
 
 void ProcessingUnit::work()
@@ -152,10 +207,13 @@ void ProcessingUnit::runFrame()
 
 void ProcessingUnit::computeOutputs()
 {
+    // Layer outputs need the engine's run: no answer from memory then.
+    const bool capturing = (profiling & VRAX_PROFILE_LAYER_OUTPUTS) != 0;
+    const BoardPrecision rounding = networks.roundingFor(profile.precision, capturing);
     float *input = inputBlob.ptr<float>();
-    quantise(input, inputBlob.total(), profile.precision);
-    if (profile.frameTime.count() == 0) {
-        runEngine();
+    quantise(input, inputBlob.total(), rounding);
+    if (profile.frameTime.count() == 0 || capturing) {
+        runEngine(rounding);
         return;
     }
     const FrameCache::Key key{model->cacheTag, static_cast<std::uint8_t>(profile.precision), input,
@@ -165,17 +223,14 @@ void ProcessingUnit::computeOutputs()
             std::copy((*cached)[i].begin(), (*cached)[i].end(), outputs[i].begin());
         return;
     }
-    runEngine();
+    runEngine(rounding);
     boardFrameCache().store(key, outputs, boardCacheLimit());
 }
 
-void ProcessingUnit::runEngine()
+void ProcessingUnit::runEngine(BoardPrecision rounding)
 {
     ++engineFrames;
-    net.setInput(inputBlob);
-    // Kept from frame to frame: the engine refills buffers of the right
-    // size instead of allocating (and page-faulting) new ones.
-    net.forward(results, outputNames);
+    networks.run(inputBlob, profile.precision, profiling, results, frameLayers);
     if (results.size() != outputs.size())
         throw std::runtime_error("the network gave " + std::to_string(results.size())
                                  + " outputs instead of " + std::to_string(outputs.size()));
@@ -186,6 +241,6 @@ void ProcessingUnit::runEngine()
                                      + std::to_string(result.total())
                                      + " values instead of " + std::to_string(outputs[i].size()));
         blobToBoardOutput(result.ptr<float>(), model->outputShapes[i], outputs[i].data());
-        quantise(outputs[i].data(), outputs[i].size(), profile.precision);
+        quantise(outputs[i].data(), outputs[i].size(), rounding);
     }
 }

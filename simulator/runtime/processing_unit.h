@@ -4,6 +4,9 @@
 
 #include "board_profile.h"
 #include "frame_rate_meter.h"
+#include "model_networks.h"
+#include "unit_networks.h"
+#include "vrax_profile.h"
 
 #include <opencv2/dnn.hpp>
 
@@ -17,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-// What the units of one session share: the model's tensors, the board type
-// and the layout in which the caller hands over its input.
+// What the units of one session share: the model's tensors, the board type,
+// the layout in which the caller hands over its input, and the networks.
 struct UnitModel
 {
     UnitModel();
@@ -36,6 +39,7 @@ struct UnitModel
     std::vector<std::string> outputNames;
     std::vector<std::vector<std::uint32_t>> outputShapes;
     std::vector<std::size_t> outputValues;
+    std::shared_ptr<ModelNetworks> networks;
 };
 
 // Frames the engine has run since the library was loaded (or the count was
@@ -70,16 +74,28 @@ public:
     // is no finished frame.
     void fetch(float *const outputs[]);
 
+    // The layers of the last frame run with times or layer outputs on (see
+    // vrax_profile.h); throw RuntimeFailure like fetch, and when the unit
+    // kept no such thing. table is the session's layer list now.
+    double layerTimes(const LayerTable &table, double *milliseconds);
+    void layerOutput(const LayerTable &table, std::uint32_t layer, float *values, std::uint64_t capacity,
+                     VRAX_LayerShape &shape);
+
 private:
     enum class State { Empty, Busy, Done, Failed };
 
     void work();
     void runFrame();
+    // Throw when the unit has no finished frame, or kept no layers of the
+    // table; called with the mutex held.
+    void requireFinishedFrame() const;
+    void requireKeptLayers(const std::shared_ptr<const LayerTable> &kept, const LayerTable &table,
+                           const char *what) const;
     // The network's outputs for inputBlob, from the cache when it has them.
     void computeOutputs();
-    void runEngine();
+    void runEngine(BoardPrecision rounding);
 
-    cv::dnn::Net net;
+    UnitNetworks networks;
     std::shared_ptr<const UnitModel> model;
     std::shared_ptr<FrameRateMeter> meter;
     FrameDelay frameDelay;
@@ -92,14 +108,16 @@ private:
     bool stopping = false;
     FrameRateMeter::Start frameStart;
     BoardProfile profile;
+    std::uint32_t profiling = 0; // VRAX_PROFILE_* bits of the frame
 
     // Written by submit while no frame runs, read by the worker while one does.
     cv::Mat inputBlob;
     std::vector<std::vector<float>> outputs;
     // Used by the worker alone.
-    std::vector<cv::String> outputNames;
     std::vector<cv::Mat> results;
     std::string failure;
+    // Written by the worker while a frame runs, read by callers while none does.
+    FrameLayers frameLayers;
 
     std::thread worker; // last: starts once everything above exists
 };

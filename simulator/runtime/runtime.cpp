@@ -7,6 +7,7 @@
 #include "board_profile.h"
 #include "frame_cache.h"
 #include "processing_unit.h"
+#include "runtime_call.h"
 #include "runtime_failure.h"
 #include "runtime_injections.h"
 #include "session_registry.h"
@@ -14,44 +15,6 @@
 #include <new>
 #include <string>
 
-namespace {
-
-thread_local std::string lastError = "no runtime call has failed on this thread";
-
-// Runs one exported call: injected faults and delays first, then the work;
-// failures become result codes with an explanation for VRAX_SIM_GetLastError.
-template <typename Work>
-std::int32_t guarded(const char *function, Work work)
-{
-    try {
-        if (const std::int32_t injected = runtimeInjections().enter(function)) {
-            lastError = std::string("fault injected into ") + function + " for testing";
-            return injected;
-        }
-        work();
-        return VRAX_RESULT_OK;
-    } catch (const RuntimeFailure &failure) {
-        lastError = failure.what();
-        return failure.code;
-    } catch (const std::bad_alloc &) {
-        lastError = std::string(function) + ": out of memory";
-        return VRAX_RESULT_MEMORY_ALLOCATION_ERROR;
-    } catch (const std::exception &error) {
-        lastError = std::string(function) + ": " + error.what();
-        return VRAX_RESULT_UNKNOWN_ERROR;
-    } catch (...) {
-        lastError = std::string(function) + ": unknown failure";
-        return VRAX_RESULT_UNKNOWN_ERROR;
-    }
-}
-
-void require(bool condition, const char *text)
-{
-    if (!condition)
-        throw RuntimeFailure(VRAX_RESULT_INVALID_FUNC_PARAMETER, text);
-}
-
-} // namespace
 
 extern "C" {
 
@@ -225,7 +188,7 @@ void VRAX_SIM_ResetCounters(void)
 
 const char *VRAX_SIM_GetLastError(void)
 {
-    return lastError.c_str();
+    return lastRuntimeError().c_str();
 }
 
 } // extern "C"

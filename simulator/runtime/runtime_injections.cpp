@@ -6,7 +6,9 @@ InjectionTable &runtimeInjections()
                                 {"VRAX_GetLibVersion", "VRAX_GetBoardCount", "VRAX_Blink",
                                  "VRAX_Create", "VRAX_Initialize", "VRAX_GetModelInfo",
                                  "VRAX_Process", "VRAX_GetStatus", "VRAX_GetOutput", "VRAX_Destroy",
-                                 "frame"});
+                                 "VRAX_PROFILE_GetLayerCount", "VRAX_PROFILE_GetLayerInfo", "VRAX_PROFILE_Enable",
+                                 "VRAX_PROFILE_GetLayerTimes", "VRAX_PROFILE_GetUnitLayerTimes",
+                                 "VRAX_PROFILE_GetLayerOutput", "frame"});
     return table;
 }
 

@@ -18,11 +18,6 @@
 
 namespace {
 
-bool isPlanarBoard(std::uint32_t boardType)
-{
-    return boardType == VRAX_BOARD_TK301_02 || boardType == VRAX_BOARD_WISP;
-}
-
 // All slots must carry the same model; an empty slot (null, 0 words) stands
 // for the same model too.
 void checkSlots(const std::uint32_t *const models[VRAX_MODEL_SLOTS],
@@ -64,27 +59,6 @@ void checkOnnxNetwork(const std::vector<std::uint8_t> &network)
         throw RuntimeFailure(VRAX_RESULT_INVALID_MODEL, "the model's network is damaged: " + fault);
 }
 
-cv::dnn::Net buildNet(const ModelContainer &model)
-{
-    try {
-        cv::dnn::Net net;
-        if (model.sourceFormat == ModelSourceFormat::Onnx)
-            net = cv::dnn::readNetFromONNX(reinterpret_cast<const char *>(model.network.data()),
-                                           model.network.size());
-        else
-            net = cv::dnn::readNetFromDarknet(reinterpret_cast<const char *>(model.network.data()),
-                                              model.network.size(),
-                                              reinterpret_cast<const char *>(model.weights.data()),
-                                              model.weights.size());
-        if (net.empty())
-            throw RuntimeFailure(VRAX_RESULT_NN_LOADING_ERROR, "the model's network is empty");
-        return net;
-    } catch (const cv::Exception &error) {
-        throw RuntimeFailure(VRAX_RESULT_NN_LOADING_ERROR,
-                             std::string("the model's network cannot be built: ") + error.what());
-    }
-}
-
 // Runs the network once on zeros and checks that it gives the outputs the
 // binary model promises, so that a tampered model is refused here and not
 // frame after frame.
@@ -117,6 +91,13 @@ void checkNetwork(cv::dnn::Net &net, const UnitModel &unitModel)
     }
 }
 
+void checkLayerCount(std::size_t layers, std::uint32_t count)
+{
+    if (count != layers)
+        throw RuntimeFailure(VRAX_RESULT_INVALID_FUNC_PARAMETER,
+                             "the model has " + std::to_string(layers) + " layers, not " + std::to_string(count));
+}
+
 VRAX_TensorDims toDims(const std::vector<std::uint32_t> &shape)
 {
     const BoardTensorDims dims = boardTensorDims(shape);
@@ -136,12 +117,13 @@ void Session::initialize(std::uint32_t boardType, std::uint32_t boardIndex,
     checkSlots(models, sizes);
     applyEngineSettings();
 
-    ModelContainer model;
+    auto container = std::make_shared<ModelContainer>();
     try {
-        model = readModelContainer(models[0], sizes[0]);
+        *container = readModelContainer(models[0], sizes[0]);
     } catch (const ModelFormatError &error) {
         throw RuntimeFailure(VRAX_RESULT_INVALID_MODEL, std::string("invalid binary model: ") + error.what());
     }
+    const ModelContainer &model = *container;
 
     if (model.sourceFormat == ModelSourceFormat::Onnx)
         checkOnnxNetwork(model.network);
@@ -149,7 +131,7 @@ void Session::initialize(std::uint32_t boardType, std::uint32_t boardIndex,
     auto unitModel = std::make_shared<UnitModel>();
     unitModel->boardType = boardType;
     unitModel->inputShape = model.inputs[0].shape;
-    unitModel->planarInput = isPlanarBoard(boardType);
+    unitModel->planarInput = planarInputBoard(boardType);
     unitModel->inputValues = boardInputValueCount(unitModel->inputShape, unitModel->planarInput);
     for (const ModelTensor &output : model.outputs) {
         unitModel->outputNames.push_back(output.name);
@@ -170,9 +152,10 @@ void Session::initialize(std::uint32_t boardType, std::uint32_t boardIndex,
     // the session as it was.
     const std::size_t unitCount = model.singleSlot ? 1 : VRAX_MODEL_SLOTS;
     auto newMeter = std::make_shared<FrameRateMeter>();
+    unitModel->networks = std::make_shared<ModelNetworks>(container, boardType);
     std::vector<std::shared_ptr<ProcessingUnit>> newUnits;
     for (std::size_t i = 0; i < unitCount; ++i) {
-        cv::dnn::Net net = buildNet(model);
+        cv::dnn::Net net = i == 0 ? unitModel->networks->takeFirst() : unitModel->networks->build();
         if (i == 0)
             checkNetwork(net, *unitModel);
         newUnits.push_back(std::make_shared<ProcessingUnit>(std::move(net), unitModel, newMeter,
@@ -188,6 +171,8 @@ void Session::initialize(std::uint32_t boardType, std::uint32_t boardIndex,
         units = std::move(newUnits);
         meter = newMeter;
         info = newInfo;
+        networks = unitModel->networks;
+        networks->profile().enable(profiling);
     }
     // oldUnits go here, each waiting for its running frame.
 }
@@ -239,6 +224,56 @@ double Session::fetch(std::uint32_t unit, float *const outputs[])
     }
     target->fetch(outputs);
     return sessionMeter->framesPerSecond();
+}
+
+std::shared_ptr<ModelNetworks> Session::modelNetworks()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (closed)
+        throw RuntimeFailure(VRAX_RESULT_INVALID_FUNC_PARAMETER, "the handle has been destroyed");
+    if (units.empty())
+        throw RuntimeFailure(VRAX_RESULT_NOT_INITIALIZED, "the session has no model (VRAX_Initialize)");
+    return networks;
+}
+
+std::shared_ptr<const LayerTable> Session::layers()
+{
+    return modelNetworks()->profile().table();
+}
+
+void Session::enableProfile(std::uint32_t what)
+{
+    const std::shared_ptr<ModelNetworks> current = modelNetworks();
+    std::lock_guard<std::mutex> lock(mutex);
+    profiling = what;
+    current->profile().enable(what);
+}
+
+LayerProfile::Means Session::layerTimes(std::uint32_t count)
+{
+    LayerProfile::Means means = modelNetworks()->profile().means();
+    checkLayerCount(means.milliseconds.size(), count);
+    return means;
+}
+
+double Session::unitLayerTimes(std::uint32_t unit, std::uint32_t count, double *milliseconds)
+{
+    const std::shared_ptr<ProcessingUnit> target = unitAt(unit);
+    const std::shared_ptr<const LayerTable> table = layers();
+    checkLayerCount(table->layers.size(), count);
+    return target->layerTimes(*table, milliseconds);
+}
+
+void Session::layerOutput(std::uint32_t unit, std::uint32_t layer, float *values, std::uint64_t capacity,
+                          VRAX_LayerShape &shape)
+{
+    const std::shared_ptr<ProcessingUnit> target = unitAt(unit);
+    const std::shared_ptr<const LayerTable> table = layers();
+    if (layer >= table->layers.size())
+        throw RuntimeFailure(VRAX_RESULT_INVALID_FUNC_PARAMETER,
+                             "layer " + std::to_string(layer) + " does not exist; the model has "
+                                 + std::to_string(table->layers.size()));
+    target->layerOutput(*table, layer, values, capacity, shape);
 }
 
 void Session::close()

@@ -157,6 +157,17 @@ int32_t VRAX_COMPILER_CompileDarkNet(uint32_t version, bool multiFlag, const voi
     return compile(std::move(call), model, modelWords);
 }
 
+int32_t VRAX_COMPILER_AddCalibration(uint32_t version, uint32_t boardType, const uint32_t *, uint32_t modelWords,
+                                     const float *const inputs[], uint32_t inputCount, uint32_t **calibrated,
+                                     uint32_t *calibratedWords)
+{
+    FakeRuntimeCall call("VRAX_COMPILER_AddCalibration", 0, version, boardType);
+    call.modelWords = modelWords;
+    for (uint32_t i = 0; i < inputCount; ++i)
+        call.inputs.push_back({inputs[i][0]});
+    return compile(std::move(call), calibrated, calibratedWords);
+}
+
 int32_t VRAX_COMPILER_FreeModel(uint32_t boardType, uint32_t *model)
 {
     FakeRuntimeCall call("VRAX_COMPILER_FreeModel", 0, 0, boardType);

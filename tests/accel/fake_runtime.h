@@ -24,10 +24,12 @@ struct FakeRuntimeCall
 
     std::string function;
     std::uint32_t handle = 0;
-    std::uint32_t unit = 0;        // unit; board index for Initialize and Blink
-    std::uint32_t value = 0;       // frame tag (Process, GetOutput); board type (Initialize, Blink, FreeModel);
+    std::uint32_t unit = 0;        // unit; board index for Initialize and Blink; version for AddCalibration
+    std::uint32_t value = 0;       // frame tag (Process, GetOutput); board type (Initialize, Blink, FreeModel,
+                                   // AddCalibration);
                                    // version (the compilers)
-    std::uint32_t modelWords = 0;  // Initialize: length of the model in slot 0
+    std::uint32_t modelWords = 0;  // Initialize: length of the model in slot 0; AddCalibration: of the model
+    std::vector<std::vector<float>> inputs; // AddCalibration: the first value of each input
     bool slotsAgree = false;       // Initialize: all four slots hold the same model
     bool multiFlag = false;        // the compilers
     std::string data;              // the compilers: the ONNX or cfg bytes

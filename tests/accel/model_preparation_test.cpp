@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -112,6 +113,24 @@ TEST_F(ModelFiles, CompileFailureCarriesTheCompilersTextAndFreesNothing)
     fakeRuntime().compilerError = "layer [yolo4]";
     EXPECT_EQ(failure(BoardType::Wisp, cfg), "VRAX_COMPILER_RESULT_UNSUPPORTED_OPERATION: layer [yolo4]");
     EXPECT_EQ(count("VRAX_COMPILER_FreeModel"), 0u);
+}
+
+TEST_F(ModelFiles, CalibrationInputsGoToTheCompilerWithTheBoardType)
+{
+    const ModelWords model = {1, 2, 3, 4, 5};
+    EXPECT_EQ(withCalibration(BoardType::Wisp, model, {{0.5f, 0.0f}, {2.0f, 0.0f}}), fakeRuntime().compiledModel);
+    const auto calls = fakeRuntime().callsOf("VRAX_COMPILER_AddCalibration");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].value, 3u) << "the board type: its layout";
+    EXPECT_EQ(calls[0].unit, 1u) << "the compiler version";
+    EXPECT_EQ(calls[0].modelWords, 5u);
+    EXPECT_EQ(calls[0].inputs, (std::vector<std::vector<float>>{{0.5f}, {2.0f}}));
+    ASSERT_EQ(count("VRAX_COMPILER_FreeModel"), 1u);
+
+    fakeRuntime().fail("VRAX_COMPILER_AddCalibration", VRAX_COMPILER_RESULT_INVALID_PARAMETER);
+    fakeRuntime().compilerError = "calibration input 0 holds a value that is not a finite number";
+    EXPECT_EQ(failureMessage([&] { withCalibration(BoardType::Simulator, model, {{NAN}}); }),
+              "VRAX_COMPILER_RESULT_INVALID_PARAMETER: calibration input 0 holds a value that is not a finite number");
 }
 
 TEST_F(ModelFiles, MissingEmptyAndShortFilesAreNamed)

@@ -109,7 +109,7 @@ void FaultInjectionTest::sessionOpeningFailures()
     const WindowView view{window};
     answerBoardDialog("1. Slab", false, true, true);
     QVERIFY(view.choose("Open &Board..."));
-    QVERIFY2(view.status().startsWith("Board 0 (Slab)"), qPrintable(view.status()));
+    QVERIFY2(view.status().startsWith("Board 4:all (Slab)"), qPrintable(view.status()));
     files->openColourClassifier(window);
 
     VRAX_SIM_InjectFault(function.toUtf8().constData(), code, afterCalls);

@@ -30,23 +30,25 @@ void MainWindowTest::statusLineText_data()
     const double epsilon = std::numeric_limits<double>::epsilon();
     const QString none = ", no description, no picture. ";
     const auto simulator = [](double frameTime, double boardFps) {
-        return StatusLineState{BoardType::Simulator, 0, {}, {}, {}, frameTime, boardFps};
+        return StatusLineState{BoardType::Simulator, 0, false, {}, {}, {}, frameTime, boardFps};
     };
     QTest::newRow("rates") << simulator(0.04, 31.25) << "Board 0 (simulator)" + none + "25.00 (31.25) fps.";
     QTest::newRow("time at epsilon") << simulator(epsilon, 1.005) << "Board 0 (simulator)" + none + "0.00 (1.00) fps.";
-    // The names come from the board table; a type it does not know reads as the simulator.
-    const std::tuple<BoardType, std::uint32_t, const char *> boards[] = {
-        {BoardType::TK301_02, 3, "Board 3 (TK301.02)"},
-        {BoardType::Bolt, 4294967295u, "Board 4294967295 (Bolt)"},
-        {BoardType(9), 0, "Board 0 (simulator)"},
+    // Boards are named as vrax-run names them; a type the board table does not know reads as the simulator.
+    const std::tuple<BoardType, std::uint32_t, bool, const char *> boards[] = {
+        {BoardType::TK301_02, 3, false, "Board 1:3 (TK301.02)"},
+        {BoardType::Bolt, 4294967295u, false, "Board 7:4294967295 (Bolt)"},
+        {BoardType::TK307_04, 0, true, "Board 2:all (TK307.04)"},
+        {BoardType(9), 0, false, "Board 0 (simulator)"},
     };
-    for (const auto &[type, index, board] : boards)
-        QTest::newRow(board) << StatusLineState{type, index, {}, {}, {}, 0.0, 0.0} << board + none + "0.00 (0.00) fps.";
+    for (const auto &[type, index, parallel, board] : boards)
+        QTest::newRow(board) << StatusLineState{type, index, parallel, {}, {}, {}, 0.0, 0.0}
+                             << board + none + "0.00 (0.00) fps.";
     QTest::newRow("description and picture")
-        << StatusLineState{BoardType::Simulator, 0, "/data/nets/d.xml", {"/p/a.png", "/p/b.png"}, "/p/b.png", 0.1, 12.345}
+        << StatusLineState{BoardType::Simulator, 0, false, "/data/nets/d.xml", {"/p/a.png", "/p/b.png"}, "/p/b.png", 0.1, 12.345}
         << "Board 0 (simulator), description: /data/nets/d.xml, picture: /p/b.png. 10.00 (12.35) fps.";
     QTest::newRow("picture path without list")
-        << StatusLineState{BoardType::Simulator, 0, "/d.xml", {}, "/p/old.png", 0.0, 0.0}
+        << StatusLineState{BoardType::Simulator, 0, false, "/d.xml", {}, "/p/old.png", 0.0, 0.0}
         << "Board 0 (simulator), description: /d.xml, no picture. 0.00 (0.00) fps.";
 }
 

@@ -1,8 +1,11 @@
 // The application's command line, run as a user runs it: help, version,
 // usage errors, and --check opening and running files without a window.
 #include "support/command_run.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
 
 #include <string>
 
@@ -50,6 +53,31 @@ TEST(VraxguiCommandLine, VersionAndHelpPrintNoWarning)
         const CommandRun help = runCommand(environment + std::string(VRAXGUI_APP), "--help");
         EXPECT_EQ(help.output.rfind("Usage: ", 0), 0u) << environment << help.output;
     }
+}
+
+// The detector example's model with a description one label short: refused
+// at opening, with the output and both numbers named, and nothing run.
+TEST(VraxguiCommandLine, CheckRefusesADescriptionThatDoesNotFitTheModel)
+{
+    const std::string examples = VRAX_EXAMPLES;
+    QTemporaryDir dir;
+    const QString description = writeTestFile(
+        dir.filePath("short.xml"),
+        QString("<vrax_nn_description><input><model>%1/yolo3/shapes_yolo3.onnx</model><format>rgb</format>"
+                "<divider>255</divider><adder>0</adder></input><output><neural_network>yolo3</neural_network>"
+                "<labels>circle\nsquare\ntriangle</labels><yolo_anchors>16\n16\n21\n21\n27\n27\n34\n34\n44\n44"
+                "\n56\n56</yolo_anchors><yolo_confidence_threshold>0.5</yolo_confidence_threshold>"
+                "<yolo_iou_threshold>0.45</yolo_iou_threshold></output></vrax_nn_description>")
+            .arg(QString::fromStdString(examples))
+            .toUtf8());
+    const CommandRun run = runCommand(VRAXGUI_APP, "--check " + description.toStdString() + " " + examples
+                                                       + "/yolo3/pictures/plain_three_shapes.png");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("Output 0 of the model holds 27 values per cell, but the description's 3 anchors per "
+                              "cell and 3 labels need 24 (3 x (3 + 5))"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("picture:"), std::string::npos) << run.output;
 }
 
 } // namespace

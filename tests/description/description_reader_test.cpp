@@ -145,6 +145,12 @@ const std::vector<BadFile> badFiles = {
      invalidNumber("output/yolo_iou_threshold")},
     {"YoloWithoutLabels", document(goodInput, kind("yolo3") + anchors + confidence + iou),
      "Fail to find \"output/labels\" element"},
+    {"UnknownResize", document(goodInput + element("resize", "fill"), kind("unet")),
+     "Invalid value in \"input/resize\" (crop, stretch, letterbox)"},
+    {"PaddingBeyondAByte", document(goodInput + element("resize", "letterbox") + element("padding", "256"), kind("unet")),
+     "Invalid value in \"input/padding\" (0.000000..255.000000)"},
+    {"PaddingNotWhole", document(goodInput + element("padding", "114.5"), kind("unet")),
+     "Invalid value in \"input/padding\" (a whole number from 0 to 255)"},
     {"YoloWithTabLabelsOnly",
      document(goodInput, kind("yolo3") + anchors + confidence + iou + "<labels>&#9;\n</labels>"),
      "Labels required"},
@@ -182,6 +188,27 @@ TEST_F(DescriptionFiles, ClassifierIsReadCompletely)
                                                             "salt & pepper", "K\xC3\xB6nig"}));
 }
 
+TEST_F(DescriptionFiles, PictureFitIsOptional)
+{
+    const struct
+    {
+        std::string input;
+        PictureFit fit;
+        int padding;
+    } cases[] = {
+        {goodInput, PictureFit::CentreCrop, 114},
+        {goodInput + element("resize", "crop"), PictureFit::CentreCrop, 114},
+        {goodInput + element("resize", "stretch"), PictureFit::Stretch, 114},
+        {goodInput + element("resize", "letterbox") + element("padding", "0"), PictureFit::Letterbox, 0},
+        {element("padding", "127") + element("resize", "letterbox") + goodInput, PictureFit::Letterbox, 127},
+    };
+    for (const auto &c : cases) {
+        const NnDescription description = read(document(c.input, kind("unet")));
+        EXPECT_EQ(description.resize, c.fit) << c.input;
+        EXPECT_EQ(description.padding, c.padding) << c.input;
+    }
+}
+
 TEST_F(DescriptionFiles, YoloAnchorsSkipWhatIsNotANumber)
 {
     const NnDescription description = read(document(
@@ -195,7 +222,7 @@ TEST_F(DescriptionFiles, YoloAnchorsSkipWhatIsNotANumber)
     EXPECT_EQ(description.labels, (std::vector<std::string>{"cat", "dog"}));
 }
 
-TEST_F(DescriptionFiles, UnetKeepsWhatTheRecordHeld)
+TEST_F(DescriptionFiles, UnetKeepsTheYoloFieldsButNotTheLabels)
 {
     NnDescription description;
     readDescription(description, write(document(goodInput, yoloOutput)));
@@ -204,10 +231,53 @@ TEST_F(DescriptionFiles, UnetKeepsWhatTheRecordHeld)
                                    kind("unet"))));
     EXPECT_EQ(description.neural_network, NetworkKind::Unet);
     EXPECT_EQ(description.model, folderPath() + "/seg.bin");
-    EXPECT_EQ(description.labels, (std::vector<std::string>{"cat", "dog"}));
+    // Labels that belong to another network would be checked against this one's output.
+    EXPECT_TRUE(description.labels.empty());
     EXPECT_EQ(description.yolo_anchors, (std::vector<double>{10.0, 14.0}));
     EXPECT_EQ(description.yolo_confidence_threshold, 0.5);
     EXPECT_EQ(description.yolo_iou_threshold, 0.45);
+}
+
+TEST_F(DescriptionFiles, OutputActivationIsOptional)
+{
+    const struct
+    {
+        std::string output;
+        OutputActivation expected;
+    } cases[] = {
+        {kind("classifier") + labels, OutputActivation::Automatic},
+        {kind("classifier") + labels + element("output_activation", "softmax"), OutputActivation::Softmax},
+        {kind("classifier") + labels + element("output_activation", "none"), OutputActivation::None},
+        {kind("unet") + element("output_activation", "none"), OutputActivation::None},
+    };
+    NnDescription description;
+    for (const auto &c : cases) {
+        readDescription(description, write(document(goodInput, c.output)));
+        EXPECT_EQ(description.output_activation, c.expected) << c.output;
+    }
+    EXPECT_EQ(failureMessage([&] {
+                  read(document(goodInput, kind("classifier") + labels + element("output_activation", "sigmoid")));
+              }),
+              "Invalid value in \"output/output_activation\" (softmax, none)");
+}
+
+TEST_F(DescriptionFiles, UnetLabelsAreReadWhenGiven)
+{
+    EXPECT_EQ(read(document(goodInput, kind("unet") + element("labels", "background\nperson\n"))).labels,
+              (std::vector<std::string>{"background", "person"}));
+}
+
+TEST_F(DescriptionFiles, CalibrationFolderIsOptionalAndResolvedLikeTheModel)
+{
+    NnDescription description;
+    readDescription(description, write(document(goodInput + element("calibration", "pictures"), kind("unet"))));
+    EXPECT_EQ(description.calibration, folderPath() + "/pictures");
+    readDescription(description, write(document(goodInput, kind("unet"))));
+    EXPECT_EQ(description.calibration, "") << "a description without one has none";
+    EXPECT_EQ(failureMessage([&] {
+                  readDescription(description, write(document(goodInput + "<calibration/>", kind("unet"))));
+              }),
+              "Fail to find \"input/calibration\" element");
 }
 
 TEST_F(DescriptionFiles, ModelPathsAreResolvedAgainstTheDescriptionFolder)

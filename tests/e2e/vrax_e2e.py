@@ -29,11 +29,12 @@ import e2e_images
 from e2e_desktop import Desktop, DesktopUnavailable, TestFailure, poll
 
 # Board cases: which example runs on which virtual boards, chosen in the
-# board dialog ("board_row": the row to pick; "parallel": all boards of its type).
+# board dialog ("board_row": the row to pick; "parallel": all boards of its type;
+# "board_name": the board as the status line names it).
 BOARD_CASES = {
-    'boards-parallel': {'example': 'yolo3', 'boards': '2:2', 'board_row': 1, 'board_name': 'TK307.04',
+    'boards-parallel': {'example': 'yolo3', 'boards': '2:2', 'board_row': 1, 'board_name': '2:all (TK307.04)',
                         'rows': ['0. Simulator', '1. TK307.04', '2. TK307.04'], 'parallel': True},
-    'boards-planar': {'example': 'unet', 'boards': '1:1', 'board_row': 1, 'board_name': 'TK301.02',
+    'boards-planar': {'example': 'unet', 'boards': '1:1', 'board_row': 1, 'board_name': '1:0 (TK301.02)',
                       'rows': ['0. Simulator', '1. TK301.02'], 'parallel': False},
 }
 
@@ -204,7 +205,7 @@ class Session:
 
         def problems():
             text = self.status_text()
-            found = e2e_checks.status_line_problems(text, 'Board 0 (%s)' % self.board_name,
+            found = e2e_checks.status_line_problems(text, 'Board %s' % self.board_name,
                                                     description, picture_path)
             if not rates:
                 found = [p for p in found if 'rate' not in p]
@@ -407,7 +408,7 @@ class Session:
 def run_case(args, desktop):
     case = BOARD_CASES.get(args.case)
     example = Example(args.examples, case['example'] if case else 'yolo3' if args.case == 'video' else args.case)
-    session = Session(desktop, args, example, case['board_name'] if case else 'simulator')
+    session = Session(desktop, args, example, case['board_name'] if case else '0 (simulator)')
     desktop.start_window_manager()
     pictures = [example.path(p) for p in example.pictures]
     if args.case == 'video':  # the detector over examples/video/shapes.avi

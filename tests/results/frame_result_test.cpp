@@ -2,6 +2,7 @@
 // classifier's full ranking, and the segmentation's class per cell.
 #include "results/detection_drawing.h"
 #include "results/frame_result.h"
+#include "results/softmax.h"
 #include "results/yolo_decoder.h"
 
 #include <gtest/gtest.h>
@@ -116,6 +117,72 @@ INSTANTIATE_TEST_SUITE_P(
                 c = '_';
         return name;
     });
+
+struct ActivationCase
+{
+    const char *name;
+    std::vector<float> values;
+    OutputActivation activation;
+    bool shownAsTheyAre; // else their softmax
+};
+
+// An output that already is a probability distribution is shown as it is,
+// unless the description asks for a softmax; one that is not gets a softmax,
+// unless the description says it holds the probabilities.
+TEST(FrameResultTest, ProbabilitiesAreShownAsTheyAre)
+{
+    const ActivationCase cases[] = {
+        {"distribution", {0.000274f, 0.998865f, 0.000384f, 0.000249f, 0.000004f, 0.000012f, 0.000213f},
+         OutputActivation::Automatic, true},
+        {"sum within 1e-3", {0.2f, 0.3f, 0.5009f}, OutputActivation::Automatic, true},
+        {"sum beyond 1e-3", {0.2f, 0.3f, 0.5011f}, OutputActivation::Automatic, false},
+        {"a value below 0", {-0.1f, 0.6f, 0.5f}, OutputActivation::Automatic, false},
+        {"a value above 1", {1.5f, -0.5f}, OutputActivation::Automatic, false},
+        {"raw scores", {2.0f, 1.0f, 0.1f}, OutputActivation::Automatic, false},
+        {"said to be a distribution", {2.0f, 1.0f, 0.1f}, OutputActivation::None, true},
+        {"softmax asked for", {0.1f, 0.7f, 0.2f}, OutputActivation::Softmax, false},
+    };
+    for (const ActivationCase &c : cases) {
+        NnDescription description = descriptionOf(NetworkKind::Classifier, int(c.values.size()));
+        description.output_activation = c.activation;
+        ModelDims dims;
+        dims.outputs = {{1, 1, std::uint32_t(c.values.size())}};
+        const FrameResult result = decodeFrameResult({c.values}, dims, description);
+        const std::vector<float> expected =
+            c.shownAsTheyAre ? c.values : softmax(c.values.data(), c.values.size());
+        ASSERT_EQ(result.ranking.size(), expected.size()) << c.name;
+        for (const RankedClass &ranked : result.ranking)
+            EXPECT_EQ(ranked.probability, expected[std::size_t(ranked.classIndex)]) << c.name;
+    }
+}
+
+// A segmentation output of probabilities per cell: the class above one half
+// wins, which a second softmax would flatten below it.
+TEST(FrameResultTest, SegmentationProbabilitiesAreTakenAsTheyAre)
+{
+    const std::vector<float> cells{0.2f, 0.55f, 0.25f, /**/ 0.6f, 0.3f, 0.1f, /**/ 0.1f, 0.2f, 0.7f};
+    ModelDims dims;
+    dims.outputs = {{3, 1, 3}};
+    const struct
+    {
+        OutputActivation activation;
+        std::vector<std::uint8_t> classes;
+    } cases[] = {
+        {OutputActivation::Automatic, {1, 0, 2}},
+        {OutputActivation::None, {1, 0, 2}},
+        {OutputActivation::Softmax, {0, 0, 0}}, // e^0.55 / (e^0.2 + e^0.55 + e^0.25) = 0.41
+    };
+    for (const auto &c : cases) {
+        NnDescription description = descriptionOf(NetworkKind::Unet);
+        description.output_activation = c.activation;
+        EXPECT_EQ(decodeFrameResult({cells}, dims, description).classMap.classes, c.classes) << int(c.activation);
+    }
+    // One cell that is no distribution: every cell is taken as raw scores.
+    std::vector<float> scores = cells;
+    scores[8] = 3.0f;
+    EXPECT_EQ(decodeFrameResult({scores}, dims, descriptionOf(NetworkKind::Unet)).classMap.classes,
+              (std::vector<std::uint8_t>{0, 0, 2}));
+}
 
 TEST(FrameResultTest, EmptyOrMalformedSegmentationOutputsGiveNoMap)
 {

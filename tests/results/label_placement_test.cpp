@@ -37,9 +37,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // The frame's bottom row lies on the box's top edge, as it always has.
         PlacementCase{"above", {QRect(20, 30, 40, 20)}, {QRect(20, 21, 30, 10)}},
-        PlacementCase{"no room above", {QRect(20, 5, 40, 20)}, {QRect(20, 5, 30, 10)}},
+        // Below rather than inside: the label hides nothing of the object.
+        PlacementCase{"no room above", {QRect(20, 5, 40, 20)}, {QRect(20, 25, 30, 10)}},
         PlacementCase{"at the right edge", {QRect(85, 30, 14, 20)}, {QRect(70, 21, 30, 10)}},
-        PlacementCase{"at the top right corner", {QRect(85, 0, 14, 20)}, {QRect(70, 0, 30, 10)}},
+        PlacementCase{"at the top right corner", {QRect(85, 0, 14, 20)}, {QRect(70, 20, 30, 10)}},
         PlacementCase{"left of the picture", {QRect(-10, 30, 40, 20)}, {QRect(0, 21, 30, 10)}},
         PlacementCase{"below the picture", {QRect(20, 95, 40, 20)}, {QRect(20, 70, 30, 10)}},
         PlacementCase{"wider than the picture", {QRect(10, 30, 40, 20)}, {QRect(0, 21, 150, 10)}, QSize(150, 10)},
@@ -47,7 +48,13 @@ INSTANTIATE_TEST_SUITE_P(
                       {QRect(20, 21, 30, 10), QRect(20, 50, 30, 10)}},
         PlacementCase{"second box just below the first",
                       {QRect(20, 30, 40, 20), QRect(25, 35, 40, 20)},
-                      {QRect(20, 21, 30, 10), QRect(25, 35, 30, 10)}},
+                      {QRect(20, 21, 30, 10), QRect(25, 55, 30, 10)}},
+        // Above the large box its label would hide a small object there.
+        PlacementCase{"small object above a large one",
+                      {QRect(10, 30, 80, 30), QRect(15, 22, 8, 8)},
+                      {QRect(10, 60, 30, 10), QRect(15, 13, 30, 10)}},
+        // The whole picture is one object: inside at its top.
+        PlacementCase{"object filling the picture", {QRect(0, 0, 100, 80)}, {QRect(0, 0, 30, 10)}},
         PlacementCase{"crowded labels stack", {QRect(0, 0, 100, 80), QRect(0, 0, 100, 80),
                                                            QRect(0, 0, 100, 80), QRect(0, 0, 100, 80),
                                                            QRect(0, 0, 100, 80)},

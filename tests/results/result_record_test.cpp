@@ -67,10 +67,11 @@ TEST_P(ResultRecordKinds, writesOnlyTheKeyOfItsKind)
     const BoxToOriginal toOriginal = [](const QRectF &box) {
         return QRectF(box.x() * 2.0004 + 100, box.y() * 2.0004 + 50.5, box.width() * 2.0004, box.height() * 2.0004);
     };
-    const QJsonObject line = parsedLine(resultRecordLine({"pic.png", 7, -1.0}, result, description, toOriginal));
+    const QJsonObject line = parsedLine(resultRecordLine({"pic.png", 7, 2, -1.0}, result, description, toOriginal));
 
     EXPECT_EQ(line.value("source").toString(), "pic.png");
     EXPECT_EQ(line.value("frame").toInt(), 7);
+    EXPECT_EQ(line.value("source_index").toInt(), 2);
     EXPECT_FALSE(line.contains("time_s"));
     for (const char *key : {"detections", "top", "mask"})
         EXPECT_EQ(line.contains(key), QByteArray(key) == GetParam().key) << key;
@@ -102,9 +103,35 @@ TEST(ResultRecord, videoFramesCarryTheirTimeAndUnmappedBoxesStayInNetworkPixels)
     description.neural_network = NetworkKind::Yolo2;
     FrameResult result;
     result.detections = {detection(3, 4, 5, 6, 0.75, 0)};
-    const QJsonObject line = parsedLine(resultRecordLine({"clip.mp4", 40, 1.6}, result, description));
+    const QJsonObject line = parsedLine(resultRecordLine({"clip.mp4", 3, 40, 1.6}, result, description));
     EXPECT_DOUBLE_EQ(line.value("time_s").toDouble(), 1.6);
+    EXPECT_EQ(line.value("frame").toInt(), 3);
+    EXPECT_EQ(line.value("source_index").toInt(), 40);
     EXPECT_EQ(line.value("detections").toArray().at(0).toObject().value("box").toArray(), (QJsonArray{3, 4, 5, 6}));
+}
+
+// Numbers as short as reading them back exactly allows: a box edge of 5.6
+// pixels, a video position reached by frame arithmetic, a probability kept
+// in single precision.
+TEST(ResultRecord, numbersAreWrittenInTheirShortestForm)
+{
+    NnDescription description;
+    description.neural_network = NetworkKind::Yolo3;
+    FrameResult result;
+    result.detections = {detection(2, 1, 1, 4, 0.5, 0)};
+    const BoxToOriginal toOriginal = [](const QRectF &box) {
+        return QRectF(box.x() * 2.8, box.y() * 0.1 * 56, box.width() * 0.1, box.height());
+    };
+    EXPECT_EQ(resultRecordLine({"a.avi", 0, 56, 56 * 0.1}, result, description, toOriginal).toStdString(),
+              R"({"detections":[{"box":[5.6,5.6,0.1,4],"class":0,"confidence":0.5}],)"
+              R"("frame":0,"source":"a.avi","source_index":56,"time_s":5.6})"
+              "\n");
+
+    description.neural_network = NetworkKind::Classifier;
+    result.ranking = {{0, 0.659001f}, {1, 4.53979e-05f}};
+    const QByteArray line = resultRecordLine({"a.png", 0, 0, -1.0}, result, description);
+    EXPECT_NE(line.indexOf(R"("probability":0.659001})"), -1) << line.toStdString();
+    EXPECT_NE(line.indexOf(R"("probability":4.53979e-05})"), -1) << line.toStdString();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The result views as the window uses them: the classification table,
 // detection drawing and the segmentation overlay.
 #include "app/classification_results.h"
+#include "results/class_colours.h"
 #include "results/detection_drawing.h"
 #include "results/result_painter.h"
 #include "results/segmentation_overlay.h"
@@ -12,7 +13,9 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <random>
+#include <set>
 #include <stdexcept>
 
 namespace {
@@ -75,7 +78,7 @@ private slots:
     void classificationTableIsReplacedEachFrame();
     void labelTextShowsTwoDecimals_data();
     void labelTextShowsTwoDecimals();
-    void classesTakeColoursInOrderOfAppearance();
+    void classesKeepTheirColourInEveryFrame();
     void boxesAtTheEndsOfTheIntegerRangeAreDrawn();
     void segmentationPaintsForegroundPixels_data();
     void segmentationPaintsForegroundPixels();
@@ -176,15 +179,37 @@ void ResultViewsTest::labelTextShowsTwoDecimals()
     QCOMPARE(detectionLabelText(detectionAt(0, 0, 1, 1, confidence, 1), {"dog", "cat"}), text);
 }
 
-void ResultViewsTest::classesTakeColoursInOrderOfAppearance()
+// Two frames whose detections come in swapped order: every class keeps its
+// colour, and no two classes share one.
+void ResultViewsTest::classesKeepTheirColourInEveryFrame()
 {
-    std::vector<Detection> detections;
-    for (int classIndex : {5, 2, 5, 7, 9, 2})
-        detections.push_back(detectionAt(0, 0, 1, 1, 0.5, classIndex));
-    assignClassColours(detections);
-    const QColor expected[] = {Qt::yellow, Qt::green, Qt::yellow, Qt::red, Qt::yellow, Qt::green};
-    for (std::size_t i = 0; i < detections.size(); ++i)
-        QCOMPARE(detections[i].colour, expected[i]);
+    std::vector<Detection> first;
+    std::vector<Detection> second;
+    for (int classIndex : {5, 2, 5, 7, 0})
+        first.push_back(detectionAt(0, 0, 1, 1, 0.5, classIndex));
+    for (int classIndex : {7, 0, 2, 5, 40})
+        second.push_back(detectionAt(0, 0, 1, 1, 0.5, classIndex));
+    assignClassColours(first);
+    assignClassColours(second);
+    std::map<int, QRgb> colourOfClass;
+    std::set<QRgb> coloursSeen;
+    for (const auto *frame : {&first, &second})
+        for (const Detection &detection : *frame) {
+            const QRgb colour = detection.colour.rgba();
+            const auto [known, isNew] = colourOfClass.emplace(detection.classIndex, colour);
+            QCOMPARE(known->second, colour);
+            if (isNew)
+                QVERIFY2(coloursSeen.insert(colour).second, "two classes share a colour");
+        }
+    QCOMPARE(first.back().colour, QColor(Qt::yellow)); // class 0, as it has always been drawn
+    // Segmentation classes take the same colours: class k of a map that of detection class k - 1.
+    QCOMPARE(segmentationColours().size(), std::size_t(255));
+    QCOMPARE(segmentationColours()[2], colourOfClass[2]);
+    // A COCO detector's 80 classes all look different.
+    std::set<QRgb> eighty;
+    for (int k = 0; k < 80; ++k)
+        eighty.insert(classColour(k).rgba());
+    QCOMPARE(eighty.size(), std::size_t(80));
 }
 
 void ResultViewsTest::boxesAtTheEndsOfTheIntegerRangeAreDrawn()

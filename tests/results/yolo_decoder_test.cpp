@@ -311,6 +311,49 @@ TEST(YoloDecoder, TooFewAnchorPairsAreRefusedBeforeAnythingIsRead)
     EXPECT_THROW(classifier.decode(), std::runtime_error);
 }
 
+// What opening a description checks: the outputs hold exactly the labels and
+// anchors the description gives (a COCO detector: 80 labels, 3 anchors a cell).
+TEST(YoloDecoder, OutputsThatDoNotFitTheDescriptionAreRefused)
+{
+    const std::vector<TensorDims> coco{{10, 10, 255}, {20, 20, 255}};
+    const struct
+    {
+        const char *name;
+        NetworkKind kind;
+        int labels;
+        std::size_t anchorValues;
+        std::vector<TensorDims> outputs;
+        const char *message; // null: fits
+    } cases[] = {
+        {"fits", NetworkKind::Yolo3, 80, 12, coco, nullptr},
+        {"two labels missing", NetworkKind::Yolo3, 78, 12, coco,
+         "Output 0 of the model holds 255 values per cell, but the description's 3 anchors per cell and 78 labels "
+         "need 249 (3 x (78 + 5))"},
+        {"two anchor values too many", NetworkKind::Yolo3, 80, 14, coco,
+         "yolo_anchors holds 7 (width, height) pairs, which the 2 outputs of the model cannot share equally"},
+        {"one anchor value too many", NetworkKind::Yolo3, 80, 13, coco,
+         "yolo_anchors holds 13 numbers: anchors are (width, height) pairs, so the count must be even"},
+        {"four anchors a cell", NetworkKind::Yolo5, 80, 16, coco,
+         "Output 0 of the model holds 255 values per cell, but the description's 4 anchors per cell and 80 labels "
+         "need 340 (4 x (80 + 5))"},
+        {"no anchors", NetworkKind::Yolo5, 80, 0, coco, "yolo_anchors holds no (width, height) pair"},
+        {"second output differs", NetworkKind::Yolo3, 80, 12, {{10, 10, 255}, {20, 20, 256}},
+         "Output 1 of the model holds 256 values per cell, but the description's 3 anchors per cell and 80 labels "
+         "need 255 (3 x (80 + 5))"},
+        {"yolo2 uses every anchor in each output", NetworkKind::Yolo2, 1, 10, {{13, 13, 30}}, nullptr},
+        {"yolo2 with one anchor too few", NetworkKind::Yolo2, 1, 8, {{13, 13, 30}},
+         "Output 0 of the model holds 30 values per cell, but the description's 4 anchors per cell and 1 label "
+         "need 24 (4 x (1 + 5))"},
+        {"classifier", NetworkKind::Classifier, 3, 0, {{1, 1, 1000}}, nullptr},
+    };
+    for (const auto &c : cases) {
+        Heads heads(c.kind, c.labels, std::vector<double>(c.anchorValues, 1.0));
+        EXPECT_EQ(failureMessage([&] { checkDetectorOutputs(heads.description, c.outputs); }),
+                  c.message ? c.message : "(no failure)")
+            << c.name;
+    }
+}
+
 TEST(YoloDecoder, ReadsOnlyWhatTheBuffersHold)
 {
     // Extra channels past the last whole anchor are ignored.

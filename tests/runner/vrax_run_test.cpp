@@ -1,9 +1,8 @@
 // vrax-run end to end: every example kind with its figures and result lines
 // checked, the exit status of each kind of failure, and the comparison with
 // the simulator on exact, rounding and timed boards.
-#include "support/command_run.h"
-#include "support/shared_data.h"
 #include "support/test_files.h"
+#include "vrax_run_support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,37 +14,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-// vrax-run as a user runs it: ENTRY=value words first, then the program.
-CommandRun runVraxRun(const QStringList &arguments, const QStringList &environment = {})
-{
-    QString quoted;
-    for (const QString &argument : arguments)
-        quoted += QStringLiteral(" '%1'").arg(argument);
-    return runCommand((environment.join(' ') + QStringLiteral(" " VRAX_RUN_PATH)).toStdString(), quoted.toStdString());
-}
-
-QJsonObject readJson(const QString &path)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-std::vector<QJsonObject> readLines(const QString &path)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    std::vector<QJsonObject> lines; // a line that is no JSON object gives an empty one, failing the checks
-    while (!file.atEnd())
-        lines.push_back(QJsonDocument::fromJson(file.readLine()).object());
-    return lines;
-}
-
-QString example(const QString &file)
-{
-    return QString::fromStdString(sourceDir()) + QStringLiteral("/examples/") + file;
-}
 
 double iou(const QRectF &a, const QRectF &b)
 {
@@ -202,7 +170,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "VRAX_GetOutput failed on board 2:1 (TK307.04): VRAX_RESULT_MEMORY_READ_ERROR"},
         OutcomeCase{"failingOpen", {"{DESCRIPTION}", "{PICTURES}"}, {"VRAX_FAULTS=VRAX_Initialize=16"}, 1,
                     "on board 0 (simulator): VRAX_Initialize failed: VRAX_RESULT_NN_LOADING_ERROR"},
-        OutcomeCase{"absentBoard", {"-b", "2:3", "{DESCRIPTION}", "{PICTURES}"}, {}, 1, "on board 2:3 (TK307.04)"},
+        OutcomeCase{"absentBoard", {"-b", "2:3", "{DESCRIPTION}", "{PICTURES}"}, {"VRAX_BOARDS=2:1"}, 1,
+                    "Board 2:3 (TK307.04) is not attached (attached: 0 (simulator), 2:0 (TK307.04)). A board is "
+                    "attached when the runtime finds it connected to this computer; virtual boards come from the "
+                    "environment variable VRAX_BOARDS"},
+        OutcomeCase{"noBoardOfTheType", {"-b", "5", "--parallel", "{DESCRIPTION}", "{PICTURES}"}, {}, 1,
+                    "No board of type Tier is attached (attached: 0 (simulator))"},
         OutcomeCase{"unwritableResults", {"--results", "{DIR}/no/such/folder/r.jsonl", "{DESCRIPTION}", "{PICTURES}"},
                     {}, 1, "Cannot write"},
         OutcomeCase{"noInput", {"{DESCRIPTION}"}, {}, 2, "at least one input"},

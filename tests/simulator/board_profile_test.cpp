@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -120,7 +121,7 @@ TEST(BoardPrecision, HalfPrecisionRoundsToNearestEvenAndSaturates)
     EXPECT_TRUE(std::isnan(nearestHalf(std::numeric_limits<float>::quiet_NaN())));
 }
 
-TEST(BoardPrecision, Int8UsesOneSymmetricScalePerTensor)
+TEST(BoardPrecision, Int8AtTheEdgesUsesOneSymmetricScalePerTensor)
 {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -139,8 +140,15 @@ TEST(BoardPrecision, Int8UsesOneSymmetricScalePerTensor)
     };
     for (const auto &c : cases) {
         std::vector<float> values = c.values;
-        quantise(values.data(), values.size(), BoardPrecision::Int8);
+        quantise(values.data(), values.size(), BoardPrecision::Int8Io);
         EXPECT_EQ(values, c.quantised) << c.name;
+        // A board that computes in int8 leaves its edges to the network.
+        values = c.values;
+        quantise(values.data(), values.size(), BoardPrecision::Int8);
+        EXPECT_EQ(values.size(), c.values.size());
+        EXPECT_TRUE(std::equal(values.begin(), values.end(), c.values.begin(), [](float a, float b) {
+            return a == b || (std::isnan(a) && std::isnan(b));
+        })) << c.name;
     }
 }
 
@@ -150,15 +158,15 @@ TEST(BoardProfileSyntax, ParsesTimesAndPrecisionsPerBoardType)
     const std::map<std::uint32_t, std::chrono::microseconds> expectedTimes = {
         {0, milliseconds(4)}, {2, std::chrono::microseconds(500)}, {3, milliseconds(9)}, {7, std::chrono::seconds(2)}};
     EXPECT_EQ(times, expectedTimes);
-    const auto precisions = parseBoardPrecisionList("1:int8,3:fp16,0:float");
+    const auto precisions = parseBoardPrecisionList("1:int8,3:fp16,0:float,2:int8-io");
     const std::map<std::uint32_t, BoardPrecision> expectedPrecisions = {
-        {0, BoardPrecision::Float}, {1, BoardPrecision::Int8}, {3, BoardPrecision::Half}};
+        {0, BoardPrecision::Float}, {1, BoardPrecision::Int8}, {2, BoardPrecision::Int8Io}, {3, BoardPrecision::Half}};
     EXPECT_EQ(precisions, expectedPrecisions);
     EXPECT_TRUE(parseBoardTimeList("").empty());
 
     for (const char *bad : {"8:4ms", "0=4ms", "0:4h", "0:", ":4ms", "x:4ms", "10:4ms", "0:-4ms"})
         EXPECT_THROW(parseBoardTimeList(bad), std::invalid_argument) << bad;
-    for (const char *bad : {"1:int4", "1:", "1:FP16", "9:int8", "int8"})
+    for (const char *bad : {"1:int4", "1:", "1:FP16", "9:int8", "int8", "1:int8io"})
         EXPECT_THROW(parseBoardPrecisionList(bad), std::invalid_argument) << bad;
 }
 

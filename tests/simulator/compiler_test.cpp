@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstdlib>
 #include <thread>
 
@@ -204,6 +206,79 @@ TEST(Compiler, BadCallsAndFreesAreRefused)
     EXPECT_EQ(VRAX_COMPILER_FreeModel(3, model), VRAX_COMPILER_RESULT_OK);
     EXPECT_EQ(VRAX_COMPILER_FreeModel(3, model), VRAX_COMPILER_RESULT_INVALID_PARAMETER);
     EXPECT_NE(std::string(VRAX_COMPILER_GetLastError()).find("already freed"), std::string::npos);
+}
+
+CompileResult addCalibration(std::uint32_t boardType, const std::vector<std::uint32_t> &model,
+                             const std::vector<const float *> &inputs, std::uint32_t version = 1)
+{
+    std::uint32_t *calibrated = nullptr;
+    std::uint32_t words = 0;
+    CompileResult result;
+    result.code = VRAX_COMPILER_AddCalibration(version, boardType, model.empty() ? nullptr : model.data(),
+                                               std::uint32_t(model.size()), inputs.data(),
+                                               std::uint32_t(inputs.size()), &calibrated, &words);
+    if (result.code == VRAX_COMPILER_RESULT_OK) {
+        result.words.assign(calibrated, calibrated + words);
+        VRAX_COMPILER_FreeModel(0, calibrated);
+    } else {
+        result.error = VRAX_COMPILER_GetLastError();
+    }
+    return result;
+}
+
+TEST(Compiler, CalibrationInputsAreStoredInTheNetworksAxisOrder)
+{
+    const std::vector<std::uint32_t> model = compiledOnnx(convOnnxModel());
+    const cv::Mat a = randomBlob({1, 3, 5, 7}, 1), b = randomBlob({1, 3, 5, 7}, 2);
+    const std::vector<float> inA = interleavedInput(a), inB = interleavedInput(b);
+    const std::vector<float> planarA = planarInput(a), planarB = planarInput(b);
+    const auto values = [](const cv::Mat &blob) {
+        return std::vector<float>(blob.ptr<float>(), blob.ptr<float>() + blob.total());
+    };
+    const struct
+    {
+        const char *what;
+        std::uint32_t boardType;
+        std::vector<const float *> inputs;
+    } cases[] = {{"interleaved", 0, {inA.data(), inB.data()}}, {"planar", 1, {planarA.data(), planarB.data()}}};
+    for (const auto &c : cases) {
+        const CompileResult result = addCalibration(c.boardType, model, c.inputs);
+        ASSERT_EQ(result.code, VRAX_COMPILER_RESULT_OK) << c.what << ": " << result.error;
+        const ModelContainer read = readModelContainer(result.words.data(), result.words.size());
+        EXPECT_EQ(read.calibration, (std::vector<std::vector<float>>{values(a), values(b)})) << c.what;
+        // Calibrating again replaces the inputs.
+        const CompileResult again = addCalibration(0, result.words, {inB.data()});
+        EXPECT_EQ(readModelContainer(again.words.data(), again.words.size()).calibration,
+                  std::vector<std::vector<float>>{values(b)});
+    }
+
+    std::vector<float> notANumber = inA;
+    notANumber[5] = NAN;
+    const std::vector<const float *> seventeen(17, inA.data());
+    const std::vector<std::uint32_t> damaged(model.begin(), model.end() - 1);
+    const struct
+    {
+        const char *what;
+        CompileResult result;
+        std::int32_t code;
+        const char *text;
+    } bad[] = {
+        {"version", addCalibration(0, model, {inA.data()}, 2), VRAX_COMPILER_RESULT_INVALID_PARAMETER, "version 2"},
+        {"board type", addCalibration(8, model, {inA.data()}), VRAX_COMPILER_RESULT_INVALID_PARAMETER, "board type 8"},
+        {"no model", addCalibration(0, {}, {inA.data()}), VRAX_COMPILER_RESULT_INVALID_PARAMETER, "no model"},
+        {"no inputs", addCalibration(0, model, {}), VRAX_COMPILER_RESULT_INVALID_PARAMETER, "1 to 16"},
+        {"too many inputs", addCalibration(0, model, seventeen), VRAX_COMPILER_RESULT_INVALID_PARAMETER, "17"},
+        {"null input", addCalibration(0, model, {inA.data(), nullptr}), VRAX_COMPILER_RESULT_INVALID_PARAMETER,
+         "input 1 is null"},
+        {"not a number", addCalibration(0, model, {notANumber.data()}), VRAX_COMPILER_RESULT_INVALID_PARAMETER,
+         "not a finite number"},
+        {"damaged model", addCalibration(0, damaged, {inA.data()}), VRAX_COMPILER_RESULT_INVALID_MODEL,
+         "invalid binary model"},
+    };
+    for (const auto &c : bad) {
+        EXPECT_EQ(c.result.code, c.code) << c.what << ": " << c.result.error;
+        EXPECT_NE(c.result.error.find(c.text), std::string::npos) << c.what << ": " << c.result.error;
+    }
 }
 
 TEST(Compiler, LastErrorBelongsToTheCallingThread)

@@ -127,7 +127,7 @@ TEST_F(RuntimeBoard, PrecisionBoardsRoundTheirTensorsByAtMostAStep)
     const std::vector<float> exact = TestSession(relu).run(0, input)[0];
     const float maxAbs = static_cast<float>(cv::norm(blob, cv::NORM_INF));
 
-    // The input is rounded, then the output: int8 errs by at most half an
+    // The input is rounded, then the output: int8-io errs by at most half an
     // input step and half an output step (the output's scale is no larger);
     // half precision by half a unit in the last place, once (a rounded
     // value's positive part is already a half).
@@ -139,10 +139,10 @@ TEST_F(RuntimeBoard, PrecisionBoardsRoundTheirTensorsByAtMostAStep)
         float (*allowedError)(float exact, float maxAbs);
     } cases[] = {
         {"float", 0, false, [](float, float) { return 0.0f; }},
-        {"int8", 0, false, [](float, float m) { return m / 127.0f * 1.0001f; }},
+        {"int8-io", 0, false, [](float, float m) { return m / 127.0f * 1.0001f; }},
         {"fp16", 0, false, [](float x, float) { return std::fabs(x) * 0x1p-11f + 0x1p-25f; }},
         {"fp16", 1000, false, [](float x, float) { return std::fabs(x) * 0x1p-11f + 0x1p-25f; }},
-        {"int8", 1000, true, [](float, float m) { return m / 127.0f * 1.0001f; }},
+        {"int8-io", 1000, true, [](float, float m) { return m / 127.0f * 1.0001f; }},
     };
     for (const auto &c : cases) {
         const std::string name = std::string(c.precision) + (c.boardTime ? " timed" : "")

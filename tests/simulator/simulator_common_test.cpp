@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -23,22 +25,26 @@ ModelContainer sampleModel()
     return model;
 }
 
+ModelContainer calibratedModel();
+
 TEST(ModelContainer, EveryTruncationAndFlippedBitIsRefused)
 {
-    const std::vector<std::uint32_t> words = writeModelContainer(sampleModel());
-    for (std::size_t length = 0; length <= words.size() + 1; ++length) {
-        if (length == words.size())
-            continue; // the model itself; one word more is refused too
-        std::vector<std::uint32_t> changed = words;
-        changed.resize(length);
-        EXPECT_THROW(readModelContainer(changed.data(), changed.size()), ModelFormatError) << "length " << length;
-    }
-    for (std::size_t word = 0; word < words.size(); ++word) {
-        for (int bit : {0, 7, 31}) {
-            std::vector<std::uint32_t> damaged = words;
-            damaged[word] ^= 1u << bit;
-            EXPECT_THROW(readModelContainer(damaged.data(), damaged.size()), ModelFormatError)
-                << "word " << word << " bit " << bit;
+    for (const ModelContainer &model : {sampleModel(), calibratedModel()}) {
+        const std::vector<std::uint32_t> words = writeModelContainer(model);
+        for (std::size_t length = 0; length <= words.size() + 1; ++length) {
+            if (length == words.size())
+                continue; // the model itself; one word more is refused too
+            std::vector<std::uint32_t> changed = words;
+            changed.resize(length);
+            EXPECT_THROW(readModelContainer(changed.data(), changed.size()), ModelFormatError) << "length " << length;
+        }
+        for (std::size_t word = 0; word < words.size(); ++word) {
+            for (int bit : {0, 7, 31}) {
+                std::vector<std::uint32_t> damaged = words;
+                damaged[word] ^= 1u << bit;
+                EXPECT_THROW(readModelContainer(damaged.data(), damaged.size()), ModelFormatError)
+                    << "word " << word << " bit " << bit;
+            }
         }
     }
 }
@@ -83,6 +89,80 @@ TEST(ModelContainer, WriterRefusesWhatTheReaderWouldRefuse)
     onnxWithWeights.sourceFormat = ModelSourceFormat::Onnx;
     for (const ModelContainer *model : {&twoInputs, &nineOutputs, &zeroDim, &huge, &noNetwork, &onnxWithWeights})
         EXPECT_THROW(writeModelContainer(*model), ModelFormatError);
+}
+
+ModelContainer calibratedModel()
+{
+    ModelContainer model = sampleModel();
+    model.inputs[0].shape = {1, 2, 1, 3};
+    model.calibration = {{0.5f, -1.0f, 2.0f, 0.0f, -0.0f, 1e-30f}, {1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f}};
+    return model;
+}
+
+TEST(ModelContainer, CalibrationInputsFollowTheWeightsBehindAFlag)
+{
+    const ModelContainer model = calibratedModel();
+    const std::vector<std::uint32_t> words = writeModelContainer(model);
+    EXPECT_EQ(words[4], 3u) << "single slot and calibration flags";
+    const ModelContainer read = readModelContainer(words.data(), words.size());
+    EXPECT_EQ(read.calibration, model.calibration);
+    EXPECT_EQ(writeModelContainer(read), words);
+    // Before the checksum: the count, then each input's values as they are.
+    EXPECT_EQ(words[words.size() - 14], 2u);
+    EXPECT_EQ(words[words.size() - 2], 0x40C00000u) << "6.0f";
+
+    // A model without inputs to calibrate on keeps the version 1 layout.
+    ModelContainer plain = model;
+    plain.calibration.clear();
+    EXPECT_EQ(writeModelContainer(plain)[4], 1u);
+    EXPECT_EQ(writeModelContainer(plain).size(), words.size() - 13);
+}
+
+TEST(ModelContainer, CalibrationInputsAreCheckedBothWays)
+{
+    const auto withCalibration = [](std::vector<std::vector<float>> inputs) {
+        ModelContainer model = calibratedModel();
+        model.calibration = std::move(inputs);
+        return model;
+    };
+    const std::vector<float> good(6, 1.0f);
+    const struct
+    {
+        const char *name;
+        ModelContainer model;
+        const char *text;
+    } cases[] = {
+        {"too many", withCalibration(std::vector<std::vector<float>>(17, good)), "1 to 16 calibration inputs"},
+        {"short", withCalibration({good, std::vector<float>(5, 1.0f)}), "calibration input 1 has 5 values"},
+        {"not a number", withCalibration({{1, 2, 3, NAN, 5, 6}}), "not a finite number"},
+        {"infinite", withCalibration({{1, 2, 3, 4, 5, -INFINITY}}), "not a finite number"},
+    };
+    const std::vector<std::uint32_t> good2 = writeModelContainer(withCalibration({good, good}));
+    for (const auto &c : cases) {
+        try {
+            writeModelContainer(c.model);
+            ADD_FAILURE() << c.name << " written";
+        } catch (const ModelFormatError &error) {
+            EXPECT_NE(std::string(error.what()).find(c.text), std::string::npos) << c.name << ": " << error.what();
+        }
+        // The reader refuses the same words, written past the writer's checks
+        // with a correct length and checksum.
+        std::vector<std::uint32_t> words(good2.begin(), good2.end() - 14);
+        words.push_back(std::uint32_t(c.model.calibration.size()));
+        for (const std::vector<float> &input : c.model.calibration)
+            for (float value : input) {
+                std::uint32_t bits = 0;
+                std::memcpy(&bits, &value, sizeof bits);
+                words.push_back(bits);
+            }
+        words.push_back(0);
+        words[2] = std::uint32_t(words.size());
+        std::uint32_t hash = 2166136261u;
+        for (std::size_t i = 0; i + 1 < words.size(); ++i)
+            hash = (hash ^ words[i]) * 16777619u;
+        words.back() = hash;
+        EXPECT_THROW(readModelContainer(words.data(), words.size()), ModelFormatError) << c.name;
+    }
 }
 
 TEST(BoardTensorDims, AxisOneIsTheDepthAndTheLastTheWidth)

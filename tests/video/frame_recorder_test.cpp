@@ -3,9 +3,13 @@
 #include "outputs/frame_recorder.h"
 
 #include "support/failure_message.h"
+#include "support/test_files.h"
+#include "support/small_disk.h"
 #include "test_videos.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -35,14 +39,54 @@ QByteArray frameLine(const Frame &frame)
     return QStringLiteral("{\"source\": \"%1\", \"frame\": %2}\n").arg(frame.origin.source).arg(frame.origin.number).toUtf8();
 }
 
-FrameRecorder::Settings settingsIn(const QTemporaryDir &dir, const QString &name)
+// Pictures of noise, which no codec compresses well: they fill a disk fast.
+std::vector<QImage> noisePictures(int count)
+{
+    QRandomGenerator random(27);
+    std::vector<QImage> pictures;
+    for (int i = 0; i < count; ++i) {
+        QImage picture(320, 240, QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            random.fillRange(reinterpret_cast<quint32 *>(picture.scanLine(y)), picture.width());
+        pictures.push_back(picture);
+    }
+    return pictures;
+}
+
+// The lines of a JSON Lines file that are whole JSON objects, ended by their
+// line break; -1 when anything else is in the file.
+int wholeLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = file.readAll();
+    if (!text.isEmpty() && !text.endsWith('\n'))
+        return -1;
+    int lines = 0;
+    for (const QByteArray &line : text.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        if (!QJsonDocument::fromJson(line).isObject())
+            return -1;
+        ++lines;
+    }
+    return lines;
+}
+
+FrameRecorder::Settings settingsIn(const QString &folder, const QString &name)
 {
     FrameRecorder::Settings settings;
-    settings.videoPath = dir.filePath(name);
+    settings.videoPath = QDir(folder).filePath(name);
     settings.recordsPath = FrameRecorder::recordsPathFor(settings.videoPath);
     settings.framesPerSecond = 10.0;
     settings.frameSize = QSize(320, 240);
     return settings;
+}
+
+FrameRecorder::Settings settingsIn(const QTemporaryDir &dir, const QString &name)
+{
+    return settingsIn(dir.path(), name);
 }
 
 } // namespace
@@ -138,4 +182,50 @@ TEST(FrameRecorder, FilesThatCannotBeWrittenAreNamed)
         EXPECT_NE(message.find(settings.videoPath.toStdString()), std::string::npos) << message;
         EXPECT_NE(message.find(c.message), std::string::npos) << message;
     }
+}
+
+// A disk that fills up: recording stops while there is room to close the
+// video, which then holds exactly the frames whose lines are in the results,
+// every line whole; the reason says so.
+TEST(FrameRecorder, StopsBeforeTheDiskIsFullWithFilesThatAgree)
+{
+    SmallDisk disk(12 << 20);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.skipReason();
+    const std::vector<QImage> pictures = noisePictures(7);
+    for (const char *name : {"full.avi", "full.mp4"}) {
+        SCOPED_TRACE(name);
+        FrameRecorder::Settings settings = settingsIn(disk.path(), QString::fromLatin1(name));
+        settings.queueCapacity = 5000; // the disk, not the queue, is what stops it
+        std::uint64_t written = 0;
+        {
+            FrameRecorder recorder(settings, framePicture, frameLine);
+            std::uint64_t added = 0;
+            while (added < settings.queueCapacity && recorder.add(pictureFrame(pictures[added % pictures.size()], added)))
+                ++added;
+            recorder.finish();
+            written = recorder.framesWritten();
+            EXPECT_NE(recorder.stopReason().find("the disk is nearly full"), std::string::npos) << recorder.stopReason();
+            EXPECT_EQ(recorder.closingProblem(), "");
+            EXPECT_GT(written, 20u);
+            EXPECT_LT(written, added);
+        }
+        EXPECT_EQ(videoFrameCount(settings.videoPath), int(written));
+        EXPECT_EQ(wholeLines(settings.recordsPath), int(written));
+        QFile::remove(settings.videoPath);
+        QFile::remove(settings.recordsPath);
+    }
+}
+
+// Recording into run.mp4 replaces run.jsonl of an earlier run.avi: the
+// window asks about both files first.
+TEST(FrameRecorder, NamesTheFilesItWouldReplace)
+{
+    QTemporaryDir dir;
+    const FrameRecorder::Settings mp4 = settingsIn(dir, QStringLiteral("run.mp4"));
+    EXPECT_EQ(FrameRecorder::filesReplaced(mp4), QStringList());
+    writeTestFile(dir.filePath(QStringLiteral("run.jsonl")), "{}\n");
+    EXPECT_EQ(FrameRecorder::filesReplaced(mp4), QStringList{mp4.recordsPath});
+    writeTestFile(mp4.videoPath, "old");
+    EXPECT_EQ(FrameRecorder::filesReplaced(mp4), (QStringList{mp4.videoPath, mp4.recordsPath}));
 }

@@ -46,6 +46,18 @@ VRAX_COMPILER_API int32_t VRAX_COMPILER_CompileDarkNet(uint32_t version, bool mu
                                                        const void *weights, uint32_t weightsBytes,
                                                        uint32_t **model, uint32_t *modelWords);
 
+/* Stores calibration inputs in a binary model: a board that computes in int8
+ * takes the scales of its activations from them. inputs holds inputCount
+ * inputs (1 to 16), each laid out as VRAX_Process takes it on boards of
+ * boardType, every value finite. model is any binary model of modelWords
+ * words; inputs it already holds are replaced. On success *calibrated points
+ * to the new model (owned by the compiler, released with
+ * VRAX_COMPILER_FreeModel) and *calibratedWords is its length. */
+VRAX_COMPILER_API int32_t VRAX_COMPILER_AddCalibration(uint32_t version, uint32_t boardType,
+                                                       const uint32_t *model, uint32_t modelWords,
+                                                       const float *const inputs[], uint32_t inputCount,
+                                                       uint32_t **calibrated, uint32_t *calibratedWords);
+
 VRAX_COMPILER_API int32_t VRAX_COMPILER_FreeModel(uint32_t boardType, uint32_t *model);
 
 /* Explanation of the calling thread's last failure; never null. */

@@ -29,14 +29,18 @@
  *   VRAX_SIM_BOARD_CACHE_MB=256
  *       the memory those remembered outputs may take, with their inputs, for
  *       the whole process (256 MB when unset); the least recently used go.
- *   VRAX_SIM_PRECISION="1:int8,3:fp16"
- *       units of type 1 round their input tensor and each output tensor to
+ *   VRAX_SIM_PRECISION="1:int8,2:int8-io,3:fp16"
+ *       units of type 1 run the network quantised to int8 by the engine
+ *       (weights per output channel, activations per tensor), calibrated on
+ *       the model's calibration inputs or else on the session's first frame;
+ *       units of type 2 round their input tensor and each output tensor to
  *       int8 (one symmetric scale per tensor: its largest finite magnitude
  *       / 127; value = round(x / scale) * scale, halves away from zero; an
- *       all-zero tensor stays zero, infinities saturate, NaN becomes 0);
- *       units of type 3 round to the nearest half-precision value (ties to
- *       even; finite values beyond 65504 saturate to +-65504, infinities and
- *       NaN stay). "float", the default, computes exactly.
+ *       all-zero tensor stays zero, infinities saturate, NaN becomes 0) and
+ *       compute in float; units of type 3 round to the nearest
+ *       half-precision value (ties to even; finite values beyond 65504
+ *       saturate to +-65504, infinities and NaN stay). "float", the default,
+ *       computes exactly.
  *
  * Entries made here take precedence over those of the environment.
  */
@@ -73,7 +77,7 @@ VRAX_API void VRAX_SIM_ClearInjections(void);
  * above 7. */
 VRAX_API int32_t VRAX_SIM_SetBoardTime(uint32_t boardType, uint32_t microseconds);
 
-/* Sets the number precision of boardType's units: "float", "int8" or "fp16"
+/* Sets the number precision of boardType's units: "float", "int8", "int8-io" or "fp16"
  * (see VRAX_SIM_PRECISION above). Applies from the next VRAX_Process.
  * Returns VRAX_RESULT_INVALID_FUNC_PARAMETER for another text or a board
  * type above 7. */

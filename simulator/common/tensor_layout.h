@@ -11,6 +11,9 @@
 #include <cstdint>
 #include <vector>
 
+// Whether a board type takes its input planar: types 1 (TK301.02) and 3.
+bool planarInputBoard(std::uint32_t boardType);
+
 // Number of floats the caller hands over for an input of this shape.
 std::size_t boardInputValueCount(const std::vector<std::uint32_t> &shape, bool planar);
 

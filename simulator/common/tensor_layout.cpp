@@ -36,6 +36,11 @@ std::size_t evenUp(std::size_t value)
 
 } // namespace
 
+bool planarInputBoard(std::uint32_t boardType)
+{
+    return boardType == 1 || boardType == 3;
+}
+
 std::size_t boardInputValueCount(const std::vector<std::uint32_t> &shape, bool planar)
 {
     const BoardTensorDims dims = boardTensorDims(shape);
