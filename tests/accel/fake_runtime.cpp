@@ -48,6 +48,19 @@ std::vector<FakeRuntimeCall> FakeRuntime::callsOf(const std::string &function) c
     return result;
 }
 
+std::size_t FakeRuntime::mostFramesInFlight() const
+{
+    std::size_t inFlight = 0;
+    std::size_t most = 0;
+    for (const FakeRuntimeCall &call : calls) {
+        if (call.function == "VRAX_Process")
+            most = std::max(most, ++inFlight);
+        else if (call.function == "VRAX_GetOutput")
+            --inFlight;
+    }
+    return most;
+}
+
 extern "C" {
 
 int32_t VRAX_GetBoardCount(uint32_t boardType, uint32_t *count)

@@ -73,6 +73,8 @@ struct FakeRuntime
     std::uint32_t nextHandle = 100;
 
     std::vector<FakeRuntimeCall> callsOf(const std::string &function) const;
+    // The most frames the boards held at once: submitted and not yet fetched.
+    std::size_t mostFramesInFlight() const;
 };
 
 // The fake that the VRAX_* and VRAX_COMPILER_* functions of the test

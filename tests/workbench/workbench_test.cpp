@@ -134,20 +134,6 @@ struct HeldCompiler
     }
 };
 
-// The most frames the fake's boards held at once.
-std::size_t mostFramesInFlight()
-{
-    std::size_t inFlight = 0;
-    std::size_t most = 0;
-    for (const FakeRuntimeCall &call : fakeRuntime().calls) {
-        if (call.function == "VRAX_Process")
-            most = std::max(most, ++inFlight);
-        else if (call.function == "VRAX_GetOutput")
-            --inFlight;
-    }
-    return most;
-}
-
 // Frames of a stream, counted as they are read.
 class CountedStream : public FrameSource
 {
@@ -291,7 +277,7 @@ void WorkbenchTest::framesInFlight()
     QVERIFY(becomesIdle(bench));
 
     QVERIFY(taker.shown.size() >= 40);
-    QCOMPARE(mostFramesInFlight(), std::size_t(mostInFlight));
+    QCOMPARE(fakeRuntime().mostFramesInFlight(), std::size_t(mostInFlight));
     QCOMPARE(fakeRuntime().callsOf("VRAX_Process").size(), fakeRuntime().callsOf("VRAX_GetOutput").size());
     QCOMPARE(bench.runInFlightLimit(), mostInFlight);
 }
