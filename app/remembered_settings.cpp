@@ -33,6 +33,17 @@ void rememberBoard(const BoardChoice &choice)
     settings.setValue(QStringLiteral("board/parallel"), choice.parallelCount);
 }
 
+bool rememberedOneFrameAtATime()
+{
+    return settingsEnabled() && QSettings().value(QStringLiteral("run/oneFrameAtATime"), false).toBool();
+}
+
+void rememberOneFrameAtATime(bool on)
+{
+    if (settingsEnabled())
+        QSettings().setValue(QStringLiteral("run/oneFrameAtATime"), on);
+}
+
 std::size_t pictureCacheBudget()
 {
     const int megabytes = QSettings().value(QStringLiteral("performance/pictureCacheMegabytes"), 256).toInt();

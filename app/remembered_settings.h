@@ -16,5 +16,9 @@ bool settingsEnabled();
 std::optional<BoardChoice> rememberedBoard();
 void rememberBoard(const BoardChoice &choice);
 
+// View > One Frame at a Time: Run Auto with one frame in flight (off: every unit busy).
+bool rememberedOneFrameAtATime();
+void rememberOneFrameAtATime(bool on);
+
 // performance/pictureCacheMegabytes, 256 MB when unset.
 std::size_t pictureCacheBudget();

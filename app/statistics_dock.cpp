@@ -91,10 +91,11 @@ void StatisticsDock::refresh(bool force)
 
     const std::uint64_t frames = std::max<std::uint64_t>(measured.framesDelivered(), figures.frames());
     const double cpu = frames > 0 ? measured.hostCpuSeconds() * 1000.0 / double(frames) : 0.0;
-    QString text = tr("Frames shown: %1, delivered: %2, in flight: %3")
+    QString text = tr("Frames shown: %1, delivered: %2, in flight: %3 of %4")
                        .arg(figures.frames())
                        .arg(measured.framesDelivered())
-                       .arg(measured.framesInFlight());
+                       .arg(measured.framesInFlight())
+                       .arg(workbench.runInFlightLimit());
     text += QLatin1Char('\n')
             + tr("Measured rate: %1 fps (last frames %2 fps), board-reported: %3 fps")
                   .arg(figures.seconds() > 0.0 ? double(frames) / figures.seconds() : 0.0, 0, 'f', 1)

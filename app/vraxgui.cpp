@@ -136,6 +136,16 @@ void VRAXGUI::createViewMenu()
     showEveryFrameAct = viewMenu->addAction(tr("Show Every Frame"));
     showEveryFrameAct->setCheckable(true);
     connect(showEveryFrameAct, &QAction::toggled, this, [this](bool on) { core.setShowEveryFrame(on); });
+    // Run Auto keeps every unit busy; one frame at a time gives each frame's
+    // least latency instead. Remembered.
+    oneFrameAtATimeAct = viewMenu->addAction(tr("One Frame at a Time"));
+    oneFrameAtATimeAct->setCheckable(true);
+    oneFrameAtATimeAct->setChecked(rememberedOneFrameAtATime());
+    core.setFramesInFlight(oneFrameAtATimeAct->isChecked() ? 1 : 0);
+    connect(oneFrameAtATimeAct, &QAction::toggled, this, [this](bool on) {
+        core.setFramesInFlight(on ? 1 : 0);
+        rememberOneFrameAtATime(on);
+    });
     loopAct = viewMenu->addAction(tr("&Loop"));
     loopAct->setCheckable(true);
     loopAct->setChecked(true);

@@ -132,6 +132,7 @@ private:
     QAction *copyResultAct = nullptr;
     QAction *exitAct = nullptr;
     QAction *showEveryFrameAct = nullptr;
+    QAction *oneFrameAtATimeAct = nullptr;
     QAction *loopAct = nullptr;
     QAction *compareAct = nullptr;
     QAction *originalPictureAct = nullptr;

@@ -1,22 +1,22 @@
 // The main loop as the user runs it, on a real detector through the simulator:
-// Run Auto's throughput against the engine's own forward loop with the same
-// number of units, Run Auto against Run, the GUI thread's share of a core,
-// and resident memory over a long Run Auto. The second argument of the engine
-// loop and of Run Auto, when nonzero, keeps each unit busy that many
-// milliseconds longer per frame without using a core: a board that works
-// beside the host, so that the figures show what the application itself
-// leaves of the board's throughput.
+// Run Auto as the status line shows it, with the default settings (one board
+// not opened in parallel, every unit in flight, the screen's pace), on the
+// host's cores or on a board of a chosen speed, with the host's CPU per
+// frame; Run one frame at a time; the two views; resident memory over a long
+// Run Auto. Run it under an X server (xvfb-run) for the figures of a real
+// one; without a display it draws off screen. The engine's own forward loop
+// to compare with is runtime_throughput_benchmark's raw_forward
+// (benchmarks/run_auto_targets.sh runs them side by side).
 #include "app/picture_view.h"
 #include "app/run_auto_watcher.h"
 #include "app/vraxgui.h"
 #include "bench_clocks.h"
 #include "app/window_view.h"
+#include "measuring/host_cpu.h"
 
 #include <benchmark/benchmark.h>
 #include <vrax_sim.h>
 
-#include <opencv2/core.hpp>
-#include <opencv2/dnn.hpp>
 
 #include <QAction>
 #include <QApplication>
@@ -27,7 +27,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -66,13 +65,13 @@ QString writeDescription(const QTemporaryDir &dir, const QString &model, const Q
     return path;
 }
 
-// The yolo-fastest COCO detector as a "yolo3" description.
-QString writeDetectorDescription(const QTemporaryDir &dir)
+// A yolo-fastest COCO detector ("yolo-fastest-1.1" or "-1.1-xl") as a "yolo3" description.
+QString writeDetectorDescription(const QTemporaryDir &dir, const QString &model = "yolo-fastest-1.1")
 {
-    QFile names(modelPath("yolo-fastest-1.1.names"));
+    QFile names(modelPath(model + ".names"));
     names.open(QIODevice::ReadOnly);
     const QString labels = QString::fromUtf8(names.readAll()).trimmed();
-    return writeDescription(dir, modelPath("yolo-fastest-1.1.cfg"),
+    return writeDescription(dir, modelPath(model + ".cfg"),
                             QStringLiteral("<neural_network>yolo3</neural_network><labels>%1</labels>"
                                            "<yolo_anchors>12\n18\n37\n49\n52\n132\n115\n73\n119\n199\n242\n238"
                                            "</yolo_anchors><yolo_confidence_threshold>0.25"
@@ -111,16 +110,14 @@ void showEveryFrame(VRAXGUI &window, bool every)
             action->setChecked(every);
 }
 
-// The window, shown, with the detector and its pictures open on the
-// simulator's units (all of them for a parallelCount of 1); the benchmark is
-// skipped when they are missing.
+// The window, shown, with a detector and its pictures open on the simulator,
+// as a user opens them; the benchmark is skipped when they are missing.
 struct DetectorWindow
 {
-    DetectorWindow(benchmark::State &state, std::uint32_t parallelCount)
+    explicit DetectorWindow(benchmark::State &state, const QString &model = "yolo-fastest-1.1")
     {
         window.show();
-        window.workbench().chooseBoard(BoardChoice{BoardType::Simulator, 0, parallelCount});
-        window.openStartupFiles(writeDetectorDescription(dir), detectorPictures());
+        window.openStartupFiles(writeDetectorDescription(dir, model), detectorPictures());
         WindowView{window}.settle();
         opened = window.workbench().hasDescription() && !window.workbench().input().isEmpty();
         if (!opened)
@@ -132,23 +129,9 @@ struct DetectorWindow
     bool opened = false;
 };
 
-void BM_RunAutoFourUnits(benchmark::State &state)
-{
-    DetectorWindow detector(state, 1);
-    if (!detector.opened)
-        return;
-    VRAX_SIM_InjectDelay("frame", std::uint32_t(state.range(0)));
-    for (auto _ : state) {
-        const RunAutoFigures figures = measuredRunAuto(detector.window, 300);
-        state.counters["fps"] = figures.framesPerSecond;
-        state.counters["gui_core_share"] = figures.guiCoreShare;
-    }
-    VRAX_SIM_ClearInjections();
-}
-
 void BM_RunOneUnit(benchmark::State &state)
 {
-    DetectorWindow detector(state, 0);
+    DetectorWindow detector(state);
     if (!detector.opened)
         return;
     const WindowView view{detector.window};
@@ -161,74 +144,36 @@ void BM_RunOneUnit(benchmark::State &state)
     }
 }
 
-// The engine's own forward loop: one network per thread, as many threads as units.
-void BM_EngineForwardLoop(benchmark::State &state)
+// Run Auto as a user starts it on the larger detector, yolo-fastest-1.1-xl:
+// the default settings (the simulator not opened in parallel, every unit in
+// flight, the newest frame drawn at each screen refresh). range(0): the
+// board's time per frame in ms (VRAX_SIM_BOARD_TIME), 0 for the simulator on
+// the host's cores. The rate is the status line's; the host's CPU per frame
+// is the process's less the simulator's unit threads (measuring/host_cpu.h)
+// over the frames delivered.
+void BM_RunAutoTargets(benchmark::State &state)
 {
-    const int units = int(state.range(0));
-    const std::chrono::milliseconds boardTime(state.range(1));
-    if (!QFileInfo::exists(modelPath("yolo-fastest-1.1.cfg"))) {
-        state.SkipWithError("the detector is missing");
-        return;
-    }
-    const int framesPerUnit = 300 / units;
-    for (auto _ : state) {
-        std::atomic<int> ready{0};
-        std::vector<std::thread> threads;
-        const double start = wallSeconds();
-        for (int u = 0; u < units; ++u) {
-            threads.emplace_back([&] {
-                cv::dnn::Net net = cv::dnn::readNetFromDarknet(modelPath("yolo-fastest-1.1.cfg").toStdString(),
-                                                               modelPath("yolo-fastest-1.1.weights").toStdString());
-                cv::Mat blob(std::vector<int>{1, 3, 320, 320}, CV_32F);
-                cv::randu(blob, 0.0f, 1.0f);
-                std::vector<cv::Mat> outputs;
-                net.setInput(blob);
-                net.forward(outputs, std::vector<cv::String>{"conv_120", "conv_129"});
-                ++ready;
-                for (int f = 0; f < framesPerUnit; ++f) {
-                    net.setInput(blob);
-                    net.forward(outputs, std::vector<cv::String>{"conv_120", "conv_129"});
-                    if (boardTime.count() > 0)
-                        std::this_thread::sleep_for(boardTime);
-                }
-            });
-        }
-        for (std::thread &thread : threads)
-            thread.join();
-        // Network loading is left out by timing from the first warm frame on
-        // would need a barrier; the load is a few milliseconds of 300 frames.
-        state.counters["fps"] = framesPerUnit * units / (wallSeconds() - start);
-    }
-}
-
-// A board of a chosen speed (the simulator as four units of range(0) ms a
-// frame, answering inputs it has seen without the host's cores) against Run
-// Auto at the screen's pace (range(1) 0) or drawing every frame (1). The
-// board's own rate is 4 / time; the host's CPU per frame is the whole
-// process's CPU time over the measured frames, the engine idle by then.
-void BM_RunAutoBoardTime(benchmark::State &state)
-{
-    DetectorWindow detector(state, 1);
+    DetectorWindow detector(state, "yolo-fastest-1.1-xl");
     if (!detector.opened)
         return;
     VRAXGUI &window = detector.window;
     const auto boardMs = std::uint32_t(state.range(0));
-    VRAX_SIM_SetBoardTime(0, boardMs * 1000);
-    showEveryFrame(window, state.range(1) != 0);
-    measuredRunAuto(window, 30); // every picture once through the engine
+    if (boardMs > 0)
+        VRAX_SIM_SetBoardTime(0, boardMs * 1000);
+    measuredRunAuto(window, 12); // every picture once through the engine on every unit
+    const Workbench &core = window.workbench();
     for (auto _ : state) {
-        const std::uint32_t engine0 = VRAX_SIM_EngineFrameCount();
-        const double cpu0 = processCpuSeconds();
-        const double wall0 = wallSeconds();
-        const RunAutoFigures figures = measuredRunAuto(window, 300); // frames shown: about 5 s at the screen's pace
-        const double cpu = processCpuSeconds() - cpu0;
-        const double framesRun = figures.framesPerSecond * (wallSeconds() - wall0);
-        const double board = 4000.0 / double(boardMs);
-        state.counters["fps"] = figures.framesPerSecond;
-        state.counters["board_fps"] = board;
-        state.counters["ratio"] = figures.framesPerSecond / board;
-        state.counters["host_cpu_ms_per_frame"] = 1000.0 * cpu / framesRun;
-        state.counters["engine_frames"] = double(VRAX_SIM_EngineFrameCount() - engine0);
+        const double host0 = hostCpuSeconds();
+        const double process0 = processCpuSeconds();
+        const RunAutoFigures figures = measuredRunAuto(window, boardMs > 0 ? 300 : 60);
+        const auto delivered = double(core.measurement().framesDelivered());
+        state.counters["status_fps"] = figures.framesPerSecond;
+        state.counters["frames"] = delivered;
+        state.counters["in_flight"] = core.runInFlightLimit();
+        state.counters["host_cpu_ms_per_frame"] = 1000.0 * (hostCpuSeconds() - host0) / delivered;
+        state.counters["process_cpu_ms_per_frame"] = 1000.0 * (processCpuSeconds() - process0) / delivered;
+        state.counters["gui_core_share"] = figures.guiCoreShare;
+        state.counters["board_fps"] = boardMs > 0 ? 4000.0 / boardMs : 0.0; // every row the same counters (csv)
     }
     VRAX_SIM_ClearInjections();
 }
@@ -239,7 +184,7 @@ void BM_RunAutoBoardTime(benchmark::State &state)
 // the board's time per frame in ms, 0 for the simulator on the host's cores.
 void BM_RunAutoViews(benchmark::State &state)
 {
-    DetectorWindow detector(state, 1);
+    DetectorWindow detector(state);
     if (!detector.opened)
         return;
     VRAXGUI &window = detector.window;
@@ -300,7 +245,6 @@ void BM_RunAutoResidentMemory(benchmark::State &state)
     }
     VRAXGUI window;
     window.show();
-    window.workbench().chooseBoard(BoardChoice{BoardType::Simulator, 0, 1});
     window.openStartupFiles(description, pictures);
     WindowView{window}.settle();
     showEveryFrame(window, true); // every frame counted by the watcher
@@ -323,32 +267,17 @@ void BM_RunAutoResidentMemory(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_EngineForwardLoop)
-    ->Args({1, 0})
-    ->Args({4, 0})
-    ->Args({4, 40})
-    ->Iterations(1)
-    ->Unit(benchmark::kSecond)
-    ->UseRealTime();
 BENCHMARK(BM_RunOneUnit)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-BENCHMARK(BM_RunAutoFourUnits)->Arg(0)->Arg(40)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
-BENCHMARK(BM_RunAutoBoardTime)
-    ->Args({4, 0})
-    ->Args({4, 1})
-    ->Args({40, 0})
-    ->Iterations(1)
-    ->Unit(benchmark::kSecond)
-    ->UseRealTime();
+BENCHMARK(BM_RunAutoTargets)->Arg(0)->Arg(4)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_RunAutoViews)->Arg(0)->Arg(4)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_RunAutoResidentMemory)->Arg(5000)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // On the X server of DISPLAY when there is one (xvfb-run), else off screen.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    // The runtime runs its units with one engine thread each; the engine's
-    // own loop gets the same setting.
-    cv::setNumThreads(1);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -205,7 +205,8 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
             running->stop();
     };
 
-    FrameRun run(boards.pipelineBoards(), source, model, reference.get(), deliver);
+    FrameRun run(boards.pipelineBoards(options.inFlight), source, model, reference.get(), deliver);
+    figures.inFlight = run.inFlightLimit();
     running = &run;
     measurement.start(steadyNanoseconds(), options.warmup);
     run.start(total);

@@ -27,7 +27,8 @@ struct RunFigures
     BoardAddress address; // the board, or with parallel its type
     bool parallel = false;
     std::uint32_t sessions = 0;
-    std::uint32_t units = 0; // frames in flight at most: units per session x sessions
+    std::uint32_t units = 0;    // units per session x sessions
+    std::uint32_t inFlight = 0; // frames in flight at most: the units, or fewer by --in-flight
     std::uint64_t frames = 0;
     double seconds = 0.0;
     double throughputFps = 0.0;

@@ -153,7 +153,7 @@ QString figuresTable(const RunFigures &f)
     text += line(QStringLiteral("board"), QStringLiteral("%1, %2 session(s), %3 frames in flight")
                                               .arg(f.board)
                                               .arg(f.sessions)
-                                              .arg(f.units));
+                                              .arg(f.inFlight));
     text += line(QStringLiteral("frames"), QString::number(f.frames));
     text += line(QStringLiteral("wall time"), QString::number(f.seconds, 'f', 3) + QStringLiteral(" s"));
     text += line(QStringLiteral("throughput"), QString::number(f.throughputFps, 'f', 1) + QStringLiteral(" fps"));
@@ -211,7 +211,7 @@ QByteArray figuresJson(const RunFigures &f, const RunSetting &setting)
     object.insert("input", QJsonObject{{"width", qint64(f.input.width)},
                                        {"height", qint64(f.input.height)},
                                        {"depth", qint64(f.input.depth)}});
-    object.insert("in_flight", qint64(f.units));
+    object.insert("in_flight", qint64(f.inFlight));
     object.insert("command_line", QJsonArray::fromStringList(setting.commandLine));
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
 }

@@ -1,5 +1,6 @@
 #include "runner/runner_options.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -70,6 +71,8 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
             options.board = parseBoardAddress(value());
         else if (argument == QLatin1String("--parallel"))
             options.parallel = true;
+        else if (argument == QLatin1String("--in-flight"))
+            options.inFlight = std::uint32_t(std::min<std::uint64_t>(parseCount(argument, value(), false), 1u << 16));
         else if (argument == QLatin1String("-n") || argument == QLatin1String("--frames")) {
             options.frames = parseCount(argument, value(), false);
             framesGiven = true;
@@ -125,6 +128,9 @@ Options:
                             default) to 7, index 0 by default
       --parallel            use every board of the type, as File > Open
                             Board's parallel choice
+      --in-flight N         keep at most N frames on the boards (default: one
+                            on every unit of every session; 1: one frame at a
+                            time, as View > One Frame at a Time)
   -n, --frames FRAMES       run FRAMES measured frames (default: each input once)
   -t, --seconds SECONDS     run for SECONDS seconds of measurement instead
       --warmup N            run N frames first and leave them out of the figures

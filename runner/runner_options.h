@@ -20,6 +20,7 @@ struct RunnerOptions
 {
     BoardAddress board;
     bool parallel = false;         // every board of the type
+    std::uint32_t inFlight = 0;    // --in-flight; 0: one frame on every unit
     std::uint64_t frames = 0;      // -n; 0: each input once (unless seconds is set)
     double seconds = 0.0;          // -t
     std::uint64_t warmup = 0;

@@ -329,9 +329,7 @@ void Workbench::startRun(bool autoRun)
 {
     busyState.set(autoRun ? Activity::RunningAuto : Activity::RunningFrame);
     RunController::Request request;
-    // One board that is not opened in parallel keeps one frame in flight.
-    const std::uint32_t inFlight = autoRun && board().parallelCount != 0 ? 0 : 1;
-    request.boards = boards.pipelineBoards(inFlight);
+    request.boards = boards.pipelineBoards(autoRun ? framesInFlight : 1);
     request.model = &opened.model;
     request.reference = compared.get();
     request.target = displayTarget;

@@ -72,7 +72,7 @@ public:
     // is open; null otherwise.
     const ReferenceRun *reference() const { return compared.get(); }
     bool isRecording() const { return recording.isRecording(); }
-    // Frames in flight at most in the last or running Run Auto.
+    // Frames in flight at most in the last or running run.
     std::uint32_t runInFlightLimit() const { return runs.inFlightLimit(); }
 
     // Commands. Each returns false when refused (busy, or nothing to run
@@ -113,6 +113,10 @@ public:
     // Settings.
     void setLooping(bool on);
     void setShowEveryFrame(bool on) { everyFrame = on; }
+    // Frames Run Auto keeps on the boards at most: 0 (the default) one on
+    // every unit of every session, 1 one frame at a time (the least latency).
+    void setFramesInFlight(std::uint32_t frames) { framesInFlight = frames; }
+    std::uint32_t framesInFlightWanted() const { return framesInFlight; }
     void setPictureCacheBudget(std::size_t bytes) { cache.setBudget(bytes); }
     // What Run Auto's reader scales pictures for.
     void setDisplayTarget(const DisplayTarget &target);
@@ -191,6 +195,7 @@ private:
     std::unique_ptr<ReferenceRun> compared;
     bool comparing = false;
     bool everyFrame = false;
+    std::uint32_t framesInFlight = 0;
     bool shutDown = false;
     DisplayTarget displayTarget;
     Rates rates;

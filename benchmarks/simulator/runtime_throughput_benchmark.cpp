@@ -37,6 +37,9 @@ struct ModelFiles
 
 const ModelFiles detector{"yolo-fastest-1.1", "yolo-fastest-1.1.cfg", "yolo-fastest-1.1.weights",
                           {1, 3, 320, 320}, {"conv_120", "conv_129"}};
+// The larger detector of the window's targets (BENCHMARKS.md, Run Auto against the engine).
+const ModelFiles detectorXl{"yolo-fastest-1.1-xl", "yolo-fastest-1.1-xl.cfg", "yolo-fastest-1.1-xl.weights",
+                            {1, 3, 320, 320}, {"conv_120", "conv_129"}};
 const ModelFiles classifier{"face_expression_112", "face_expression_112.onnx", nullptr,
                             {1, 3, 112, 112}, {"expressions"}};
 
@@ -314,10 +317,10 @@ void registerAll()
 {
     benchmark::RegisterBenchmark("machine/cores_available", coresAvailable)
         ->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
-    for (const ModelFiles *model : {&detector, &classifier}) {
+    for (const ModelFiles *model : {&detector, &detectorXl, &classifier}) {
         const std::string label = model->label;
         benchmark::RegisterBenchmark(("raw_forward/" + label).c_str(), rawForward, *model)
-            ->ArgName("threads")->Arg(1)->Arg(4)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
+            ->ArgName("threads")->Arg(1)->Arg(2)->Arg(4)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
         benchmark::RegisterBenchmark(("raw_forward_engine_threads/" + label).c_str(), rawForwardEngineThreads, *model)
             ->ArgName("engine_threads")->Arg(2)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
         benchmark::RegisterBenchmark(("runtime/" + label).c_str(), runtimeUnits, *model)

@@ -241,21 +241,21 @@ void WindowCommandsTest::runTakesThePicturesInTurn()
 void WindowCommandsTest::badPictureIsReportedInItsTurn_data()
 {
     QTest::addColumn<bool>("autoRun");
-    QTest::addColumn<uint>("parallelCount");
-    QTest::newRow("Run") << false << 0u;
-    QTest::newRow("Run Auto, one frame in flight") << true << 0u;
-    QTest::newRow("Run Auto, four frames in flight") << true << 1u;
+    QTest::addColumn<bool>("oneFrameAtATime");
+    QTest::newRow("Run") << false << false;
+    QTest::newRow("Run Auto, four frames in flight") << true << false;
+    QTest::newRow("Run Auto, one frame at a time") << true << true;
 }
 
 void WindowCommandsTest::badPictureIsReportedInItsTurn()
 {
     QFETCH(bool, autoRun);
-    QFETCH(uint, parallelCount);
+    QFETCH(bool, oneFrameAtATime);
 
     VRAXGUI window;
     window.show();
     const WindowView view{window};
-    window.workbench().chooseBoard(BoardChoice{BoardType::Simulator, 0, parallelCount});
+    view.entry("One Frame at a Time")->setChecked(oneFrameAtATime);
     const QString red = files->writePicture("red.png", Qt::red);
     const QString blue = files->writePicture("blue.png", Qt::blue);
     const QString bad = files->writeFile("bad.png", "not a picture");
@@ -298,13 +298,17 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult_data()
     QTest::addColumn<uint>("parallelCount");
     QTest::addColumn<uint>("sessionCount");
     QTest::addColumn<int>("pipelineLength");
-    QTest::addColumn<bool>("everyFrame"); // View > Show Every Frame
+    QTest::addColumn<bool>("everyFrame");      // View > Show Every Frame
+    QTest::addColumn<bool>("oneFrameAtATime"); // View > One Frame at a Time
 
-    QTest::newRow("simulator") << QByteArray() << 0 << 0u << 1u << 1 << false;
-    QTest::newRow("simulator, parallel") << QByteArray() << 0 << 1u << 1u << 4 << false;
-    QTest::newRow("simulator, parallel, every frame") << QByteArray() << 0 << 1u << 1u << 4 << true;
-    QTest::newRow("two boards in parallel") << QByteArray("2:2") << 2 << 2u << 2u << 8 << false;
-    QTest::newRow("planar board, one slot") << QByteArray("1:2") << 1 << 2u << 2u << 2 << false;
+    // One board keeps every unit busy, as all boards of a type do.
+    QTest::newRow("simulator") << QByteArray() << 0 << 0u << 1u << 4 << false << false;
+    QTest::newRow("simulator, one frame at a time") << QByteArray() << 0 << 0u << 1u << 1 << false << true;
+    QTest::newRow("simulator, parallel") << QByteArray() << 0 << 1u << 1u << 4 << false << false;
+    QTest::newRow("simulator, every frame") << QByteArray() << 0 << 0u << 1u << 4 << true << false;
+    QTest::newRow("two boards in parallel") << QByteArray("2:2") << 2 << 2u << 2u << 8 << false << false;
+    QTest::newRow("two boards, one frame at a time") << QByteArray("2:2") << 2 << 2u << 2u << 1 << false << true;
+    QTest::newRow("planar board, one slot") << QByteArray("1:2") << 1 << 2u << 2u << 2 << false << false;
 }
 
 void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
@@ -315,6 +319,7 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
     QFETCH(uint, sessionCount);
     QFETCH(int, pipelineLength);
     QFETCH(bool, everyFrame);
+    QFETCH(bool, oneFrameAtATime);
 
     if (!boards.isEmpty())
         qputenv("VRAX_BOARDS", boards);
@@ -325,6 +330,7 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
     const QStringList pictures = files->openColourClassifier(window);
     QCOMPARE(VRAX_SIM_LiveSessionCount(), sessionCount);
     view.entry("Show Every Frame")->setChecked(everyFrame);
+    view.entry("One Frame at a Time")->setChecked(oneFrameAtATime);
 
     // The entries that would change what Run Auto works on stay disabled
     // while it runs; Exit and About stay enabled.
@@ -352,6 +358,7 @@ void WindowCommandsTest::runAutoShowsEachPictureWithItsOwnResult()
     });
 
     QVERIFY2(shown >= 30, qPrintable(QString::number(shown)));
+    QCOMPARE(window.workbench().runInFlightLimit(), std::uint32_t(pipelineLength));
     // The first pipelineLength - 1 pictures come before any result.
     QVERIFY(resultsChecked >= shown - pipelineLength);
     QCOMPARE(mismatches, 0);
@@ -431,7 +438,6 @@ void WindowCommandsTest::failingBoardCallsReachTheUser()
     VRAXGUI window;
     window.show();
     const WindowView view{window};
-    window.workbench().chooseBoard(BoardChoice{BoardType::Simulator, 0, autoRun ? 1u : 0u});
     files->openColourClassifier(window);
 
     VRAX_SIM_InjectFault(function.toUtf8().constData(), code, 3);

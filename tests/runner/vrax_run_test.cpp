@@ -178,6 +178,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "No board of type Tier is attached (attached: 0 (simulator))"},
         OutcomeCase{"unwritableResults", {"--results", "{DIR}/no/such/folder/r.jsonl", "{DESCRIPTION}", "{PICTURES}"},
                     {}, 1, "Cannot write"},
+        // Fewer frames in flight than the units, as View > One Frame at a Time.
+        OutcomeCase{"oneFrameInFlight", {"--in-flight", "1", "{DESCRIPTION}", "{PICTURES}"}, {}, 0,
+                    "0 (simulator), 1 session(s), 1 frames in flight"},
+        OutcomeCase{"everyUnitInFlight", {"{DESCRIPTION}", "{PICTURES}"}, {}, 0,
+                    "0 (simulator), 1 session(s), 4 frames in flight"},
+        OutcomeCase{"noFrameInFlight", {"--in-flight", "0", "{DESCRIPTION}", "{PICTURES}"}, {}, 2,
+                    "--in-flight needs a whole number above 0"},
         OutcomeCase{"noInput", {"{DESCRIPTION}"}, {}, 2, "at least one input"},
         OutcomeCase{"zeroFrames", {"-n", "0", "{DESCRIPTION}", "{PICTURES}"}, {}, 2, "-n needs a whole number above 0"},
         OutcomeCase{"framesAndSeconds", {"-n", "5", "-t", "1", "{DESCRIPTION}", "{PICTURES}"}, {}, 2, "together"},

@@ -252,17 +252,22 @@ void WorkbenchTest::runIsAPipelineOfOneFrame()
 
 void WorkbenchTest::framesInFlight_data()
 {
-    QTest::addColumn<uint>("boards");         // of type 2, all opened in parallel; 0: the simulator alone
+    QTest::addColumn<uint>("boards");   // of type 2, all opened in parallel; 0: the simulator alone
+    QTest::addColumn<uint>("wanted");   // setFramesInFlight
     QTest::addColumn<uint>("mostInFlight");
-    QTest::newRow("one board") << 0u << 1u;
-    QTest::newRow("two boards in parallel") << 2u << 8u;
+    QTest::newRow("one board") << 0u << 0u << 4u;
+    QTest::newRow("one board, one frame at a time") << 0u << 1u << 1u;
+    QTest::newRow("one board, fewer than its units") << 0u << 3u << 3u;
+    QTest::newRow("two boards in parallel") << 2u << 0u << 8u;
 }
 
-// Run Auto keeps as many frames on the boards as their units take, each
-// frame fetched before its unit gets another, until stopped.
+// Run Auto keeps as many frames on the boards as their units take (one board
+// as all boards of a type), or as many as asked for, each frame fetched
+// before its unit gets another, until stopped.
 void WorkbenchTest::framesInFlight()
 {
     QFETCH(uint, boards);
+    QFETCH(uint, wanted);
     QFETCH(uint, mostInFlight);
     Files files;
     fakeRuntime().boardCounts[2] = boards;
@@ -272,6 +277,12 @@ void WorkbenchTest::framesInFlight()
         QVERIFY(bench.chooseBoard(BoardChoice{BoardType::TK307_04, 0, boards}));
     QVERIFY(bench.openDescription(files.description("classifier.xml"), files.pictures()));
     QVERIFY(becomesIdle(bench));
+    bench.setFramesInFlight(wanted);
+    // Units that take a moment per frame, so that the reader keeps ahead.
+    fakeRuntime().onCall = [](const FakeRuntimeCall &call) {
+        if (call.function == "VRAX_GetStatus")
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    };
     taker.stopAfter = 40;
     QVERIFY(bench.runAuto());
     QVERIFY(becomesIdle(bench));

@@ -1,0 +1,103 @@
+#!/bin/sh
+# The window's Run Auto and vrax-run against the engine and against boards of
+# a known speed, side by side: each round runs, in turn,
+#   - the engine's own forward loop on the host's cores (2 and 4 threads, the
+#     better counts),
+#   - Run Auto in the window under an X server (xvfb-run), as the status line
+#     shows it, with the default settings, on the simulator on the host's
+#     cores and on a 1000 fps board (VRAX_SIM_BOARD_TIME=0:4ms),
+#   - vrax-run on a 2000 fps board (0:2ms) and on the host's cores,
+# all with the COCO detector yolo-fastest-1.1-xl over dog, horses and person.
+# Prints each round and the medians of the ratios (BENCHMARKS.md).
+#
+# Usage: run_auto_targets.sh [BUILD_DIR] [ROUNDS]
+set -eu
+build=${1:-build}
+rounds=${2:-3}
+shared=${VRAX_SHARED_DIR:-$(dirname "$0")/../../shared}
+shared=$(cd "$shared" && pwd)
+models=$shared/models
+pictures="$shared/pictures/dog.jpg $shared/pictures/horses.jpg $shared/pictures/person.jpg"
+engine=$build/benchmarks/simulator/runtime_throughput_benchmark
+window=$build/benchmarks/run_auto_bench
+runner=$build/runner/vrax-run
+for file in "$models/yolo-fastest-1.1-xl.cfg" "$engine" "$window" "$runner"; do
+    [ -e "$file" ] || { echo "missing: $file" >&2; exit 1; }
+done
+export VRAX_SHARED_DIR="$shared"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+labels=$(cat "$models/yolo-fastest-1.1-xl.names")
+cat >"$work/detector.xml" <<XML
+<vrax_nn_description><input><model>$models/yolo-fastest-1.1-xl.cfg</model><format>rgb</format>
+<divider>255</divider><adder>0</adder></input><output><neural_network>yolo3</neural_network>
+<labels>$labels</labels><yolo_anchors>
+12
+18
+37
+49
+52
+132
+115
+73
+119
+199
+242
+238
+</yolo_anchors>
+<yolo_confidence_threshold>0.25</yolo_confidence_threshold><yolo_iou_threshold>0.45</yolo_iou_threshold>
+</output></vrax_nn_description>
+XML
+
+# A counter of a Google Benchmark CSV line: csv_value FILE NAME_PATTERN COLUMN_NAME
+csv_value() {
+    awk -F, -v pattern="$2" -v column="$3" '
+        NR == 1 || /^name,/ { for (i = 1; i <= NF; i++) if ($i == column || $i == "\"" column "\"") c = i; next }
+        $1 ~ pattern && c { print $c; exit }' "$1"
+}
+json_value() { sed -n "s/.*\"$2\": \([0-9.e+-]*\).*/\1/p" "$1" | head -n 1; }
+median() { sort -g "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
+
+round=1
+while [ "$round" -le "$rounds" ]; do
+    "$engine" --benchmark_filter='raw_forward/yolo-fastest-1.1-xl/threads:[24]$' --benchmark_format=csv \
+        >"$work/engine.csv" 2>/dev/null
+    engineFps=$(awk -F, '/raw_forward/ && $7 > best { best = $7 } END { print best }' "$work/engine.csv")
+
+    xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" "$window" \
+        --benchmark_filter='BM_RunAutoTargets' --benchmark_format=csv >"$work/window.csv" 2>/dev/null
+    windowFps=$(csv_value "$work/window.csv" 'BM_RunAutoTargets/0/' status_fps)
+    windowBoardFps=$(csv_value "$work/window.csv" 'BM_RunAutoTargets/4/' status_fps)
+    windowCpu=$(csv_value "$work/window.csv" 'BM_RunAutoTargets/4/' host_cpu_ms_per_frame)
+    windowInFlight=$(csv_value "$work/window.csv" 'BM_RunAutoTargets/4/' in_flight)
+
+    VRAX_SIM_BOARD_TIME=0:2ms "$runner" -q --warmup 12 -n 6000 --json "$work/board.json" "$work/detector.xml" \
+        $pictures
+    runnerBoardFps=$(json_value "$work/board.json" throughput_fps)
+    runnerCpu=$(json_value "$work/board.json" host_cpu_ms_per_frame)
+    "$runner" -q --warmup 4 -n 120 --json "$work/cores.json" "$work/detector.xml" $pictures
+    runnerFps=$(json_value "$work/cores.json" throughput_fps)
+
+    echo "round $round: engine $engineFps fps; window $windowFps fps ($(ratio "$windowFps" "$engineFps")" \
+        "of the engine); window, 1000 fps board $windowBoardFps fps ($(ratio "$windowBoardFps" 1000)," \
+        "$windowInFlight in flight, host CPU $windowCpu ms a frame); vrax-run, 2000 fps board $runnerBoardFps fps" \
+        "($(ratio "$runnerBoardFps" 2000), host CPU $runnerCpu ms a frame); vrax-run $runnerFps fps" \
+        "($(ratio "$runnerFps" "$engineFps") of the engine)" >&2
+    ratio "$windowFps" "$engineFps" >>"$work/windowEngine"; echo >>"$work/windowEngine"
+    ratio "$windowBoardFps" 1000 >>"$work/windowBoard"; echo >>"$work/windowBoard"
+    echo "$windowCpu" >>"$work/windowCpu"
+    ratio "$runnerBoardFps" 2000 >>"$work/runnerBoard"; echo >>"$work/runnerBoard"
+    echo "$runnerCpu" >>"$work/runnerCpu"
+    ratio "$runnerFps" "$engineFps" >>"$work/runnerEngine"; echo >>"$work/runnerEngine"
+    round=$((round + 1))
+done
+
+echo "medians over $rounds rounds:"
+echo "  Run Auto / engine on the host's cores      $(median "$work/windowEngine")   (target >= 0.90)"
+echo "  Run Auto / 1000 fps board                  $(median "$work/windowBoard")   (target >= 0.90)"
+echo "  Run Auto host CPU per frame, 1000 fps board $(median "$work/windowCpu") ms (target <= 0.5)"
+echo "  vrax-run / 2000 fps board                  $(median "$work/runnerBoard")   (target >= 0.95)"
+echo "  vrax-run host CPU per frame, 2000 fps board $(median "$work/runnerCpu") ms (target <= 0.3)"
+echo "  vrax-run / engine on the host's cores      $(median "$work/runnerEngine")"
