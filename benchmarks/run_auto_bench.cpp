@@ -165,7 +165,7 @@ void BM_RunAutoTargets(benchmark::State &state)
     for (auto _ : state) {
         const double host0 = hostCpuSeconds();
         const double process0 = processCpuSeconds();
-        const RunAutoFigures figures = measuredRunAuto(window, boardMs > 0 ? 300 : 60);
+        const RunAutoFigures figures = measuredRunAuto(window, boardMs > 0 ? 300 : 200);
         const auto delivered = double(core.measurement().framesDelivered());
         state.counters["status_fps"] = figures.framesPerSecond;
         state.counters["frames"] = delivered;

@@ -32,6 +32,7 @@ public:
             frame = std::make_unique<Frame>();
         frame->origin = FrameOrigin();
         frame->sequence = 0;
+        frame->sharedTensor.reset();
         frame->times = StageTimes();
         frame->result.detections.clear();
         frame->result.ranking.clear();
@@ -325,7 +326,7 @@ void FramePipeline::boardLoop()
             frame->sequence = submitted;
             const PipelineSlot slot = pipelineSlot(submitted, boards.unitsPerSession, boards.sessions.size());
             frame->times.submitted = steadyNanoseconds();
-            submitFrame(boards.sessions[slot.session], slot.unit, frame->picture.tensor);
+            submitFrame(boards.sessions[slot.session], slot.unit, frame->tensor());
             ++submitted;
             inFlight.push_back(std::move(frame));
             {

@@ -42,9 +42,15 @@ struct Frame
     FrameOrigin origin;
     std::uint64_t sequence = 0; // running number of the frame in its run, from 0
     PreparedPicture picture;    // the picture as the network sees it and its tensor
+    // The tensor of a picture from the picture cache, shared rather than
+    // copied into picture.tensor (which is then empty).
+    std::shared_ptr<const std::vector<float>> sharedTensor;
     OutputBuffers outputs;
     FrameResult result;
     StageTimes times;
+
+    // The network's input: the shared tensor, or else the picture's own.
+    const std::vector<float> &tensor() const { return sharedTensor ? *sharedTensor : picture.tensor; }
 };
 
 using FramePtr = std::shared_ptr<Frame>;

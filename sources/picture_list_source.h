@@ -34,10 +34,13 @@ PreparedPicture readPictureFile(const QString &path, const PictureReading &readi
                                 const std::vector<float> &previousTensor, StageTimes *times = nullptr,
                                 PictureCache *cache = nullptr);
 // The same into a picture whose storage is reused: a cached picture is
-// copied into the tensor already there, without allocating.
+// copied into the tensor already there, without allocating; or, given
+// sharedTensor, the cached tensor is shared there instead (into.tensor is
+// then empty; see Frame::tensor()).
 void readPictureFileInto(PreparedPicture &into, const QString &path, const PictureReading &reading,
                          const std::vector<float> &previousTensor, StageTimes *times = nullptr,
-                         PictureCache *cache = nullptr);
+                         PictureCache *cache = nullptr,
+                         std::shared_ptr<const std::vector<float>> *sharedTensor = nullptr);
 
 class PictureListSource : public FrameSource
 {

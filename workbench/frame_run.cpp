@@ -21,7 +21,7 @@ FramePipeline::Deliver deliveryOf(ReferenceRun *reference, FrameRun::Consumer co
     return [reference, consumer = std::move(consumer)](FramePtr frame) {
         if (reference) {
             try {
-                reference->compare(frame->picture.picture, frame->picture.tensor, frame->outputs, frame->result);
+                reference->compare(frame->picture.picture, frame->tensor(), frame->outputs, frame->result);
             } catch (const std::exception &error) {
                 std::throw_with_nested(
                     ComparisonFailure("The simulator failed on the comparison: " + callFailureText(error)));

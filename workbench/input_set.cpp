@@ -109,21 +109,20 @@ void InputSet::setLooping(bool loop)
         video->setLooping(loop);
 }
 
-void InputSet::setCurrent(const QString &path, std::shared_ptr<const PreparedPicture> picture)
+void InputSet::setCurrent(const QString &path, std::shared_ptr<const PreparedPicture> picture,
+                          std::shared_ptr<const std::vector<float>> tensor)
 {
     current.path = path;
     current.picture = std::move(picture);
+    current.tensor = std::move(tensor);
 }
 
-namespace {
-
-// The input of the picture before, which a side-file input lies over.
-std::vector<float> previousTensor(const std::shared_ptr<const PreparedPicture> &current)
+std::vector<float> InputSet::previousTensor() const
 {
-    return current ? current->tensor : std::vector<float>();
+    if (current.tensor)
+        return *current.tensor;
+    return current.picture ? current.picture->tensor : std::vector<float>();
 }
-
-} // namespace
 
 std::unique_ptr<FrameSource> InputSet::nextFrameSource(const PictureReading &reading, PictureCache *cache)
 {
@@ -132,14 +131,12 @@ std::unique_ptr<FrameSource> InputSet::nextFrameSource(const PictureReading &rea
     const std::uint64_t index = nextPicture;
     if (++nextPicture >= std::uint64_t(pictureList.size()))
         nextPicture = 0;
-    return std::make_unique<PictureListSource>(pictureList, reading, previousTensor(current.picture), cache, index,
-                                               false);
+    return std::make_unique<PictureListSource>(pictureList, reading, previousTensor(), cache, index, false);
 }
 
 std::unique_ptr<FrameSource> InputSet::runSource(const PictureReading &reading, PictureCache *cache)
 {
     if (stream)
         return std::make_unique<StreamView>(*stream);
-    return std::make_unique<PictureListSource>(pictureList, reading, previousTensor(current.picture), cache, 0,
-                                               looping);
+    return std::make_unique<PictureListSource>(pictureList, reading, previousTensor(), cache, 0, looping);
 }

@@ -61,8 +61,12 @@ public:
     const QString &currentPath() const { return current.path; }
     // Null before any picture was opened.
     const std::shared_ptr<const PreparedPicture> &currentPicture() const { return current.picture; }
-    // Shared, not copied: a frame shown keeps its picture.
-    void setCurrent(const QString &path, std::shared_ptr<const PreparedPicture> picture);
+    // The current picture's input, which a side-file input lies over.
+    std::vector<float> previousTensor() const;
+    // Shared, not copied: a frame shown keeps its picture. tensor: the
+    // picture's input when it is not picture->tensor (a cached picture's).
+    void setCurrent(const QString &path, std::shared_ptr<const PreparedPicture> picture,
+                    std::shared_ptr<const std::vector<float>> tensor = nullptr);
 
     // The source of Run's next frame: the next picture in turn (the turn
     // moves on whether or not it can be read), or the stream's next frame,
@@ -77,6 +81,7 @@ private:
     {
         QString path;
         std::shared_ptr<const PreparedPicture> picture;
+        std::shared_ptr<const std::vector<float>> tensor;
     };
 
     QStringList pictureList;

@@ -242,7 +242,7 @@ bool Workbench::startPictures(const QStringList &paths)
         return true;
     }
     const PictureReading reading = opened.reading;
-    const std::vector<float> previous = inputs.currentPicture() ? inputs.currentPicture()->tensor : std::vector<float>();
+    const std::vector<float> previous = inputs.previousTensor();
     PictureCache *pictures = &cache;
     openInputWith(tr("Open Picture"), [paths, reading, previous, pictures] {
         return InputSet::readPictures(paths, reading, previous, pictures);
@@ -393,7 +393,8 @@ void Workbench::runDone()
 void Workbench::frameShown(const FramePtr &frame)
 {
     shown = frame;
-    inputs.setCurrent(frame->origin.path, std::shared_ptr<const PreparedPicture>(frame, &frame->picture));
+    inputs.setCurrent(frame->origin.path, std::shared_ptr<const PreparedPicture>(frame, &frame->picture),
+                      frame->sharedTensor);
     measured.addFrame(frame->times);
     rates.boardFps = runs.boardFps();
     if (busyState.activity() == Activity::RunningFrame) {

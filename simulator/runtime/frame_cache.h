@@ -1,8 +1,8 @@
 // The outputs of frames already computed, so that a unit of a board with a
 // frame time answers an input it has seen without running the network
 // again. An entry belongs to one loaded model and one precision, and is
-// found by the input's bytes: a 64-bit hash picks the candidates, the full
-// bytes decide, so two inputs never share outputs. The least recently used
+// found by the input's bytes: a 64-bit hash of words spread over them picks
+// the candidates, the full bytes decide, so two inputs never share outputs. The least recently used
 // entries go when the entries (inputs and outputs) would exceed the limit.
 #pragma once
 

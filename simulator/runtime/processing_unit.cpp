@@ -65,9 +65,16 @@ void ProcessingUnit::submit(const float *input)
         if (state == State::Busy)
             throw RuntimeFailure(VRAX_RESULT_INCOMPLETE,
                                  "the unit is still busy with its previous frame");
-        boardInputToBlob(input, model->inputShape, model->planarInput, inputBlob.ptr<float>());
-        if (boardNow.precision == BoardPrecision::Int8)
+        // The input is copied here, as the call promises; its layout is the
+        // board's own work, done on the unit. An int8 board's calibration
+        // sees the engine's blob at once, as the frames are handed over.
+        blobReady = boardNow.precision == BoardPrecision::Int8;
+        if (blobReady) {
+            boardInputToBlob(input, model->inputShape, model->planarInput, inputBlob.ptr<float>());
             model->networks->offerCalibrationInput(inputBlob);
+        } else {
+            handedOver.assign(input, input + model->inputValues);
+        }
         profile = boardNow;
         profiling = model->networks->profile().enabled();
         frameStart = meter->frameStarted(FrameRateMeter::Clock::now());
@@ -205,25 +212,36 @@ void ProcessingUnit::runFrame()
     state = error.empty() ? State::Done : State::Failed;
 }
 
+BoardPrecision ProcessingUnit::prepareBlob(bool capturing)
+{
+    if (!blobReady)
+        boardInputToBlob(handedOver.data(), model->inputShape, model->planarInput, inputBlob.ptr<float>());
+    const BoardPrecision rounding = networks.roundingFor(profile.precision, capturing);
+    quantise(inputBlob.ptr<float>(), inputBlob.total(), rounding);
+    return rounding;
+}
+
 void ProcessingUnit::computeOutputs()
 {
     // Layer outputs need the engine's run: no answer from memory then.
     const bool capturing = (profiling & VRAX_PROFILE_LAYER_OUTPUTS) != 0;
-    const BoardPrecision rounding = networks.roundingFor(profile.precision, capturing);
-    float *input = inputBlob.ptr<float>();
-    quantise(input, inputBlob.total(), rounding);
     if (profile.frameTime.count() == 0 || capturing) {
-        runEngine(rounding);
+        runEngine(prepareBlob(capturing));
         return;
     }
-    const FrameCache::Key key{model->cacheTag, static_cast<std::uint8_t>(profile.precision), input,
-                              inputBlob.total() * sizeof(float)};
+    // An input seen before is found by its bytes as handed over (the blob
+    // follows from them), so that an answer from memory needs no blob; an
+    // int8 board's blob is made already and found by its rounded values.
+    const BoardPrecision rounding = blobReady ? prepareBlob(false) : BoardPrecision::Float;
+    const void *input = blobReady ? static_cast<const void *>(inputBlob.ptr<float>()) : handedOver.data();
+    const std::size_t inputBytes = (blobReady ? inputBlob.total() : handedOver.size()) * sizeof(float);
+    const FrameCache::Key key{model->cacheTag, static_cast<std::uint8_t>(profile.precision), input, inputBytes};
     if (const std::shared_ptr<const FrameCache::Outputs> cached = boardFrameCache().find(key)) {
         for (std::size_t i = 0; i < outputs.size(); ++i)
             std::copy((*cached)[i].begin(), (*cached)[i].end(), outputs[i].begin());
         return;
     }
-    runEngine(rounding);
+    runEngine(blobReady ? rounding : prepareBlob(false));
     boardFrameCache().store(key, outputs, boardCacheLimit());
 }
 

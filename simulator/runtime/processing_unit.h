@@ -91,8 +91,10 @@ private:
     void requireFinishedFrame() const;
     void requireKeptLayers(const std::shared_ptr<const LayerTable> &kept, const LayerTable &table,
                            const char *what) const;
-    // The network's outputs for inputBlob, from the cache when it has them.
+    // The network's outputs for the input, from the cache when it has them.
     void computeOutputs();
+    // inputBlob from the input handed over, rounded to the frame's precision.
+    BoardPrecision prepareBlob(bool capturing);
     void runEngine(BoardPrecision rounding);
 
     UnitNetworks networks;
@@ -110,7 +112,11 @@ private:
     BoardProfile profile;
     std::uint32_t profiling = 0; // VRAX_PROFILE_* bits of the frame
 
-    // Written by submit while no frame runs, read by the worker while one does.
+    // Written by submit while no frame runs, read by the worker while one does:
+    // the input as handed over, and the engine's blob made from it (by submit
+    // already when blobReady, else by the worker, only when the engine runs).
+    std::vector<float> handedOver;
+    bool blobReady = false;
     cv::Mat inputBlob;
     std::vector<std::vector<float>> outputs;
     // Used by the worker alone.
