@@ -49,6 +49,26 @@ TEST(PictureCache, ReadsAChangedFileAgainAndFailsOnABrokenRewrite)
     EXPECT_EQ(cache.entryCount(), 0u); // the blue picture is not kept for the broken file
 }
 
+// Run Auto's frames take a cached picture's tensor shared, not copied; its
+// values are those a reading without the cache gives.
+TEST(PictureCache, FramesShareTheCachedTensor)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("picture.png");
+    writePicture(path, Qt::red, 0);
+    PictureCache cache;
+    PictureListSource source({path}, reading, {}, &cache);
+    Frame first;
+    Frame second;
+    ASSERT_TRUE(source.next(first));
+    ASSERT_TRUE(source.next(second));
+    ASSERT_TRUE(first.sharedTensor && second.sharedTensor);
+    EXPECT_EQ(first.sharedTensor.get(), second.sharedTensor.get());
+    EXPECT_TRUE(second.picture.tensor.empty());
+    EXPECT_EQ(second.tensor(), readPictureFile(path, reading, {}).tensor);
+    EXPECT_EQ(second.picture.picture, readPictureFile(path, reading, {}).picture);
+}
+
 TEST(PictureCache, KeepsWithinItsBudgetDroppingTheLeastRecentlyUsed)
 {
     auto picture = [](std::size_t values) {

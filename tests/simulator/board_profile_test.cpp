@@ -214,6 +214,18 @@ TEST(FrameCache, EntriesBelongToOneModelPrecisionAndInput)
             EXPECT_EQ(*outputs, outputsFor(c.outputs)) << c.name;
         }
     }
+    // Inputs that differ in one float anywhere never share outputs, though
+    // only words spread over them pick the candidates.
+    std::vector<unsigned char> large(1 << 20, 3);
+    cache.store(keyOf(large, 1, 0), outputsFor(5), 4 << 20);
+    for (const std::size_t at : {std::size_t(0), std::size_t(4), std::size_t(12345 * 4), large.size() - 4}) {
+        std::vector<unsigned char> other = large;
+        other[at] = 9;
+        EXPECT_FALSE(cache.find(keyOf(other, 1, 0))) << at;
+    }
+    ASSERT_TRUE(cache.find(keyOf(large, 1, 0)));
+    EXPECT_EQ(*cache.find(keyOf(large, 1, 0)), outputsFor(5));
+
     cache.forgetModel(1);
     EXPECT_FALSE(cache.find(keyOf(input, 1, 0)));
     EXPECT_TRUE(cache.find(keyOf(input, 2, 0)));
