@@ -28,27 +28,8 @@ export VRAX_SHARED_DIR="$shared"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-labels=$(cat "$models/yolo-fastest-1.1-xl.names")
-cat >"$work/detector.xml" <<XML
-<vrax_nn_description><input><model>$models/yolo-fastest-1.1-xl.cfg</model><format>rgb</format>
-<divider>255</divider><adder>0</adder></input><output><neural_network>yolo3</neural_network>
-<labels>$labels</labels><yolo_anchors>
-12
-18
-37
-49
-52
-132
-115
-73
-119
-199
-242
-238
-</yolo_anchors>
-<yolo_confidence_threshold>0.25</yolo_confidence_threshold><yolo_iou_threshold>0.45</yolo_iou_threshold>
-</output></vrax_nn_description>
-XML
+. "$(dirname "$0")/runner/detector_description.sh"
+write_detector_description "$models" yolo-fastest-1.1-xl "$work/detector.xml"
 
 # A counter of a Google Benchmark CSV line: csv_value FILE NAME_PATTERN COLUMN_NAME
 csv_value() {

@@ -22,27 +22,8 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-labels=$(cat "$models/yolo-fastest-1.1.names")
-cat >"$work/detector.xml" <<XML
-<vrax_nn_description><input><model>$models/yolo-fastest-1.1.cfg</model><format>rgb</format>
-<divider>255</divider><adder>0</adder></input><output><neural_network>yolo3</neural_network>
-<labels>$labels</labels><yolo_anchors>
-12
-18
-37
-49
-52
-132
-115
-73
-119
-199
-242
-238
-</yolo_anchors>
-<yolo_confidence_threshold>0.25</yolo_confidence_threshold><yolo_iou_threshold>0.45</yolo_iou_threshold>
-</output></vrax_nn_description>
-XML
+. "$(dirname "$0")/detector_description.sh"
+write_detector_description "$models" yolo-fastest-1.1 "$work/detector.xml"
 
 round=1
 while [ "$round" -le "$rounds" ]; do
