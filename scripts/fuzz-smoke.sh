@@ -11,6 +11,9 @@
 #   VRAX_FUZZ_SEED=0 scripts/fuzz-smoke.sh   # libFuzzer picks a seed itself
 set -eu
 cd "$(dirname "$0")/.."
+# Optimised code with line tables (VRAX_TEST_FLAGS from scripts/test.sh, or
+# full debug information when run on its own).
+flags=${VRAX_TEST_FLAGS:-"-O2 -g -DNDEBUG"}
 root=$(pwd)
 build=${VRAX_FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${VRAX_FUZZ_SECONDS:-20}
@@ -18,6 +21,7 @@ seed=${VRAX_FUZZ_SEED:-1}
 
 start=$(date +%s)
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" \
   -DVRAX_BUILD_FUZZERS=ON -DVRAX_BUILD_TESTS=OFF -DVRAX_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" --target fuzzers --parallel 2 >/dev/null
 built=$(date +%s)

@@ -6,6 +6,9 @@
 #            Run Auto, closing and Compare with Simulator, and recording
 set -eu
 cd "$(dirname "$0")/.."
+# Optimised code with line tables (VRAX_TEST_FLAGS from scripts/test.sh, or
+# full debug information when run on its own).
+flags=${VRAX_TEST_FLAGS:-"-O2 -g -DNDEBUG"}
 kind=${1:?usage: sanitizer-tests.sh address|thread}
 suppressions="$PWD/tests/sanitizers"
 export QT_QPA_PLATFORM=offscreen
@@ -13,7 +16,8 @@ export QT_QPA_PLATFORM=offscreen
 case "$kind" in
 address)
   dir=build-asan
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRAX_WERROR=ON \
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" -DVRAX_WERROR=ON \
     -DVRAX_SANITIZE="address;undefined" >/dev/null
   cmake --build "$dir" --parallel
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
@@ -26,7 +30,8 @@ address)
 thread)
   dir=build-tsan
   suites="workbench_test frame_processing_test frame_pipeline_test runtime_stress_test runtime_calls_test int8_board_test layer_profile_test window_commands_test fault_injection_test statistics_dock_test frame_recorder_test video_window_test"
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRAX_WERROR=ON \
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" -DVRAX_WERROR=ON \
     -DVRAX_SANITIZE=thread >/dev/null
   # shellcheck disable=SC2086
   cmake --build "$dir" --parallel --target $suites

@@ -20,9 +20,9 @@ class DesktopUnavailable(Exception):
     """The X server or the window manager did not come up."""
 
 
-def run(command, timeout=30, check=True):
+def run(command, timeout=30, check=True, env=None):
     result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            text=True, timeout=timeout)
+                            text=True, timeout=timeout, env=env)
     if check and result.returncode != 0:
         raise TestFailure('%s failed (%d): %s' % (' '.join(command), result.returncode,
                                                   result.stderr.strip()))
@@ -187,6 +187,9 @@ class Desktop:
             path = f.name
         try:
             e2e_images.write_picture(image, path, '-grayscale', 'Rec601Luma', '-sample', '%d%%' % (scale * 100))
-            return run(['tesseract', path, '-', '--psm', str(mode)], timeout=60)
+            # One thread: the reading is short, and OpenMP's idle threads
+            # spinning for work cost more than they give on a busy machine.
+            return run(['tesseract', path, '-', '--psm', str(mode)], timeout=60,
+                       env=dict(os.environ, OMP_THREAD_LIMIT='1'))
         finally:
             os.unlink(path)

@@ -3,6 +3,7 @@ examples' PNG files, screenshots and what the OCR reads. ImageMagick's
 convert reads and writes the files."""
 
 import re
+import struct
 import subprocess
 
 
@@ -40,8 +41,38 @@ def _convert(arguments, data=None):
                           timeout=60).stdout
 
 
+def read_window_dump(data):
+    """A 24-bit TrueColor window dump (xwd's format) as an Image, or None for
+    any other kind, which convert reads instead. Reading it here spares a
+    convert run of about a second for each screen capture."""
+    if len(data) < 100:
+        return None
+    header = struct.unpack('>25I', data[:100])
+    (header_size, version, pixmap_format, depth, width, height, _, byte_order, _, _, _,
+     bits_per_pixel, bytes_per_line, visual_class, red, green, blue, _, _, colours) = header[:20]
+    if (version != 7 or pixmap_format != 2 or depth != 24 or bits_per_pixel != 32 or visual_class != 4
+            or bytes_per_line != width * 4 or (red, green, blue) != (0xff0000, 0xff00, 0xff)):
+        return None
+    start = header_size + colours * 12
+    pixels = data[start:start + width * height * 4]
+    if len(pixels) != width * height * 4:
+        return None
+    # Least significant byte first: blue, green, red, unused.
+    first = 2 if byte_order == 0 else 1
+    rgb = bytearray(width * height * 3)
+    rgb[0::3] = pixels[first::4]
+    rgb[1::3] = pixels[(1 if byte_order == 0 else 2)::4]
+    rgb[2::3] = pixels[(0 if byte_order == 0 else 3)::4]
+    return Image(width, height, rgb)
+
+
 def read_picture(path):
     """A PNG file or a window dump (.xwd); the alpha channel is left out."""
+    if path.endswith('.xwd'):
+        with open(path, 'rb') as f:
+            image = read_window_dump(f.read())
+        if image is not None:
+            return image
     data = _convert([path, '-depth', '8', 'ppm:-'])
     fields, pos = [], 0
     token = re.compile(rb'\s*(#[^\n]*\n|\S+)')
