@@ -44,6 +44,7 @@ struct Frame
     PreparedPicture picture;    // the picture as the network sees it and its tensor
     OutputBuffers outputs;
     FrameResult result;
+    FrameResult reference; // what the reference board found in the same input, while comparing
     StageTimes times;
 };
 
