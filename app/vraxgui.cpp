@@ -3,11 +3,13 @@
 #include "accel/result_check.h"
 #include "app/camera_dialog.h"
 #include "app/classification_results.h"
+#include "app/data_set_commands.h"
 #include "app/frame_label.h"
 #include "app/frame_pacer.h"
 #include "app/open_board_dialog.h"
 #include "app/picture_view.h"
 #include "app/remembered_settings.h"
+#include "app/result_filter_menu.h"
 #include "app/statistics_dock.h"
 #include "app/status_line.h"
 #include "workbench/input_kind.h"
@@ -88,6 +90,11 @@ VRAXGUI::VRAXGUI()
         statisticsDock->refresh(true);
     });
     connect(&core, &Workbench::recordingChanged, this, &VRAXGUI::recordingChanged);
+    // View > Thresholds and Classes: the frame shown is drawn again as filtered.
+    connect(&core, &Workbench::resultFilterChanged, this, [this] {
+        if (const FramePtr &frame = core.lastFrame())
+            showResult(frame->picture, core.filteredResult());
+    });
 
     resize(QGuiApplication::primaryScreen()->availableSize() * 3 / 5);
     restoreSettings();
@@ -121,6 +128,7 @@ void VRAXGUI::createFileMenu()
     recordAct = fileMenu->addAction(tr("Rec&ord..."));
     recordAct->setCheckable(true);
     connect(recordAct, &QAction::triggered, this, [this](bool on) { toggleRecording(on); });
+    new DataSetCommands(core, this, fileMenu, nullptr);
     fileMenu->addSeparator();
     addResultActions(fileMenu);
     fileMenu->addSeparator();
@@ -164,6 +172,7 @@ void VRAXGUI::createViewMenu()
     viewMenu->addAction(statisticsAct);
     connect(&core, &Workbench::statisticsChanged, statisticsDock, [this] { statisticsDock->refresh(); });
     addCompareAction(viewMenu);
+    new ResultFilterMenu(core, this, viewMenu);
     viewMenu->addSeparator();
     addViewActions(viewMenu);
 }
@@ -245,7 +254,8 @@ void VRAXGUI::activityChanged(Activity activity)
     updateStatus();
     // Run Auto shows its frames; other work shows the busy indicator once
     // it has taken a moment.
-    if (activity == Activity::Idle || activity == Activity::RunningAuto) {
+    // Evaluate Data Set shows a progress bar of its own.
+    if (activity == Activity::Idle || activity == Activity::RunningAuto || activity == Activity::Evaluating) {
         busyDelay->stop();
         progressBar->setVisible(false);
     } else if (!busyDelay->isActive() && !progressBar->isVisible()) {

@@ -26,8 +26,9 @@ void ReferenceRun::setBoardReading(const PictureReading &boardReading)
     sameInput = boardReading.planar == reading.planar && boardReading.request.depth == reading.request.depth;
 }
 
-void ReferenceRun::compare(const QImage &networkPicture, const std::vector<float> &boardTensor,
-                           const OutputBuffers &boardOutputs, const FrameResult &boardResult)
+FrameResult ReferenceRun::compare(const QImage &networkPicture, const std::vector<float> &boardTensor,
+                                  const OutputBuffers &boardOutputs, const FrameResult &boardResult,
+                                  const ResultFilter &shown)
 {
     std::vector<float> tensor;
     if (!sameInput)
@@ -35,9 +36,25 @@ void ReferenceRun::compare(const QImage &networkPicture, const std::vector<float
     OutputBuffers outputs = outputBuffersFor(model.modelDims.outputs);
     double fps = 0.0;
     processFrame(sessions, sameInput ? boardTensor : tensor, outputs, fps);
-    const FrameResult result = decodeFrameResult(outputs, model.modelDims, model.description);
+    const double shownConfidence = shown.confidence.value_or(model.description.yolo_confidence_threshold);
+    const bool detector = kind() != NetworkKind::Classifier && kind() != NetworkKind::Unet;
+    if (!detector || lowestConfidence >= shownConfidence) {
+        FrameResult result = decodeFilteredResult(outputs, model.modelDims, model.description, shown);
+        std::lock_guard<std::mutex> lock(mutex);
+        comparison.addFrame(boardOutputs, outputs, boardResult, result);
+        return result;
+    }
+    // Decoded down to the lowest confidence, compared as shown.
+    ResultFilter lowest = shown;
+    lowest.confidence = lowestConfidence;
+    FrameResult result = decodeFilteredResult(outputs, model.modelDims, model.description, lowest);
+    FrameResult boardShown;
+    boardShown.detections = detectionsAbove(boardResult.detections, shownConfidence);
+    FrameResult referenceShown;
+    referenceShown.detections = detectionsAbove(result.detections, shownConfidence);
     std::lock_guard<std::mutex> lock(mutex);
-    comparison.addFrame(boardOutputs, outputs, boardResult, result);
+    comparison.addFrame(boardOutputs, outputs, boardShown, referenceShown);
+    return result;
 }
 
 ComparisonReport ReferenceRun::report() const

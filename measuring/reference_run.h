@@ -7,6 +7,7 @@
 #include "accel/board_session.h"
 #include "measuring/frame_comparison.h"
 #include "engine/model_session.h"
+#include "results/result_filter.h"
 #include "sources/picture_list_source.h"
 
 #include <QImage>
@@ -30,11 +31,19 @@ public:
     // prepared again. Not while frames are compared.
     void setBoardReading(const PictureReading &boardReading);
 
+    // A detector's results are decoded down to this confidence (an
+    // evaluation's), below the description's; the comparison still weighs
+    // only the detections shown. Not while frames are compared.
+    void setLowestConfidence(double confidence) { lowestConfidence = confidence; }
+
     // Runs the picture on the reference and compares the outputs and result
-    // with the board's. From one thread at a time (the one delivering the
-    // board's frames); throws when the reference fails.
-    void compare(const QImage &networkPicture, const std::vector<float> &boardTensor,
-                 const OutputBuffers &boardOutputs, const FrameResult &boardResult);
+    // with the board's, both as the filter shows them. Returns the
+    // reference's result (down to the lowest confidence). From one thread at
+    // a time (the one delivering the board's frames); throws when the
+    // reference fails.
+    FrameResult compare(const QImage &networkPicture, const std::vector<float> &boardTensor,
+                        const OutputBuffers &boardOutputs, const FrameResult &boardResult,
+                        const ResultFilter &shown = ResultFilter());
 
     // Any thread.
     ComparisonReport report() const;
@@ -48,6 +57,7 @@ private:
     OpenedModel model;
     PictureReading reading;
     bool sameInput = true;
+    double lowestConfidence = 1.0;
     mutable std::mutex mutex;
     FrameComparison comparison{NetworkKind::Classifier};
 };

@@ -6,6 +6,7 @@
 #include "outputs/result_picture.h"
 #include "results/detection_drawing.h"
 #include "results/result_record.h"
+#include "runner/batch_evaluation.h"
 #include "runner/input_list.h"
 #include "sources/picture_list_source.h"
 #include "workbench/board_set.h"
@@ -108,7 +109,8 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
 
     QStringList pictures;
     try {
-        pictures = expandInputs(options.inputs);
+        if (!options.evaluation.isEvaluating())
+            pictures = expandInputs(options.inputs);
     } catch (const std::exception &error) {
         throw RunFailure(error.what());
     }
@@ -132,7 +134,14 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     figures.sessions = std::uint32_t(boards.sessions().size());
     figures.units = boards.unitCount();
 
-    const PictureReading boardReading = pictureReadingOf(model.description, model.modelDims, options.board.type);
+    PictureReading boardReading = pictureReadingOf(model.description, model.modelDims, options.board.type);
+    if (options.evaluation.resize)
+        boardReading.request.fit = *options.evaluation.resize;
+    std::unique_ptr<BatchEvaluation> evaluation;
+    if (options.evaluation.isEvaluating()) {
+        evaluation = std::make_unique<BatchEvaluation>(options.evaluation, model);
+        pictures = evaluation->pictures();
+    }
     std::unique_ptr<ReferenceRun> reference;
     if (options.compareWith) {
         const BoardChoice referenceChoice = choiceOf(*options.compareWith, false);
@@ -144,6 +153,8 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
                         *options.compareWith, false, error);
         }
         reference->setBoardReading(boardReading);
+        if (evaluation)
+            reference->setLowestConfidence(evaluation->confidence());
         figures.comparedWith = boardLabel(*options.compareWith, false);
     }
 
@@ -174,10 +185,17 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
 
     auto deliver = [&](FramePtr frame) {
         frame->times.drawStart = steadyNanoseconds();
+        if (evaluation)
+            evaluation->add(*frame, reference != nullptr);
+        // An evaluation's low threshold is for scoring; files show what the description shows.
+        FrameResult shown;
+        if (evaluation && (resultsFile || labelFont))
+            shown = evaluation->shown(frame->result);
+        const FrameResult &result = evaluation && (resultsFile || labelFont) ? shown : frame->result;
         if (resultsFile && writeError.empty()) {
             const ResultRecordOrigin origin{frame->origin.source, frame->sequence, frame->origin.number,
                                             frame->origin.timeSeconds};
-            const QByteArray line = resultRecordLine(origin, frame->result, model.description,
+            const QByteArray line = resultRecordLine(origin, result, model.description,
                                                      boxToOriginal(frame->picture));
             if (resultsFile->write(line) != line.size())
                 writeError = QStringLiteral("Cannot write %1: %2")
@@ -189,7 +207,7 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
                                      .filePath(QStringLiteral("%1_%2.png")
                                                    .arg(frame->sequence, 6, 10, QLatin1Char('0'))
                                                    .arg(QFileInfo(frame->origin.source).completeBaseName()));
-            if (!resultOnOriginal(frame->picture, frame->result, model.description.labels, *labelFont).save(path))
+            if (!resultOnOriginal(frame->picture, result, model.description.labels, *labelFont).save(path))
                 writeError = QStringLiteral("Cannot write %1").arg(path).toStdString();
         }
         frame->times.shown = steadyNanoseconds();
@@ -205,7 +223,8 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
             running->stop();
     };
 
-    FrameRun run(boards.pipelineBoards(options.inFlight), source, model, reference.get(), deliver);
+    FrameRun run(boards.pipelineBoards(options.inFlight), source, evaluation ? evaluation->scoredModel() : model,
+                 reference.get(), deliver);
     figures.inFlight = run.inFlightLimit();
     running = &run;
     measurement.start(steadyNanoseconds(), options.warmup);
@@ -248,5 +267,9 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     }
     if (reference)
         figures.comparison = reference->report();
+    if (evaluation) {
+        figures.evaluation = evaluation->report(figures.board, figures.comparedWith, boardReading.request.fit);
+        evaluation->writeCocoResults();
+    }
     return figures;
 }

@@ -3,6 +3,7 @@
 // results written.
 #pragma once
 
+#include "evaluation/data_set_report.h"
 #include "measuring/frame_comparison.h"
 #include "measuring/run_statistics.h"
 #include "runner/runner_options.h"
@@ -42,6 +43,7 @@ struct RunFigures
     std::optional<ComparisonReport> comparison;
     QString comparedWith;
     NetworkKind kind = NetworkKind::Classifier;
+    std::optional<DataSetReport> evaluation; // --dataset
 };
 
 // A file or the board failed; what() names the file or the step.

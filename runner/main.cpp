@@ -3,6 +3,7 @@
 #include "accel/attached_boards.h"
 #include "accel/result_check.h"
 #include "runner/batch_run.h"
+#include "runner/accuracy_gate.h"
 #include "runner/progress_bar.h"
 #include "runner/run_report.h"
 
@@ -16,6 +17,7 @@
 namespace {
 
 enum ExitStatus { Success = 0, Failed = 1, UsageFault = 2, BelowAgreement = 3 };
+constexpr int BelowAccuracy = BelowAgreement;
 
 void printError(const QString &message)
 {
@@ -93,6 +95,8 @@ int main(int argc, char *argv[])
     }
     progressBar.finish();
 
+    if (figures.evaluation && !figures.evaluation->warning.empty())
+        printError(QStringLiteral("warning: ") + QString::fromStdString(figures.evaluation->warning));
     if (!options.quiet)
         std::fputs(figuresTable(figures).toLocal8Bit().constData(), stdout);
     if (!options.jsonPath.isEmpty()) {
@@ -113,6 +117,11 @@ int main(int argc, char *argv[])
                        .arg(figures.comparison->agreement, 0, 'f', 4)
                        .arg(*options.minAgreement));
         return BelowAgreement;
+    }
+    const QString belowAccuracy = accuracyGateFailure(options.evaluation, figures);
+    if (!belowAccuracy.isEmpty()) {
+        printError(belowAccuracy);
+        return BelowAccuracy;
     }
     return Success;
 }

@@ -174,6 +174,8 @@ QString figuresTable(const RunFigures &f)
     text += row(QStringLiteral("frame"), f.latency);
     if (f.comparison)
         text += QLatin1Char('\n') + comparisonTable(*f.comparison, f.kind, f.comparedWith);
+    if (f.evaluation)
+        text += QLatin1Char('\n') + QString::fromStdString(dataSetReportTable(*f.evaluation));
     return text;
 }
 
@@ -202,6 +204,8 @@ QByteArray figuresJson(const RunFigures &f, const RunSetting &setting)
                        {"process_cpu_ms_per_frame", f.processCpuMsPerFrame}};
     if (f.comparison)
         object.insert("comparison", comparisonJson(f));
+    if (f.evaluation)
+        insertAccuracy(object, *f.evaluation);
     object.insert("program", QJsonObject{{"name", setting.program}, {"version", setting.version}});
     object.insert("runtime_version", runtimeVersion());
     object.insert("started", f.started.toOffsetFromUtc(f.started.offsetFromUtc()).toString(Qt::ISODateWithMs));

@@ -90,6 +90,8 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
             options.compareWith = parseBoardAddress(value());
         else if (argument == QLatin1String("--min-agreement"))
             options.minAgreement = parsePositive(argument, value(), 1.0);
+        else if (parseEvaluationOption(argument, value, options.evaluation))
+            continue;
         else if (argument == QLatin1String("-q") || argument == QLatin1String("--quiet"))
             options.quiet = true;
         else if (argument == QLatin1String("--"))
@@ -105,7 +107,11 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
         throw UsageError("-n and -t cannot be given together");
     if (options.minAgreement && !options.compareWith)
         throw UsageError("--min-agreement needs --compare-with");
-    if (positional.size() < 2)
+    checkEvaluationOptions(options.evaluation, options.compareWith.has_value(),
+                           framesGiven || options.seconds > 0.0 || options.warmup > 0);
+    if (options.evaluation.isEvaluating() && positional.size() != 1)
+        throw UsageError("--dataset takes its pictures from the data set: give the description alone");
+    if (!options.evaluation.isEvaluating() && positional.size() < 2)
         throw UsageError("A description and at least one input are needed");
     options.description = positional.takeFirst();
     options.inputs = positional;
@@ -115,6 +121,7 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
 QString runnerUsage()
 {
     return QStringLiteral(R"(Usage: vrax-run [OPTION]... DESCRIPTION INPUT...
+       vrax-run --dataset DATA [OPTION]... DESCRIPTION
        vrax-run --list-boards
 Runs the NN description's network over pictures without a window, with every
 unit of every board session in flight (as Run Auto does), and reports the
@@ -171,6 +178,7 @@ come from the environment variable VRAX_BOARDS=TYPE:COUNT (for example
 VRAX_BOARDS=2:2 for two TK307.04 boards). See vrax-run(1) for the others.
 
 Exit status: 0 success, 1 a file or the board failed (the message names the
-file or call), 2 a usage error, 3 agreement below --min-agreement.
-)");
+file or call), 2 a usage error, 3 agreement below --min-agreement or accuracy
+below --min-accuracy or --min-accuracy-ratio.
+)") + evaluationUsage();
 }

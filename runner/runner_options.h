@@ -2,6 +2,7 @@
 #pragma once
 
 #include "accel/board_session.h"
+#include "runner/evaluation_options.h"
 
 #include <QString>
 #include <QStringList>
@@ -33,6 +34,7 @@ struct RunnerOptions
     bool help = false;
     bool version = false;
     bool listBoards = false;       // --list-boards: list the attached boards and exit
+    EvaluationOptions evaluation;  // --dataset and its options, --resize
     QString description;
     QStringList inputs;
 };

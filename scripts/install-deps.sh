@@ -17,4 +17,5 @@ apt-get install -y -qq --no-install-recommends \
   python3 tesseract-ocr tesseract-ocr-eng \
   dpkg-dev file lintian \
   libsimdjson-dev libyaml-cpp-dev python3-numpy \
+  libqt5charts5-dev \
   >/dev/null

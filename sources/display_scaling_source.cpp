@@ -30,7 +30,8 @@ bool DisplayScalingSource::next(Frame &frame)
     }
     const qint64 key = (wanted.original && !picture.original.isNull() ? picture.original : picture.picture).cacheKey();
     for (auto entry = scaled.begin(); entry != scaled.end(); ++entry) {
-        if (entry->key == key && entry->crop == picture.crop && entry->target == wanted) {
+        if (entry->key == key && entry->crop == picture.crop && entry->placement == picture.placement
+            && entry->target == wanted) {
             scaled.splice(scaled.begin(), scaled, entry);
             picture.originalShown = entry->original;
             picture.networkShown = entry->network;
@@ -41,7 +42,7 @@ bool DisplayScalingSource::next(Frame &frame)
     const auto bytes = std::size_t(picture.originalShown.sizeInBytes() + picture.networkShown.sizeInBytes());
     if (bytes == 0 || bytes > budget)
         return true;
-    scaled.push_front(Scaled{key, picture.crop, wanted, picture.originalShown, picture.networkShown});
+    scaled.push_front(Scaled{key, picture.crop, picture.placement, wanted, picture.originalShown, picture.networkShown});
     used += bytes;
     while (used > budget) {
         used -= std::size_t(scaled.back().original.sizeInBytes() + scaled.back().network.sizeInBytes());

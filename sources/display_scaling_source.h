@@ -37,6 +37,7 @@ private:
     {
         qint64 key = 0; // the cache key of the pixels scaled
         QRect crop;
+        QRect placement; // letterbox: where the picture lies in the input
         Target target;
         QImage original; // originalShown
         QImage network;  // networkShown

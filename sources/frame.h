@@ -47,6 +47,7 @@ struct Frame
     std::shared_ptr<const std::vector<float>> sharedTensor;
     OutputBuffers outputs;
     FrameResult result;
+    FrameResult reference; // what the reference board found in the same input, while comparing
     StageTimes times;
 
     // The network's input: the shared tensor, or else the picture's own.

@@ -19,6 +19,8 @@ QString activityText(Activity activity)
         return QCoreApplication::translate("Workbench", "running Run Auto");
     case Activity::Stopping:
         return QCoreApplication::translate("Workbench", "stopping Run Auto");
+    case Activity::Evaluating:
+        return QCoreApplication::translate("Workbench", "evaluating a data set");
     }
     return QString();
 }

@@ -15,6 +15,7 @@ enum class Activity {
     RunningFrame,       // Run: one frame through the pipeline
     RunningAuto,        // Run Auto
     Stopping,           // Run Auto asked to end; the frames on the boards come back
+    Evaluating,         // Evaluate Data Set: every picture of a data set once, scored
 };
 
 // "opening the description", "running Run Auto"...

@@ -7,6 +7,7 @@
 
 #include "engine/frame_pipeline.h"
 #include "engine/model_session.h"
+#include "results/result_filter.h"
 #include "sources/frame_source.h"
 
 #include <cstdint>
@@ -30,9 +31,11 @@ public:
     // the boards then wait for it.
     using Consumer = std::function<void(FramePtr frame)>;
 
-    // The source and the reference (null: no comparison) outlive the run.
+    // The source, the reference (null: no comparison) and the filter (null:
+    // results as the description says) outlive the run. The reference's
+    // result goes into each frame's `reference`.
     FrameRun(const FramePipeline::Boards &boards, FrameSource &source, const OpenedModel &model,
-             ReferenceRun *reference, Consumer consumer);
+             ReferenceRun *reference, Consumer consumer, const SharedResultFilter *filter = nullptr);
 
     // Called on the board thread once the run has ended. Set before start().
     std::function<void()> onFinished;

@@ -25,7 +25,8 @@ void RunController::start(Request request)
         hand->put(std::move(frame));
     };
     try {
-        run = std::make_unique<FrameRun>(request.boards, *scaling, *request.model, request.reference, std::move(deliver));
+        run = std::make_unique<FrameRun>(request.boards, *scaling, *request.model, request.reference, std::move(deliver),
+                                         request.filter);
         run->onFinished = [this] { QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection); };
         last = Figures();
         last.inFlightLimit = run->inFlightLimit();

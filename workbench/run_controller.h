@@ -38,6 +38,7 @@ public:
         // Also given each finished frame, on the board thread (recording).
         std::function<void(const FramePtr &frame)> alsoTo;
         DisplayTarget target;
+        const SharedResultFilter *filter = nullptr; // null: results as the description says; outlives the run
     };
 
     explicit RunController(QObject *parent = nullptr);

@@ -52,6 +52,7 @@ Workbench::Workbench(QObject *parent) : QObject(parent)
         const QString summary = recording.stop();
         emit recordingChanged(false, summary, reason);
     });
+    connectEvaluation();
 }
 
 Workbench::~Workbench()
@@ -155,7 +156,7 @@ void Workbench::descriptionDone(const QString &path, const OpenedModel &model, d
     }
     opened.path = path;
     opened.model = model;
-    opened.reading = pictureReadingOf(model.description, model.modelDims, boards.choice().boardType);
+    applyPictureFit();
     measured.descriptionOpened(openMs);
     emit descriptionChanged();
     if (comparing)
@@ -235,9 +236,9 @@ bool Workbench::openPictures(const QStringList &paths)
     return mayStart(tr("Open Picture"), true) && startPictures(paths);
 }
 
-bool Workbench::startPictures(const QStringList &paths)
+bool Workbench::startPictures(const QStringList &paths, bool again)
 {
-    if (paths.isEmpty() || (paths == inputs.pictures() && !inputs.isStream())) {
+    if (paths.isEmpty() || (paths == inputs.pictures() && !inputs.isStream() && !again)) {
         busyState.set(Activity::Idle);
         return true;
     }
@@ -333,6 +334,7 @@ void Workbench::startRun(bool autoRun)
     request.model = &opened.model;
     request.reference = compared.get();
     request.target = displayTarget;
+    request.filter = &filter;
     if (autoRun) {
         request.source = inputs.runSource(opened.reading, &cache);
         request.everyFrame = everyFrame;
@@ -474,6 +476,7 @@ void Workbench::shutdown()
     shutDown = true;
     runs.abandon();
     job.abandon();
+    evaluation.abandon();
     // The units may still hold frames (a failed run, Run's frame); a runtime
     // that cannot say is left as it is.
     try {

@@ -13,12 +13,14 @@
 
 #include "engine/model_session.h"
 #include "outputs/frame_recorder.h"
+#include "results/result_filter.h"
 #include "sources/frame_source.h"
 #include "sources/picture_list_source.h"
 #include "sources/shown_picture.h"
 #include "workbench/background_job.h"
 #include "workbench/board_set.h"
 #include "workbench/busy_state.h"
+#include "workbench/data_set_evaluation.h"
 #include "workbench/frame_recording.h"
 #include "workbench/input_set.h"
 #include "workbench/run_controller.h"
@@ -31,6 +33,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class ReferenceRun;
 
@@ -121,6 +124,26 @@ public:
     // What Run Auto's reader scales pictures for.
     void setDisplayTarget(const DisplayTarget &target);
 
+    // Accuracy on labelled data (workbench_evaluation.cpp). File > Evaluate
+    // Data Set: every picture of the data set once through the boards (and
+    // the simulator while comparing), scored; evaluationFinished() or
+    // failed() at the end, nothing after cancelEvaluation().
+    bool evaluateDataSet(const DataSetChoice &choice);
+    void cancelEvaluation();
+    // View > Resize: how pictures are fitted to the input in place of the
+    // description's (none: as it says). The pictures open are read again.
+    bool setPictureFit(std::optional<PictureFit> fit);
+    std::optional<PictureFit> pictureFitChosen() const { return fitChosen; }
+    // The fit in use.
+    PictureFit pictureFit() const;
+    // View > thresholds and classes: applies to the frames decoded from now
+    // on (what is drawn, recorded and saved); resultFilterChanged() asks the
+    // window to draw the frame shown again, with filteredResult().
+    void setResultFilter(const ResultFilter &filter);
+    ResultFilter resultFilter() const { return filter.get(); }
+    // The last frame's result decoded again with the filter.
+    FrameResult filteredResult() const;
+
     // Closing: stops Run Auto, waits for the units and the worker, closes
     // the recording. Commands are refused from here on.
     void shutdown();
@@ -149,6 +172,10 @@ signals:
     // Recording ended with Run Auto or by the command (summary for the
     // status line), or by itself (reason says why).
     void recordingChanged(bool on, const QString &summary, const QString &reason);
+    // Pictures evaluated of all (total 0 while the data set is read).
+    void evaluationProgress(quint64 done, quint64 total);
+    void evaluationFinished(std::shared_ptr<const DataSetReport> report);
+    void resultFilterChanged();
 
 private:
     struct OpenedDescription
@@ -174,13 +201,15 @@ private:
     void continueOpening();
     // The inputs' part of the commands, once they may start.
     bool startInputs(const QStringList &paths);
-    bool startPictures(const QStringList &paths);
+    bool startPictures(const QStringList &paths, bool again = false);
     bool startVideo(const QString &path);
     bool startCamera(const QString &device, const QSize &size);
     void openInputWith(const QString &title, std::function<InputSet::Opened()> open);
     void startRun(bool autoRun);
     void runDone();
     void fail(const QString &title, const std::exception_ptr &failure);
+    void connectEvaluation();
+    void applyPictureFit();
 
     BusyState busyState;
     BackgroundJob job{this};
@@ -200,4 +229,7 @@ private:
     DisplayTarget displayTarget;
     Rates rates;
     FramePtr shown;
+    DataSetEvaluation evaluation{this};
+    SharedResultFilter filter;
+    std::optional<PictureFit> fitChosen;
 };

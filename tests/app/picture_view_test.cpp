@@ -193,6 +193,12 @@ void PictureViewTest::fittedPictureKeepsItsAspectAndRunAutoScalesAhead()
     const QImage shown = first.picture.originalShown;
     QCOMPARE(shown.size(), view.pictureRect().size());
     QCOMPARE(again.picture.originalShown.cacheKey(), shown.cacheKey()); // scaled once
+    // The same pixels placed otherwise (another resize mode) are scaled anew.
+    pictures.cropped.picture.placement = QRect(0, 12, 50, 25);
+    Frame placed;
+    QVERIFY(scaling.next(placed));
+    QVERIFY(placed.picture.originalShown.cacheKey() != shown.cacheKey());
+    pictures.cropped.picture.placement = QRect();
     QCOMPARE(shown.pixel(shown.width() / 2, 5), qRgb(90, 90, 200));
     QVERIFY(shown.pixel(2, 5) != qRgb(90, 90, 200)); // the unseen part dimmed
 

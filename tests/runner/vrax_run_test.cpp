@@ -149,7 +149,8 @@ TEST_P(Outcomes, exitWithTheirStatusAndSayWhy)
                          .replace("{PICTURES}", example("classifier/pictures"))
                          .replace("{BAD}", bad)
                          .replace("{BADPICTURE}", badPicture)
-                         .replace("{DIR}", dir.path());
+                         .replace("{DIR}", dir.path())
+                         .replace("{EXAMPLES}", example(""));
     const CommandRun outcome = runVraxRun(arguments, GetParam().environment);
     EXPECT_EQ(outcome.status, GetParam().exitCode) << outcome.output;
     EXPECT_NE(outcome.output.find(GetParam().message), std::string::npos) << outcome.output;
@@ -191,7 +192,25 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"badBoard", {"-b", "9", "{DESCRIPTION}", "{PICTURES}"}, {}, 2, "TYPE 0 (the simulator) to 7"},
         OutcomeCase{"unknownOption", {"--fast", "{DESCRIPTION}", "{PICTURES}"}, {}, 2, "Unknown option --fast"},
         OutcomeCase{"agreementAlone", {"--min-agreement", "0.5", "{DESCRIPTION}", "{PICTURES}"}, {}, 2,
-                    "needs --compare-with"}),
+                    "needs --compare-with"},
+        // Accuracy on a labelled data set.
+        OutcomeCase{"confAlone", {"--conf", "0.01", "{DESCRIPTION}", "{PICTURES}"}, {}, 2, "--conf needs --dataset"},
+        OutcomeCase{"dataSetAndInputs", {"--dataset", "{EXAMPLES}classifier/validation", "{DESCRIPTION}", "{PICTURES}"},
+                    {}, 2, "give the description alone"},
+        OutcomeCase{"dataSetAndFrames", {"-n", "5", "--dataset", "{EXAMPLES}classifier/validation", "{DESCRIPTION}"},
+                    {}, 2, "-n, -t and --warmup do not go with it"},
+        OutcomeCase{"ratioAlone", {"--min-accuracy-ratio", "0.9", "--dataset", "{EXAMPLES}classifier/validation",
+                                   "{DESCRIPTION}"}, {}, 2, "--min-accuracy-ratio needs --compare-with"},
+        OutcomeCase{"zeroConf", {"--conf", "0", "--dataset", "{EXAMPLES}classifier/validation", "{DESCRIPTION}"}, {},
+                    2, "--conf needs a number from 0 to 1, not \"0\""},
+        OutcomeCase{"badResize", {"--resize", "fill", "{DESCRIPTION}", "{PICTURES}"}, {}, 2,
+                    "--resize takes crop, stretch or letterbox, not \"fill\""},
+        OutcomeCase{"missingDataSet", {"--dataset", "{DIR}/none", "{DESCRIPTION}"}, {}, 1, "/none does not exist"},
+        OutcomeCase{"dataSetOfAnotherKind", {"--dataset", "{EXAMPLES}yolo3/validation/instances.json", "{DESCRIPTION}"},
+                    {}, 1, "is COCO annotations, which serves detectors, but the description's network is a classifier"},
+        OutcomeCase{"cocoResultsOfAClassifier", {"--dataset", "{EXAMPLES}classifier/validation", "--coco-results",
+                                                 "{DIR}/r.json", "{DESCRIPTION}"},
+                    {}, 1, "--coco-results writes a detector's boxes"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct ComparisonCase
