@@ -2,6 +2,7 @@
 
 #include "accel/frame_processing.h"
 #include "engine/output_buffers.h"
+#include "measuring/layer_comparison.h"
 #include "picture/picture_preparation.h"
 
 ReferenceRun::ReferenceRun(const std::string &descriptionPath, const BoardChoice &choice)
@@ -26,6 +27,11 @@ void ReferenceRun::setBoardReading(const PictureReading &boardReading)
     sameInput = boardReading.planar == reading.planar && boardReading.request.depth == reading.request.depth;
 }
 
+void ReferenceRun::setLayerComparison(std::shared_ptr<LayerComparison> comparison)
+{
+    layers = std::move(comparison);
+}
+
 void ReferenceRun::compare(const QImage &networkPicture, const std::vector<float> &boardTensor,
                            const OutputBuffers &boardOutputs, const FrameResult &boardResult)
 {
@@ -36,8 +42,12 @@ void ReferenceRun::compare(const QImage &networkPicture, const std::vector<float
     double fps = 0.0;
     processFrame(sessions, sameInput ? boardTensor : tensor, outputs, fps);
     const FrameResult result = decodeFrameResult(outputs, model.modelDims, model.description);
-    std::lock_guard<std::mutex> lock(mutex);
-    comparison.addFrame(boardOutputs, outputs, boardResult, result);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        comparison.addFrame(boardOutputs, outputs, boardResult, result);
+    }
+    if (layers)
+        layers->compare(boardTensor, sameInput ? boardTensor : tensor);
 }
 
 ComparisonReport ReferenceRun::report() const
@@ -48,8 +58,12 @@ ComparisonReport ReferenceRun::report() const
 
 void ReferenceRun::restart()
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    comparison = FrameComparison(kind());
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        comparison = FrameComparison(kind());
+    }
+    if (layers)
+        layers->restart();
 }
 
 namespace {

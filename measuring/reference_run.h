@@ -11,9 +11,12 @@
 
 #include <QImage>
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
+
+class LayerComparison;
 
 class ReferenceRun
 {
@@ -30,15 +33,20 @@ public:
     // prepared again. Not while frames are compared.
     void setBoardReading(const PictureReading &boardReading);
 
+    // From the next frame on, also compares the frames layer by layer on the
+    // comparison given (null: no longer). Not while frames are compared.
+    void setLayerComparison(std::shared_ptr<LayerComparison> layers);
+    const std::shared_ptr<LayerComparison> &layerComparison() const { return layers; }
+
     // Runs the picture on the reference and compares the outputs and result
-    // with the board's. From one thread at a time (the one delivering the
+    // with the board's (and its layers, see setLayerComparison). From one thread at a time (the one delivering the
     // board's frames); throws when the reference fails.
     void compare(const QImage &networkPicture, const std::vector<float> &boardTensor,
                  const OutputBuffers &boardOutputs, const FrameResult &boardResult);
 
     // Any thread.
     ComparisonReport report() const;
-    // Forgets the frames compared so far; any thread.
+    // Forgets the frames compared so far, the layers' too; any thread.
     void restart();
 
     NetworkKind kind() const { return model.description.neural_network; }
@@ -48,6 +56,7 @@ private:
     OpenedModel model;
     PictureReading reading;
     bool sameInput = true;
+    std::shared_ptr<LayerComparison> layers;
     mutable std::mutex mutex;
     FrameComparison comparison{NetworkKind::Classifier};
 };

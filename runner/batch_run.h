@@ -4,6 +4,8 @@
 #pragma once
 
 #include "measuring/frame_comparison.h"
+#include "measuring/layer_comparison.h"
+#include "measuring/network_profile.h"
 #include "measuring/run_statistics.h"
 #include "runner/runner_options.h"
 #include "tensor/tensor_shapes.h"
@@ -41,6 +43,8 @@ struct RunFigures
     std::optional<ComparisonReport> comparison;
     QString comparedWith;
     NetworkKind kind = NetworkKind::Classifier;
+    std::optional<NetworkProfile> profile;       // --profile
+    std::optional<LayerComparisonReport> layers; // --compare-layers
 };
 
 // A file or the board failed; what() names the file or the step.

@@ -53,6 +53,7 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
     RunnerOptions options;
     QStringList positional;
     bool framesGiven = false;
+    bool layerThresholdGiven = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
         auto value = [&]() -> QString {
@@ -87,6 +88,15 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
             options.compareWith = parseBoardAddress(value());
         else if (argument == QLatin1String("--min-agreement"))
             options.minAgreement = parsePositive(argument, value(), 1.0);
+        else if (argument == QLatin1String("--profile"))
+            options.profilePath = value();
+        else if (argument == QLatin1String("--compare-layers"))
+            options.compareLayers = true;
+        else if (argument == QLatin1String("--layer-threshold")) {
+            options.layerThreshold = parsePositive(argument, value(), 1.0);
+            layerThresholdGiven = true;
+        } else if (argument == QLatin1String("--trace"))
+            options.tracePath = value();
         else if (argument == QLatin1String("-q") || argument == QLatin1String("--quiet"))
             options.quiet = true;
         else if (argument == QLatin1String("--"))
@@ -102,6 +112,10 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
         throw UsageError("-n and -t cannot be given together");
     if (options.minAgreement && !options.compareWith)
         throw UsageError("--min-agreement needs --compare-with");
+    if (options.compareLayers && !options.compareWith)
+        throw UsageError("--compare-layers needs --compare-with");
+    if (layerThresholdGiven && !options.compareLayers)
+        throw UsageError("--layer-threshold needs --compare-layers");
     if (positional.size() < 2)
         throw UsageError("A description and at least one input are needed");
     options.description = positional.takeFirst();
@@ -146,6 +160,19 @@ Options:
                             --compare-with falls below X: top-1 for classifiers,
                             matched over all detections for detectors, mean
                             foreground IoU for segmentation
+      --profile FILE        write each layer's type, output shape, parameters,
+                            multiply-adds, mean time and share of the time
+                            (JSON, or CSV when FILE ends in .csv) and print
+                            the slowest layers
+      --compare-layers      with --compare-with: run every frame once more on
+                            both boards keeping each layer's output, and report
+                            each common layer's cosine similarity and largest
+                            difference, and the first whose cosine falls below
+                            the threshold
+      --layer-threshold X   that threshold, 0 to 1 (default 0.999)
+      --trace FILE.json     write each frame's stages and each unit's busy
+                            spans as trace events (a browser's trace viewer
+                            shows them)
   -q, --quiet               print nothing but errors (no progress, no table)
       --list-boards         list the attached boards, one TYPE:INDEX a line
   -h, --help                show this help
