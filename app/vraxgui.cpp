@@ -10,6 +10,7 @@
 #include "app/picture_view.h"
 #include "app/remembered_settings.h"
 #include "app/result_filter_menu.h"
+#include "app/layers_dock.h"
 #include "app/statistics_dock.h"
 #include "app/status_line.h"
 #include "workbench/input_kind.h"
@@ -171,6 +172,13 @@ void VRAXGUI::createViewMenu()
     });
     viewMenu->addAction(statisticsAct);
     connect(&core, &Workbench::statisticsChanged, statisticsDock, [this] { statisticsDock->refresh(); });
+    layersDock = new LayersDock(core, this);
+    addDockWidget(Qt::BottomDockWidgetArea, layersDock);
+    layersDock->setVisible(QSettings().value(QStringLiteral("view/layers"), false).toBool());
+    QAction *layersAct = layersDock->toggleViewAction();
+    layersAct->setText(tr("Layers"));
+    connect(layersAct, &QAction::triggered, this, [](bool on) { QSettings().setValue(QStringLiteral("view/layers"), on); });
+    viewMenu->addAction(layersAct);
     addCompareAction(viewMenu);
     new ResultFilterMenu(core, this, viewMenu);
     viewMenu->addSeparator();

@@ -16,6 +16,7 @@
 
 class ClassificationResults;
 class FramePacer;
+class LayersDock;
 class PictureView;
 class QAction;
 class QLabel;
@@ -114,6 +115,7 @@ private:
     QProgressBar *progressBar = nullptr;
     QTimer *busyDelay = nullptr; // the busy indicator shows once work has taken a while
     StatisticsDock *statisticsDock = nullptr;
+    LayersDock *layersDock = nullptr;
     FramePacer *pacer = nullptr;
     std::unique_ptr<ClassificationResults> classificationTable; // while a classifier is open
     QMenu *recentMenu = nullptr;

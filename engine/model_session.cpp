@@ -1,6 +1,8 @@
 #include "engine/model_session.h"
 
+#include "accel/model_preparation.h"
 #include "description/description_reader.h"
+#include "engine/calibration_inputs.h"
 #include "picture/input_depth.h"
 #include "results/yolo_decoder.h"
 
@@ -19,6 +21,24 @@ void checkSegmentationLabels(const NnDescription &description, const std::vector
         throw std::runtime_error("Output 0 of the model holds " + std::to_string(outputs.front().depth)
                                  + " channels, but the description gives " + std::to_string(labels)
                                  + " labels: one per channel is needed");
+}
+
+// The model with the description's calibration pictures in it. The pictures
+// are prepared for the model's input, which a session on one of the boards
+// tells; the sessions already open stay as they are when this fails.
+ModelWords calibratedModel(const NnDescription &description, const BoardChoice &choice, const ModelWords &model)
+{
+    std::vector<RuntimeHandle> probe;
+    ModelInfo info{};
+    try {
+        openSessionsWithModel(BoardChoice{choice.boardType, choice.parallelCount != 0 ? 0 : choice.boardIndex, 0},
+                              model, probe, info);
+    } catch (...) {
+        destroySessions(probe);
+        throw;
+    }
+    destroySessions(probe);
+    return withCalibration(choice.boardType, model, calibrationInputs(description, modelDimsOf(info), choice.boardType));
 }
 
 } // namespace
@@ -46,7 +66,13 @@ OpenedModel openDescriptionOnBoards(const std::string &descriptionPath, const Bo
 {
     OpenedModel opened;
     readDescription(opened.description, descriptionPath);
-    openBoardSession(choice, opened.description.model, sessions, opened.modelInfo);
+    if (opened.description.calibration.empty()) {
+        openBoardSession(choice, opened.description.model, sessions, opened.modelInfo);
+    } else {
+        const ModelWords model = prepareModel(choice.boardType, opened.description.model);
+        openSessionsWithModel(choice, calibratedModel(opened.description, choice, model), sessions,
+                              opened.modelInfo);
+    }
     opened.modelDims = modelDimsOf(opened.modelInfo);
     checkModelFitsDescription(opened.description, opened.modelDims, choice.boardType);
     return opened;

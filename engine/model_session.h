@@ -31,8 +31,10 @@ struct OpenedModel
     ModelDims modelDims;
 };
 
-// Reads the description (UTF-8 path), prepares its model and opens the
-// sessions with it, then checks the model. Throws the messages the window
+// Reads the description (UTF-8 path), prepares its model (with the
+// pictures of the description's calibration folder, when it names one:
+// engine/calibration_inputs.h) and opens the sessions with it, then checks
+// the model. Throws the messages the window
 // shows; sessions holds whatever was opened, for the caller to destroy.
 // Blocking: compiling a model takes seconds.
 OpenedModel openDescriptionOnBoards(const std::string &descriptionPath, const BoardChoice &choice,

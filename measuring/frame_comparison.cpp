@@ -5,15 +5,6 @@
 
 namespace {
 
-double cosineOf(double dot, double a, double b)
-{
-    if (a == 0.0 && b == 0.0)
-        return 1.0;
-    if (a == 0.0 || b == 0.0)
-        return 0.0;
-    return dot / (std::sqrt(a) * std::sqrt(b));
-}
-
 double share(std::uint64_t part, std::uint64_t whole, double whenEmpty)
 {
     return whole == 0 ? whenEmpty : double(part) / double(whole);
@@ -47,26 +38,8 @@ void FrameComparison::addFrame(const OutputBuffers &board, const OutputBuffers &
     ++frames;
     if (tensors.size() < board.size())
         tensors.resize(board.size());
-    for (std::size_t t = 0; t < board.size() && t < reference.size(); ++t) {
-        TensorSums &sums = tensors[t];
-        double dot = 0.0, a = 0.0, b = 0.0;
-        const std::size_t n = std::min(board[t].size(), reference[t].size());
-        for (std::size_t i = 0; i < n; ++i) {
-            const double x = board[t][i];
-            const double y = reference[t][i];
-            const double difference = std::abs(x - y);
-            sums.maxAbs = std::max(sums.maxAbs, difference);
-            sums.sumAbs += difference;
-            dot += x * y;
-            a += x * x;
-            b += y * y;
-        }
-        sums.values += n;
-        sums.dot += dot;
-        sums.boardSquares += a;
-        sums.referenceSquares += b;
-        sums.worstCosine = std::min(sums.worstCosine, cosineOf(dot, a, b));
-    }
+    for (std::size_t t = 0; t < board.size() && t < reference.size(); ++t)
+        tensors[t].add(board[t].data(), reference[t].data(), std::min(board[t].size(), reference[t].size()));
 
     if (kind == NetworkKind::Classifier && !referenceResult.ranking.empty() && !boardResult.ranking.empty()) {
         const std::int32_t expected = referenceResult.ranking.front().classIndex;
@@ -135,14 +108,8 @@ ComparisonReport FrameComparison::report() const
 {
     ComparisonReport report;
     report.frames = frames;
-    for (const TensorSums &sums : tensors) {
-        TensorDifference difference;
-        difference.maxAbs = sums.maxAbs;
-        difference.meanAbs = sums.values == 0 ? 0.0 : sums.sumAbs / double(sums.values);
-        difference.cosine = cosineOf(sums.dot, sums.boardSquares, sums.referenceSquares);
-        difference.worstCosine = sums.worstCosine;
-        report.tensors.push_back(difference);
-    }
+    for (const TensorAgreement &tensor : tensors)
+        report.tensors.push_back(tensor.difference());
     switch (kind) {
     case NetworkKind::Classifier:
         report.top1 = share(top1Agreed, frames, 1.0);

@@ -4,21 +4,13 @@
 #pragma once
 
 #include "description/nn_description.h"
+#include "measuring/tensor_agreement.h"
 #include "results/frame_result.h"
 #include "tensor/tensor_shapes.h"
 
 #include <cstdint>
 #include <map>
 #include <vector>
-
-// One output tensor over every frame compared.
-struct TensorDifference
-{
-    double maxAbs = 0.0;       // largest |board - reference| of any value
-    double meanAbs = 0.0;      // mean |board - reference| over all values
-    double cosine = 1.0;       // cosine similarity of all frames' values taken as one vector
-    double worstCosine = 1.0;  // the lowest of any single frame
-};
 
 struct ComparisonReport
 {
@@ -60,16 +52,6 @@ public:
     ComparisonReport report() const;
 
 private:
-    struct TensorSums
-    {
-        double maxAbs = 0.0;
-        double sumAbs = 0.0;
-        double dot = 0.0;
-        double boardSquares = 0.0;
-        double referenceSquares = 0.0;
-        std::uint64_t values = 0;
-        double worstCosine = 1.0;
-    };
     struct Overlap
     {
         std::uint64_t intersection = 0;
@@ -81,7 +63,7 @@ private:
 
     NetworkKind kind;
     std::uint64_t frames = 0;
-    std::vector<TensorSums> tensors;
+    std::vector<TensorAgreement> tensors;
     std::uint64_t top1Agreed = 0;
     std::uint64_t top5Agreed = 0;
     std::uint64_t referenceDetections = 0;

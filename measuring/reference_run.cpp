@@ -2,6 +2,7 @@
 
 #include "accel/frame_processing.h"
 #include "engine/output_buffers.h"
+#include "measuring/layer_comparison.h"
 #include "picture/picture_preparation.h"
 
 ReferenceRun::ReferenceRun(const std::string &descriptionPath, const BoardChoice &choice)
@@ -26,6 +27,11 @@ void ReferenceRun::setBoardReading(const PictureReading &boardReading)
     sameInput = boardReading.planar == reading.planar && boardReading.request.depth == reading.request.depth;
 }
 
+void ReferenceRun::setLayerComparison(std::shared_ptr<LayerComparison> comparison)
+{
+    layers = std::move(comparison);
+}
+
 FrameResult ReferenceRun::compare(const QImage &networkPicture, const std::vector<float> &boardTensor,
                                   const OutputBuffers &boardOutputs, const FrameResult &boardResult,
                                   const ResultFilter &shown)
@@ -36,6 +42,8 @@ FrameResult ReferenceRun::compare(const QImage &networkPicture, const std::vecto
     OutputBuffers outputs = outputBuffersFor(model.modelDims.outputs);
     double fps = 0.0;
     processFrame(sessions, sameInput ? boardTensor : tensor, outputs, fps);
+    // Layer by layer first, outside the lock: report() stays quick meanwhile.
+    compareLayers(boardTensor, tensor);
     const double shownConfidence = shown.confidence.value_or(model.description.yolo_confidence_threshold);
     const bool detector = kind() != NetworkKind::Classifier && kind() != NetworkKind::Unet;
     if (!detector || lowestConfidence >= shownConfidence) {
@@ -57,6 +65,12 @@ FrameResult ReferenceRun::compare(const QImage &networkPicture, const std::vecto
     return result;
 }
 
+void ReferenceRun::compareLayers(const std::vector<float> &boardTensor, const std::vector<float> &ownTensor)
+{
+    if (layers)
+        layers->compare(boardTensor, sameInput ? boardTensor : ownTensor);
+}
+
 ComparisonReport ReferenceRun::report() const
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -65,8 +79,12 @@ ComparisonReport ReferenceRun::report() const
 
 void ReferenceRun::restart()
 {
-    std::lock_guard<std::mutex> lock(mutex);
-    comparison = FrameComparison(kind());
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        comparison = FrameComparison(kind());
+    }
+    if (layers)
+        layers->restart();
 }
 
 namespace {

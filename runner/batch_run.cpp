@@ -8,6 +8,7 @@
 #include "results/result_record.h"
 #include "runner/batch_evaluation.h"
 #include "runner/input_list.h"
+#include "runner/trace_output.h"
 #include "sources/picture_list_source.h"
 #include "workbench/board_set.h"
 #include "workbench/frame_run.h"
@@ -156,6 +157,21 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
         if (evaluation)
             reference->setLowestConfidence(evaluation->confidence());
         figures.comparedWith = boardLabel(*options.compareWith, false);
+        if (options.compareLayers) {
+            if (!LayerExtension::ofRuntime().available())
+                throw RunFailure(noLayerProfileMessage);
+            reference->setLayerComparison(std::make_shared<LayerComparison>(
+                QFileInfo(options.description).absoluteFilePath().toStdString(), choice, referenceChoice));
+        }
+    }
+    const bool profiling = !options.profilePath.isEmpty();
+    if (profiling) {
+        try {
+            enableLayerTimes(boards.sessions(), true);
+        } catch (const std::exception &error) {
+            openFailure(QStringLiteral("Profiling %1").arg(options.description), options.board, options.parallel,
+                        error);
+        }
     }
 
     std::unique_ptr<QFile> resultsFile;
@@ -182,6 +198,17 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     const RunStatistics &statistics = measurement.statistics();
     std::string writeError;
     FrameRun *running = nullptr;
+    std::unique_ptr<TraceWriter> trace;
+    if (!options.tracePath.isEmpty()) {
+        try {
+            trace = std::make_unique<TraceWriter>(options.tracePath, steadyNanoseconds(), figures.board,
+                                                  figures.sessions, boards.unitsPerSession());
+        } catch (const std::exception &error) {
+            throw RunFailure(error.what());
+        }
+    }
+    // The warm-up frames' layer times are left out with the rest of their figures.
+    bool clearLayerTimes = profiling && options.warmup > 0;
 
     auto deliver = [&](FramePtr frame) {
         frame->times.drawStart = steadyNanoseconds();
@@ -211,11 +238,17 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
                 writeError = QStringLiteral("Cannot write %1").arg(path).toStdString();
         }
         frame->times.shown = steadyNanoseconds();
+        if (trace && writeError.empty() && !trace->addFrame(*frame))
+            writeError = trace->error().toStdString();
         if (!writeError.empty()) {
             running->stop();
             return;
         }
         measurement.addFrame(frame->times);
+        if (clearLayerTimes && !measurement.isWarmingUp()) {
+            clearLayerTimes = false;
+            enableLayerTimes(boards.sessions(), true);
+        }
         const double elapsed = measurement.isWarmingUp() ? 0.0 : statistics.seconds();
         if (progress)
             progress(frame->sequence + 1, total, elapsed);
@@ -245,6 +278,8 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     }
     const double hostCpu = measurement.hostCpuSeconds();
     const double processCpu = measurement.processCpuSeconds();
+    if (trace && !trace->finish() && writeError.empty())
+        writeError = trace->error().toStdString();
     if (!writeError.empty())
         throw RunFailure(writeError);
     if (resultsFile && !resultsFile->flush())
@@ -270,6 +305,16 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     if (evaluation) {
         figures.evaluation = evaluation->report(figures.board, figures.comparedWith, boardReading.request.fit);
         evaluation->writeCocoResults();
+    }
+    if (reference && reference->layerComparison())
+        figures.layers = reference->layerComparison()->report(options.layerThreshold);
+    if (profiling) {
+        try {
+            figures.profile = readNetworkProfile(boards.sessions());
+        } catch (const std::exception &error) {
+            openFailure(QStringLiteral("Profiling %1").arg(options.description), options.board, options.parallel,
+                        error);
+        }
     }
     return figures;
 }

@@ -5,6 +5,8 @@
 
 #include "evaluation/data_set_report.h"
 #include "measuring/frame_comparison.h"
+#include "measuring/layer_comparison.h"
+#include "measuring/network_profile.h"
 #include "measuring/run_statistics.h"
 #include "runner/runner_options.h"
 #include "tensor/tensor_shapes.h"
@@ -44,6 +46,8 @@ struct RunFigures
     QString comparedWith;
     NetworkKind kind = NetworkKind::Classifier;
     std::optional<DataSetReport> evaluation; // --dataset
+    std::optional<NetworkProfile> profile;       // --profile
+    std::optional<LayerComparisonReport> layers; // --compare-layers
 };
 
 // A file or the board failed; what() names the file or the step.

@@ -111,6 +111,14 @@ int main(int argc, char *argv[])
             return Failed;
         }
     }
+    if (figures.profile) {
+        try {
+            writeProfile(options.profilePath, *figures.profile, profileSettingOf(figures), figures.layers);
+        } catch (const std::exception &error) {
+            printError(QString::fromUtf8(error.what()));
+            return Failed;
+        }
+    }
     if (options.minAgreement && figures.comparison && figures.comparison->agreement < *options.minAgreement) {
         printError(QStringLiteral("The agreement with %1 is %2, below %3")
                        .arg(figures.comparedWith)

@@ -176,7 +176,16 @@ QString figuresTable(const RunFigures &f)
         text += QLatin1Char('\n') + comparisonTable(*f.comparison, f.kind, f.comparedWith);
     if (f.evaluation)
         text += QLatin1Char('\n') + QString::fromStdString(dataSetReportTable(*f.evaluation));
+    if (f.layers)
+        text += QLatin1Char('\n') + layerComparisonTable(*f.layers, f.comparedWith);
+    if (f.profile)
+        text += QLatin1Char('\n') + slowestLayersTable(*f.profile, profileSettingOf(f));
     return text;
+}
+
+ProfileSetting profileSettingOf(const RunFigures &f)
+{
+    return ProfileSetting{f.stages[std::size_t(Stage::Board)].mean, f.frames, f.throughputFps};
 }
 
 QByteArray figuresJson(const RunFigures &f, const RunSetting &setting)
@@ -206,6 +215,8 @@ QByteArray figuresJson(const RunFigures &f, const RunSetting &setting)
         object.insert("comparison", comparisonJson(f));
     if (f.evaluation)
         insertAccuracy(object, *f.evaluation);
+    if (f.layers)
+        insertLayerComparison(object, *f.layers);
     object.insert("program", QJsonObject{{"name", setting.program}, {"version", setting.version}});
     object.insert("runtime_version", runtimeVersion());
     object.insert("started", f.started.toOffsetFromUtc(f.started.offsetFromUtc()).toString(Qt::ISODateWithMs));

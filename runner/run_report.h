@@ -2,13 +2,18 @@
 #pragma once
 
 #include "runner/batch_run.h"
+#include "runner/profile_output.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <QStringList>
 
+// With the slowest layers of --profile and the layers of --compare-layers.
 QString figuresTable(const RunFigures &figures);
+
+// What the run's layer profile is set against.
+ProfileSetting profileSettingOf(const RunFigures &figures);
 
 // What the program knows of itself, for the record of a run.
 struct RunSetting
@@ -27,5 +32,6 @@ struct RunSetting
 // "started" (ISO 8601 with the UTC offset), "host" {cpu, cores, system,
 // kernel}, "boards" [{type, index, name}], "files" [{role (description,
 // model, weights), path, bytes, sha256}], "input" {width, height, depth},
-// "in_flight" and "command_line".
+// "in_flight" and "command_line"; "layers_compare" and
+// "first_divergent_layer" with --compare-layers (insertLayerComparison).
 QByteArray figuresJson(const RunFigures &figures, const RunSetting &setting = {});

@@ -54,6 +54,7 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
     RunnerOptions options;
     QStringList positional;
     bool framesGiven = false;
+    bool layerThresholdGiven = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
         auto value = [&]() -> QString {
@@ -90,6 +91,15 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
             options.compareWith = parseBoardAddress(value());
         else if (argument == QLatin1String("--min-agreement"))
             options.minAgreement = parsePositive(argument, value(), 1.0);
+        else if (argument == QLatin1String("--profile"))
+            options.profilePath = value();
+        else if (argument == QLatin1String("--compare-layers"))
+            options.compareLayers = true;
+        else if (argument == QLatin1String("--layer-threshold")) {
+            options.layerThreshold = parsePositive(argument, value(), 1.0);
+            layerThresholdGiven = true;
+        } else if (argument == QLatin1String("--trace"))
+            options.tracePath = value();
         else if (parseEvaluationOption(argument, value, options.evaluation))
             continue;
         else if (argument == QLatin1String("-q") || argument == QLatin1String("--quiet"))
@@ -109,6 +119,10 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
         throw UsageError("--min-agreement needs --compare-with");
     checkEvaluationOptions(options.evaluation, options.compareWith.has_value(),
                            framesGiven || options.seconds > 0.0 || options.warmup > 0);
+    if (options.compareLayers && !options.compareWith)
+        throw UsageError("--compare-layers needs --compare-with");
+    if (layerThresholdGiven && !options.compareLayers)
+        throw UsageError("--layer-threshold needs --compare-layers");
     if (options.evaluation.isEvaluating() && positional.size() != 1)
         throw UsageError("--dataset takes its pictures from the data set: give the description alone");
     if (!options.evaluation.isEvaluating() && positional.size() < 2)
@@ -159,6 +173,19 @@ Options:
                             --compare-with falls below X: top-1 for classifiers,
                             matched over all detections for detectors, mean
                             foreground IoU for segmentation
+      --profile FILE        write each layer's type, output shape, parameters,
+                            multiply-adds, mean time and share of the time
+                            (JSON, or CSV when FILE ends in .csv) and print
+                            the slowest layers
+      --compare-layers      with --compare-with: run every frame once more on
+                            both boards keeping each layer's output, and report
+                            each common layer's cosine similarity and largest
+                            difference, and the first whose cosine falls below
+                            the threshold
+      --layer-threshold X   that threshold, 0 to 1 (default 0.999)
+      --trace FILE.json     write each frame's stages and each unit's busy
+                            spans as trace events (a browser's trace viewer
+                            shows them)
   -q, --quiet               print nothing but errors (no progress, no table)
       --list-boards         list the attached boards, one TYPE:INDEX a line
   -h, --help                show this help

@@ -3,6 +3,7 @@
 
 #include "accel/board_session.h"
 #include "runner/evaluation_options.h"
+#include "measuring/layer_comparison.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,11 @@ struct RunnerOptions
     QString saveDir;
     std::optional<BoardAddress> compareWith;
     std::optional<double> minAgreement;
+    // Inside the network (runner/profile_output.h, runner/trace_output.h).
+    QString profilePath;           // --profile FILE: JSON, or CSV by the suffix
+    bool compareLayers = false;    // with --compare-with: every layer too
+    double layerThreshold = defaultLayerThreshold; // a layer's cosine below it departs
+    QString tracePath;             // --trace FILE.json
     bool quiet = false;
     bool help = false;
     bool version = false;

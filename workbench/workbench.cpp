@@ -107,6 +107,7 @@ void Workbench::closeDescription()
     opened = OpenedDescription();
     inputs.clear();
     compared.reset();
+    watchedLayers.descriptionClosed();
     emit descriptionChanged();
     emit inputChanged();
 }
@@ -158,6 +159,7 @@ void Workbench::descriptionDone(const QString &path, const OpenedModel &model, d
     opened.model = model;
     applyPictureFit();
     measured.descriptionOpened(openMs);
+    watchedLayers.descriptionOpened(boards.sessions(), path.toUtf8().toStdString(), boards.choice());
     emit descriptionChanged();
     if (comparing)
         openReference();
@@ -335,6 +337,7 @@ void Workbench::startRun(bool autoRun)
     request.reference = compared.get();
     request.target = displayTarget;
     request.filter = &filter;
+    watchedLayers.runStarting(compared.get(), autoRun);
     if (autoRun) {
         request.source = inputs.runSource(opened.reading, &cache);
         request.everyFrame = everyFrame;

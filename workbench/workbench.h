@@ -23,6 +23,7 @@
 #include "workbench/data_set_evaluation.h"
 #include "workbench/frame_recording.h"
 #include "workbench/input_set.h"
+#include "workbench/layer_watch.h"
 #include "workbench/run_controller.h"
 #include "workbench/run_measurement.h"
 
@@ -75,6 +76,9 @@ public:
     // is open; null otherwise.
     const ReferenceRun *reference() const { return compared.get(); }
     bool isRecording() const { return recording.isRecording(); }
+    // The layers of the open description on the board (View > Layers).
+    LayerWatch &layers() { return watchedLayers; }
+    const LayerWatch &layers() const { return watchedLayers; }
     // Frames in flight at most in the last or running run.
     std::uint32_t runInFlightLimit() const { return runs.inFlightLimit(); }
 
@@ -222,6 +226,7 @@ private:
     RunMeasurement measured;
     FrameRecording recording;
     std::unique_ptr<ReferenceRun> compared;
+    LayerWatch watchedLayers;
     bool comparing = false;
     bool everyFrame = false;
     std::uint32_t framesInFlight = 0;

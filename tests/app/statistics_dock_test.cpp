@@ -2,6 +2,10 @@
 // opening a description is reported on its own, later frames fill the
 // stages, and Run Auto starts the since-start figures anew. Compare with
 // Simulator shows how far a board is from the simulator, or says why it cannot.
+// View > Layers times the layers only while shown, sorts them, and compares
+// them with the simulator while the window does.
+#include "app/layer_table_model.h"
+#include "app/layers_dock.h"
 #include "app/statistics_dock.h"
 #include "app/vraxgui.h"
 #include "run_auto_watcher.h"
@@ -13,6 +17,8 @@
 #include "vrax_sim.h"
 
 #include <QAction>
+#include <QHeaderView>
+#include <QTableView>
 #include <QMenuBar>
 #include <QSettings>
 #include <QRegularExpression>
@@ -130,6 +136,113 @@ private slots:
         QCOMPARE(output.value(2) == "0" ? "0" : "nonzero", outputDifference);
         // The shapes are told apart all the same.
         QVERIFY2(table->text().contains(QRegularExpression("top-1 agreement +100.0%")), qPrintable(table->text()));
+    }
+
+    void layersAreTimedOnlyWhileShownAndSort()
+    {
+        WindowFixture fixture;
+        VRAXGUI window;
+        window.show();
+        const WindowView view{window};
+        const QString example = QString::fromStdString(sourceDir()) + "/examples/classifier/";
+        window.openStartupFiles(example + "shapes_classifier.xml", {example + "pictures"});
+        QVERIFY(view.settle());
+        LayersDock *dock = window.findChild<LayersDock *>();
+        QVERIFY(dock && !dock->isVisible());
+        LayerWatch &watch = window.workbench().layers();
+
+        // Hidden, the layers are known but not timed.
+        QVERIFY(view.choose("&Run"));
+        watch.refresh(nullptr);
+        QVERIFY(watch.profile().layers.size() > 3);
+        QCOMPARE(watch.profile().frames, 0u);
+
+        view.entry(QStringLiteral("Layers"))->trigger();
+        QVERIFY(dock->isVisible() && watch.isWatching());
+        QVERIFY(view.choose("&Run"));
+        QVERIFY(view.choose("&Run"));
+        dock->refresh(true);
+        QCOMPARE(watch.profile().frames, 2u);
+        const QAbstractItemModel *rows = dock->table()->model();
+        QCOMPARE(rows->rowCount(), int(watch.profile().layers.size()));
+        QVERIFY(dock->table()->isColumnHidden(LayerTableModel::Cosine));
+        double share = 0.0;
+        for (int row = 0; row < rows->rowCount(); ++row)
+            share += rows->index(row, LayerTableModel::Share).data().toString().remove(" %").toDouble();
+        QVERIFY2(qAbs(share - 100.0) < 0.1 * rows->rowCount(), qPrintable(QString::number(share)));
+        QVERIFY2(dock->summaryText().contains("Over 2 frames the layers took"), qPrintable(dock->summaryText()));
+
+        // Sorted by time, the slowest first; by the first column, the network's order.
+        dock->table()->sortByColumn(LayerTableModel::Time, Qt::DescendingOrder);
+        for (int row = 1; row < rows->rowCount(); ++row)
+            QVERIFY(rows->index(row - 1, LayerTableModel::Time).data(LayerTableModel::sortRole).toDouble()
+                    >= rows->index(row, LayerTableModel::Time).data(LayerTableModel::sortRole).toDouble());
+        dock->table()->sortByColumn(LayerTableModel::Order, Qt::AscendingOrder);
+        QCOMPARE(rows->index(0, LayerTableModel::Name).data().toString(),
+                 QString::fromStdString(watch.profile().layers.front().name));
+
+        // Hidden again, the times stop.
+        view.entry(QStringLiteral("Layers"))->trigger();
+        QVERIFY(!watch.isWatching());
+        QVERIFY(view.choose("&Run"));
+        watch.refresh(nullptr);
+        QCOMPARE(watch.profile().frames, 0u);
+        QSettings().clear();
+    }
+
+    void layersCompareWithTheSimulator_data()
+    {
+        QTest::addColumn<QByteArray>("precision");
+        QTest::addColumn<bool>("exact");
+        QTest::newRow("exact board") << QByteArray("float") << true;
+        QTest::newRow("int8 board") << QByteArray("int8") << false;
+    }
+
+    void layersCompareWithTheSimulator()
+    {
+        QFETCH(QByteArray, precision);
+        QFETCH(bool, exact);
+        WindowFixture fixture;
+        qputenv("VRAX_BOARDS", "2:1");
+        VRAX_SIM_SetPrecision(2, precision.constData());
+        VRAXGUI window;
+        window.show();
+        const WindowView view{window};
+        window.workbench().chooseBoard(BoardChoice{BoardType::TK307_04, 0, 0});
+        const QString example = QString::fromStdString(sourceDir()) + "/examples/yolo3/";
+        window.openStartupFiles(example + "shapes_yolo3.xml", {example + "pictures"});
+        QVERIFY(view.settle());
+        LayersDock *dock = window.findChild<LayersDock *>();
+        view.entry(QStringLiteral("Layers"))->trigger();
+        view.entry(QStringLiteral("Compare with Simulator"))->trigger();
+        QVERIFY(view.settle());
+        QVERIFY(view.choose("&Run"));
+        QVERIFY(view.choose("&Run"));
+        dock->refresh(true);
+
+        QVERIFY(!dock->table()->isColumnHidden(LayerTableModel::Cosine));
+        const auto &compared = window.workbench().layers().comparison();
+        QVERIFY(compared && compared->frames == 2 && !compared->layers.empty());
+        QCOMPARE(!compared->firstDivergent.has_value(), exact);
+        const QAbstractItemModel *rows = dock->table()->model();
+        int shown = 0;
+        for (int row = 0; row < rows->rowCount(); ++row) {
+            const QString cosine = rows->index(row, LayerTableModel::Cosine).data().toString();
+            shown += !cosine.isEmpty();
+            if (exact && !cosine.isEmpty())
+                QCOMPARE(cosine, QString("1.000000"));
+        }
+        QCOMPARE(shown, int(compared->layers.size()));
+        const QString said = exact ? QString("no layer's cosine falls below 0.999")
+                                   : "the first layer whose cosine falls below 0.999 is "
+                                         + QString::fromStdString(compared->layers[*compared->firstDivergent].name);
+        QVERIFY2(dock->summaryText().contains(said), qPrintable(dock->summaryText()));
+
+        // Compare off: the columns go.
+        view.entry(QStringLiteral("Compare with Simulator"))->trigger();
+        QVERIFY(view.settle());
+        QVERIFY(dock->table()->isColumnHidden(LayerTableModel::Cosine));
+        QSettings().clear();
     }
 };
 

@@ -153,7 +153,8 @@ TEST_P(Outcomes, exitWithTheirStatusAndSayWhy)
                          .replace("{EXAMPLES}", example(""));
     const CommandRun outcome = runVraxRun(arguments, GetParam().environment);
     EXPECT_EQ(outcome.status, GetParam().exitCode) << outcome.output;
-    EXPECT_NE(outcome.output.find(GetParam().message), std::string::npos) << outcome.output;
+    const std::string message = QString(GetParam().message).replace("{DIR}", dir.path()).toStdString();
+    EXPECT_NE(outcome.output.find(message), std::string::npos) << outcome.output;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -210,7 +211,21 @@ INSTANTIATE_TEST_SUITE_P(
                     {}, 1, "is COCO annotations, which serves detectors, but the description's network is a classifier"},
         OutcomeCase{"cocoResultsOfAClassifier", {"--dataset", "{EXAMPLES}classifier/validation", "--coco-results",
                                                  "{DIR}/r.json", "{DESCRIPTION}"},
-                    {}, 1, "--coco-results writes a detector's boxes"}),
+                    {}, 1, "--coco-results writes a detector's boxes"},
+        OutcomeCase{"layersAlone", {"--compare-layers", "{DESCRIPTION}", "{PICTURES}"}, {}, 2,
+                    "--compare-layers needs --compare-with"},
+        OutcomeCase{"thresholdAlone", {"--compare-with", "0", "--layer-threshold", "0.9", "{DESCRIPTION}", "{PICTURES}"},
+                    {}, 2, "--layer-threshold needs --compare-layers"},
+        OutcomeCase{"thresholdAboveOne",
+                    {"--compare-with", "0", "--compare-layers", "--layer-threshold", "1.5", "{DESCRIPTION}", "{PICTURES}"},
+                    {}, 2, "--layer-threshold needs a number above 0 and up to 1"},
+        OutcomeCase{"unwritableProfile", {"--profile", "{DIR}/none/p.json", "{DESCRIPTION}", "{PICTURES}"}, {}, 1,
+                    "Cannot write {DIR}/none/p.json"},
+        OutcomeCase{"unwritableTrace", {"--trace", "{DIR}/none/t.json", "{DESCRIPTION}", "{PICTURES}"}, {}, 1,
+                    "Cannot write {DIR}/none/t.json"},
+        OutcomeCase{"failingProfile", {"--profile", "{DIR}/p.json", "{DESCRIPTION}", "{PICTURES}"},
+                    {"VRAX_FAULTS=VRAX_PROFILE_GetLayerTimes=9"}, 1,
+                    "on board 0 (simulator): VRAX_PROFILE_GetLayerTimes failed: VRAX_RESULT_MEMORY_READ_ERROR"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct ComparisonCase

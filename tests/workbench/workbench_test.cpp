@@ -172,7 +172,33 @@ private slots:
     void failuresEndTheWorkAndLeaveTheWorkbenchUsable_data();
     void failuresEndTheWorkAndLeaveTheWorkbenchUsable();
     void closingStopsTheWorkAndWaitsForIt();
+    void aRuntimeWithoutLayersSaysSoAndRunsOn();
 };
+
+// The fake runtime has no layer extension: the layers watched say why there
+// are none, and Run and Run Auto go on as without them.
+void WorkbenchTest::aRuntimeWithoutLayersSaysSoAndRunsOn()
+{
+    Files files;
+    Workbench bench;
+    FrameTaker taker(bench);
+    QSignalSpy failures(&bench, &Workbench::failed);
+    QCOMPARE(bench.layers().unavailable(), QString("No NN description is open"));
+    bench.layers().setWatching(true);
+    QVERIFY(bench.openDescription(files.description("classifier.xml"), files.pictures()));
+    QVERIFY(becomesIdle(bench));
+    QCOMPARE(bench.layers().unavailable(), QString("This board's runtime gives no layer profile"));
+    QVERIFY(bench.run());
+    QVERIFY(becomesIdle(bench));
+    taker.stopAfter = 3;
+    QVERIFY(bench.runAuto());
+    QVERIFY(becomesIdle(bench));
+    bench.layers().refresh(bench.reference());
+    QCOMPARE(bench.layers().unavailable(), QString("This board's runtime gives no layer profile"));
+    QVERIFY(bench.layers().profile().layers.empty());
+    QVERIFY(taker.shown.size() >= 4);
+    QCOMPARE(failures.count(), 0);
+}
 
 // A description opened (dropped, chosen from the recent files...) while
 // another opens is refused with a reason, not opened inside the first: the
