@@ -178,10 +178,8 @@ QRect PictureView::pictureRect() const
     const QSize shown = fit ? image.scaled(area.size(), Qt::KeepAspectRatio)
                             : QSize(std::max(1, int(std::lround(image.width() * zoom))),
                                     std::max(1, int(std::lround(image.height() * zoom))));
-    // Fitted, the picture is centred; at a chosen zoom it starts at the top
-    // left, where the picture area has always shown it.
-    if (!fit)
-        return QRect(QPoint(0, 0), shown);
+    // Centred where it is smaller than the area, fitted or zoomed out; a
+    // larger one starts at the top left, the scroll bars' origin.
     return QRect(QPoint(std::max(0, (area.width() - shown.width()) / 2),
                         std::max(0, (area.height() - shown.height()) / 2)),
                  shown);
@@ -198,12 +196,15 @@ void PictureView::updateCanvasSize()
     setHorizontalScrollBarPolicy(fit ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(fit ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
     canvasWidget->update();
+    emit scaleChanged();
 }
 
 void PictureView::resizeEvent(QResizeEvent *event)
 {
     QScrollArea::resizeEvent(event);
     canvasWidget->update();
+    if (fit)
+        emit scaleChanged();
 }
 
 QTransform PictureView::networkToImage() const
