@@ -178,8 +178,11 @@ QRect PictureView::pictureRect() const
     const QSize shown = fit ? image.scaled(area.size(), Qt::KeepAspectRatio)
                             : QSize(std::max(1, int(std::lround(image.width() * zoom))),
                                     std::max(1, int(std::lround(image.height() * zoom))));
-    // Centred where it is smaller than the area, fitted or zoomed out; a
-    // larger one starts at the top left, the scroll bars' origin.
+    // Fitted or zoomed out, the picture is centred in what it leaves of the
+    // area; at a zoom of 1 or more it starts at the top left, where the
+    // picture area has always shown it.
+    if (!fit && zoom >= 1.0)
+        return QRect(QPoint(0, 0), shown);
     return QRect(QPoint(std::max(0, (area.width() - shown.width()) / 2),
                         std::max(0, (area.height() - shown.height()) / 2)),
                  shown);

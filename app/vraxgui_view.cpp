@@ -82,8 +82,8 @@ void VRAXGUI::createPictureArea()
                              "Zoom Out change it."));
     connect(pictureView, &PictureView::scaleChanged, this, [this] { updateViewActions(); });
     statusBar()->addWidget(statusLabel, 1);
-    statusBar()->addPermanentWidget(ratesLabel, 0);
     statusBar()->addPermanentWidget(zoomLabel, 0);
+    statusBar()->addPermanentWidget(ratesLabel, 0); // the line ends with the rates
     setAcceptDrops(true);
 }
 
