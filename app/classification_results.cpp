@@ -13,6 +13,10 @@ ClassificationResults::ClassificationResults(std::vector<std::string> labels)
     : QWidget(nullptr), labels(std::move(labels)), ui(new Ui::ClassificationResults)
 {
     ui->setupUi(this);
+    // It shows results beside the main window and never takes the keyboard
+    // from it: Ctrl+R and the rest go on working there.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus);
     resetTable();
 }
 

@@ -30,7 +30,7 @@ public:
     ~ClassificationResults() override;
 
     // Lists a decoded frame's ten most probable labelled classes and brings
-    // the window to the front.
+    // the window to the front, leaving the keyboard focus where it is.
     void showRanking(const std::vector<RankedClass> &ranking);
 
     // Empties the table: two stretched columns "Label" and "Probability", no rows.

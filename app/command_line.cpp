@@ -3,6 +3,7 @@
 #include "app/check_run.h"
 #include "app/remembered_settings.h"
 #include "app/vraxgui.h"
+#include "picture/picture_decoding.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -111,6 +112,7 @@ int runVraxGui(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     nameApplication();
+    quietDecoderWarnings();
     QGuiApplication::setApplicationDisplayName(tr("VRAX GUI"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vraxgui.VraxGui"));
     QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vraxgui.VraxGui")));

@@ -178,9 +178,10 @@ QRect PictureView::pictureRect() const
     const QSize shown = fit ? image.scaled(area.size(), Qt::KeepAspectRatio)
                             : QSize(std::max(1, int(std::lround(image.width() * zoom))),
                                     std::max(1, int(std::lround(image.height() * zoom))));
-    // Fitted, the picture is centred; at a chosen zoom it starts at the top
-    // left, where the picture area has always shown it.
-    if (!fit)
+    // Fitted or zoomed out, the picture is centred in what it leaves of the
+    // area; at a zoom of 1 or more it starts at the top left, where the
+    // picture area has always shown it.
+    if (!fit && zoom >= 1.0)
         return QRect(QPoint(0, 0), shown);
     return QRect(QPoint(std::max(0, (area.width() - shown.width()) / 2),
                         std::max(0, (area.height() - shown.height()) / 2)),
@@ -198,12 +199,15 @@ void PictureView::updateCanvasSize()
     setHorizontalScrollBarPolicy(fit ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(fit ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
     canvasWidget->update();
+    emit scaleChanged();
 }
 
 void PictureView::resizeEvent(QResizeEvent *event)
 {
     QScrollArea::resizeEvent(event);
     canvasWidget->update();
+    if (fit)
+        emit scaleChanged();
 }
 
 QTransform PictureView::networkToImage() const

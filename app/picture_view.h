@@ -68,6 +68,9 @@ public:
 signals:
     // The source, fit or zoom changed.
     void viewChanged();
+    // The scale the picture is shown at may have changed (scale()): a
+    // fitted picture's with the area's size, any with the picture's.
+    void scaleChanged();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -1,5 +1,7 @@
 #include "app/remembered_settings.h"
 
+#include "accel/attached_boards.h"
+
 #include <QCoreApplication>
 #include <QSettings>
 
@@ -21,6 +23,24 @@ std::optional<BoardChoice> rememberedBoard()
         return std::nullopt;
     return BoardChoice{BoardType(type), settings.value(QStringLiteral("board/index")).toUInt(),
                        settings.value(QStringLiteral("board/parallel")).toUInt()};
+}
+
+std::optional<BoardChoice> attachedRememberedBoard(QString &missing)
+{
+    missing.clear();
+    const std::optional<BoardChoice> board = rememberedBoard();
+    if (!board || board->boardType == BoardType::Simulator)
+        return board;
+    const bool everyBoard = board->parallelCount > 0;
+    try {
+        checkBoardAttached(board->boardType, board->boardIndex, everyBoard);
+        return board;
+    } catch (const std::exception &) {
+        missing = QCoreApplication::translate("VRAXGUI", "Board %1, chosen last time, is not attached: the simulator "
+                                                         "is used (File > Open Board chooses another).")
+                      .arg(QString::fromStdString(boardName(board->boardType, board->boardIndex, everyBoard)));
+        return std::nullopt;
+    }
 }
 
 void rememberBoard(const BoardChoice &choice)

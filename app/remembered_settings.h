@@ -5,6 +5,8 @@
 
 #include "accel/board_session.h"
 
+#include <QString>
+
 #include <cstddef>
 #include <optional>
 
@@ -14,6 +16,10 @@ bool settingsEnabled();
 
 // The board last chosen, when one was remembered.
 std::optional<BoardChoice> rememberedBoard();
+// The board last chosen when it is still attached. A remembered board that
+// is not (a virtual board of an earlier session, one unplugged) gives
+// nothing, and `missing` a note that names it and says the simulator is used.
+std::optional<BoardChoice> attachedRememberedBoard(QString &missing);
 void rememberBoard(const BoardChoice &choice);
 
 // View > One Frame at a Time: Run Auto with one frame in flight (off: every unit busy).

@@ -1,7 +1,9 @@
 // View > Statistics: the figures of Run and Run Auto stage by stage, over
 // the last 300 frames or since Run Auto started, the rates, and the first
 // frame after a description was opened, and the comparison with the
-// simulator while the window compares.
+// simulator while the window compares. Every figure's definition is in its
+// tool tip. The table shows all its rows; the panel scrolls rather than
+// squeeze it, and asks for no more width than the table's.
 #pragma once
 
 #include "measuring/run_statistics.h"
@@ -13,6 +15,7 @@
 class QComboBox;
 class QLabel;
 class QTableWidget;
+class StatisticsFigures;
 class Workbench;
 
 class StatisticsDock : public QDockWidget
@@ -33,6 +36,6 @@ private:
 
     QComboBox *span = nullptr;
     QTableWidget *table = nullptr;
-    QLabel *summary = nullptr;
+    StatisticsFigures *figuresBelow = nullptr;
     QLabel *comparison = nullptr;
 };

@@ -50,6 +50,37 @@ QString statusLineRates(const StatusLineState &state)
     return text;
 }
 
+QString statusLineRatesDefinition()
+{
+    return tr("The measured rate, then in brackets the board-reported one. Measured: in Run Auto the frames "
+              "delivered per second since it started, after Run one over the board time of its frame. "
+              "Board-reported: the rate the board runtime reports, averaged over its frames that finished within "
+              "2 seconds of the newest, at most 32; idle time does not count. View > Statistics shows both beside "
+              "the other figures.");
+}
+
+namespace {
+
+// The path within width: its folder shortened in the middle as far as
+// needed ("/home/…/pictures/"), its file name whole even when that alone
+// is wider.
+QString elidedPath(const QString &path, const QFontMetrics &metrics, int width)
+{
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = path.left(slash + 1);
+    const QString name = path.mid(slash + 1);
+    const int room = width - metrics.horizontalAdvance(name);
+    QString shortFolder = metrics.elidedText(folder, Qt::ElideMiddle, std::max(room, 0));
+    // The ellipsis at least, so that the path still reads as one.
+    if (!folder.isEmpty() && (shortFolder.isEmpty() || shortFolder == QStringLiteral("\u2026")))
+        shortFolder = QStringLiteral("\u2026/");
+    return shortFolder + name;
+}
+
+} // namespace
+
 QString elidedStatusLineFiles(const StatusLineState &state, const QFontMetrics &metrics, int width)
 {
     const QString whole = statusLineFiles(state);
@@ -59,12 +90,9 @@ QString elidedStatusLineFiles(const StatusLineState &state, const QFontMetrics &
     // whole where it fits in half, the longer one the remainder.
     const bool hasDescription = !state.descriptionPath.isEmpty();
     const bool hasPicture = !state.pictureList.isEmpty() && !state.picturePath.isEmpty();
-    int room = width - metrics.horizontalAdvance(statusLineFiles(state))
-               + (hasDescription ? metrics.horizontalAdvance(state.descriptionPath) : 0)
-               + (hasPicture ? metrics.horizontalAdvance(state.picturePath) : 0);
-    room = std::max(room, 0);
     const int descriptionWidth = hasDescription ? metrics.horizontalAdvance(state.descriptionPath) : 0;
     const int pictureWidth = hasPicture ? metrics.horizontalAdvance(state.picturePath) : 0;
+    const int room = std::max(width - metrics.horizontalAdvance(whole) + descriptionWidth + pictureWidth, 0);
     int descriptionRoom = room / 2;
     int pictureRoom = room - descriptionRoom;
     if (descriptionWidth < descriptionRoom)
@@ -73,14 +101,9 @@ QString elidedStatusLineFiles(const StatusLineState &state, const QFontMetrics &
         descriptionRoom += pictureRoom - pictureWidth;
     StatusLineState elided = state;
     if (hasDescription)
-        elided.descriptionPath = metrics.elidedText(state.descriptionPath, Qt::ElideMiddle, descriptionRoom);
+        elided.descriptionPath = elidedPath(state.descriptionPath, metrics, descriptionRoom);
     if (hasPicture)
-        elided.picturePath = metrics.elidedText(state.picturePath, Qt::ElideMiddle, pictureRoom);
-    // An empty elision would read as "no description": keep the ellipsis at least.
-    if (hasDescription && elided.descriptionPath.isEmpty())
-        elided.descriptionPath = QStringLiteral("\u2026");
-    if (hasPicture && elided.picturePath.isEmpty())
-        elided.picturePath = QStringLiteral("\u2026");
+        elided.picturePath = elidedPath(state.picturePath, metrics, pictureRoom);
     return statusLineFiles(elided);
 }
 

@@ -29,9 +29,12 @@ QString statusLineText(const StatusLineState &state);
 // "0.00 (0.00) fps.".
 QString statusLineFiles(const StatusLineState &state);
 QString statusLineRates(const StatusLineState &state);
-// The files part within width pixels of font: the description's and the
-// picture's paths are shortened in their middle ("/home/.../pictures/a.png")
-// as far as needed, the rest of the text kept.
+// What the two rates are, for the rates' tool tip.
+QString statusLineRatesDefinition();
+// The files part within width pixels of font: the folders of the
+// description's and the picture's paths are shortened in their middle
+// ("/home/…/pictures/a.png") as far as needed, their file names never,
+// the rest of the text kept.
 QString elidedStatusLineFiles(const StatusLineState &state, const QFontMetrics &metrics, int width);
 
 // The status bar's text: the files part, elided to the room it is given, the

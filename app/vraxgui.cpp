@@ -75,7 +75,10 @@ VRAXGUI::VRAXGUI()
     connect(&core, &Workbench::activityChanged, this, &VRAXGUI::activityChanged);
     connect(&core, &Workbench::refused, this, &VRAXGUI::showRefusal);
     connect(&core, &Workbench::failed, this, &VRAXGUI::showFailure);
-    connect(&core, &Workbench::boardChanged, this, &VRAXGUI::updateStatus);
+    connect(&core, &Workbench::boardChanged, this, [this] {
+        dropStartNote();
+        updateStatus();
+    });
     connect(&core, &Workbench::descriptionChanged, this, &VRAXGUI::descriptionChanged);
     connect(&core, &Workbench::inputChanged, this, &VRAXGUI::showInput);
     connect(&core, &Workbench::frameArrived, this, [this] {
@@ -275,6 +278,7 @@ void VRAXGUI::descriptionChanged()
 {
     classificationTable.reset();
     if (core.hasDescription()) {
+        dropStartNote();
         pictureView->setLabels(core.description().labels);
         if (core.description().neural_network == NetworkKind::Classifier)
             classificationTable = std::make_unique<ClassificationResults>(core.description().labels);
@@ -290,6 +294,14 @@ void VRAXGUI::showInput()
         showResult(*input.currentPicture(), FrameResult());
         setWindowTitle(QFileInfo(input.currentPath()).fileName());
         setWindowFilePath(input.currentPath());
+    } else if (input.isEmpty()) {
+        // Another description, or a camera given up: no picture, no result,
+        // and the title names none, as the status line does.
+        pictureView->clear();
+        pictureView->setVisible(false);
+        setWindowTitle(QString());
+        setWindowFilePath(QString());
+        updateViewActions();
     }
     updateStatus();
 }
@@ -302,6 +314,19 @@ void VRAXGUI::showFailure(const QString &title, const QString &text)
 void VRAXGUI::showRefusal(const QString &reason)
 {
     statusBar()->showMessage(reason, 5000);
+}
+
+void VRAXGUI::showStartNote(const QString &note)
+{
+    startNote = note;
+    statusBar()->showMessage(note);
+}
+
+void VRAXGUI::dropStartNote()
+{
+    if (!startNote.isEmpty() && statusBar()->currentMessage() == startNote)
+        statusBar()->clearMessage();
+    startNote.clear();
 }
 
 void VRAXGUI::recordingChanged(bool on, const QString &summary, const QString &reason)

@@ -75,6 +75,10 @@ private:
     void showInput();
     void showFailure(const QString &title, const QString &text);
     void showRefusal(const QString &reason);
+    // A note on how the window started (a remembered board missing), in the
+    // status line until a board or description is chosen.
+    void showStartNote(const QString &note);
+    void dropStartNote();
     void recordingChanged(bool on, const QString &summary, const QString &reason);
     // The newest finished frame, on screen; nothing when none waits.
     void showArrivedFrame();
@@ -112,6 +116,7 @@ private:
     PictureView *pictureView = nullptr;
     StatusFilesLabel *statusLabel = nullptr;
     QLabel *ratesLabel = nullptr;
+    QLabel *zoomLabel = nullptr; // the scale the picture is shown at
     QProgressBar *progressBar = nullptr;
     QTimer *busyDelay = nullptr; // the busy indicator shows once work has taken a while
     StatisticsDock *statisticsDock = nullptr;
@@ -120,6 +125,7 @@ private:
     std::unique_ptr<ClassificationResults> classificationTable; // while a classifier is open
     QMenu *recentMenu = nullptr;
     QStringList recentDescriptions; // most recent first
+    QString startNote;
 
     QAction *openBoardAct = nullptr;
     QAction *openDescriptionAct = nullptr;

@@ -72,10 +72,18 @@ void VRAXGUI::createPictureArea()
 
     statusLabel = new StatusFilesLabel;
     ratesLabel = new QLabel;
+    ratesLabel->setObjectName(QStringLiteral("rates"));
     ratesLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ratesLabel->setTextFormat(Qt::PlainText);
+    ratesLabel->setToolTip(QStringLiteral("<p>") + statusLineRatesDefinition().toHtmlEscaped() + QStringLiteral("</p>"));
+    zoomLabel = new QLabel;
+    zoomLabel->setObjectName(QStringLiteral("zoom"));
+    zoomLabel->setToolTip(tr("The scale the picture is shown at: View > Fit to Window, Actual Size, Zoom In and "
+                             "Zoom Out change it."));
+    connect(pictureView, &PictureView::scaleChanged, this, [this] { updateViewActions(); });
     statusBar()->addWidget(statusLabel, 1);
-    statusBar()->addPermanentWidget(ratesLabel, 0);
+    statusBar()->addPermanentWidget(zoomLabel, 0);
+    statusBar()->addPermanentWidget(ratesLabel, 0); // the line ends with the rates
     setAcceptDrops(true);
 }
 
@@ -129,6 +137,7 @@ void VRAXGUI::updateViewActions()
     const bool shown = pictureView->hasFrame();
     saveResultAct->setEnabled(shown);
     copyResultAct->setEnabled(shown);
+    zoomLabel->setText(shown ? tr("Zoom %1%").arg(qRound(pictureView->scale() * 100.0)) : QString());
 }
 
 DisplayTarget VRAXGUI::displayTarget() const
@@ -278,8 +287,11 @@ void VRAXGUI::restoreSettings()
     recentDescriptions = recent.mid(0, recentDescriptionCount);
     updateRecentMenu();
 
-    if (const std::optional<BoardChoice> board = rememberedBoard())
+    QString missing;
+    if (const std::optional<BoardChoice> board = attachedRememberedBoard(missing))
         core.chooseBoard(*board);
+    if (!missing.isEmpty())
+        showStartNote(missing);
 
     // The view is restored without saving it back on the way.
     const QSignalBlocker blocker(pictureView);

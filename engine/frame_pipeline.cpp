@@ -288,9 +288,22 @@ void FramePipeline::boardLoop()
                 finishFrame(std::move(done));
                 continue;
             }
+            // With the boards full the oldest frame is fetched first (it has
+            // left the slot the new frame takes, or an earlier one did), so
+            // that the frame waiting in the read-ahead queue leaves it when a
+            // unit is free for it; the new frame is submitted at once, and
+            // the fetched one interpreted while the boards work.
+            FramePtr done;
+            if (wantMore && inFlight.size() >= limit) {
+                fetchOldest(inFlight);
+                done = std::move(inFlight.front());
+                inFlight.pop_front();
+            }
             Queued item;
             if (wantMore && !popQueued(item))
                 wantMore = false; // stopped
+            if (done && (!wantMore || item.failure || item.end))
+                finishFrame(std::move(done)); // the oldest, before those still in flight
             if (wantMore && item.failure) {
                 // The frames before the one that could not be read still
                 // finish; then the run ends with the reader's failure.
@@ -306,23 +319,14 @@ void FramePipeline::boardLoop()
                 if (inFlight.empty())
                     break;
                 fetchOldest(inFlight);
-                FramePtr done = std::move(inFlight.front());
+                FramePtr oldest = std::move(inFlight.front());
                 inFlight.pop_front();
-                finishFrame(std::move(done));
+                finishFrame(std::move(oldest));
                 continue;
             }
 
-            // With the boards full the oldest frame is fetched first (it has
-            // left the slot the new frame takes, or an earlier one did), the
-            // new frame submitted at once, and the fetched one interpreted
-            // while the boards work.
-            FramePtr done;
-            if (inFlight.size() >= limit) {
-                fetchOldest(inFlight);
-                done = std::move(inFlight.front());
-                inFlight.pop_front();
-            }
             FramePtr frame = std::move(item.frame);
+            frame->times.dequeued = steadyNanoseconds();
             frame->sequence = submitted;
             const PipelineSlot slot = pipelineSlot(submitted, boards.unitsPerSession, boards.sessions.size());
             frame->times.submitted = steadyNanoseconds();

@@ -5,9 +5,11 @@
 // small bounded queue. The board thread keeps every unit of every session
 // busy: frame n (counted from 0 in this run) goes to unit n mod U of session
 // (n div U) mod S. At most L frames are on the boards at once (L = U*S unless
-// fewer are asked for); before a frame is submitted beyond that, the oldest is
-// fetched, so frame n - U*S has always left the slot frame n takes; while no
-// frame waits to be submitted, the oldest is fetched too, so that its result
+// fewer are asked for); before a frame is taken from the queue beyond that,
+// the oldest is fetched, so frame n - U*S has always left the slot frame n
+// takes, and a frame leaves the queue only when a unit is free for it (its
+// wait there is a stage of its own, times.dequeued); while no frame waits to
+// be submitted, the oldest is fetched too, so that its result
 // does not wait for the next picture. Frames are therefore fetched in the
 // order they were submitted, and a frame's outputs are fetched into that
 // frame's own buffers (sized on the reader thread): the picture handed on is

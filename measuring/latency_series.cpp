@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -60,31 +61,45 @@ LatencySummary RecentLatencies::summary() const
     return summary;
 }
 
+namespace {
+
+// The bucket of a value: its own below 2^exactBits ns, else one of the
+// bucketsPerPage equal parts of its power of two.
+std::size_t bucketOf(std::int64_t nanoseconds)
+{
+    const auto value = std::uint64_t(nanoseconds);
+    constexpr std::uint64_t exactBelow = std::uint64_t(1) << LatencyHistogram::exactBits;
+    if (value < exactBelow)
+        return std::size_t(value);
+    const int power = 63 - __builtin_clzll(value); // >= exactBits
+    const int shift = power - (LatencyHistogram::exactBits - 1);
+    const std::uint64_t part = (value >> shift) - LatencyHistogram::bucketsPerPage; // 0 .. bucketsPerPage - 1
+    return std::size_t(exactBelow + std::uint64_t(power - LatencyHistogram::exactBits) * LatencyHistogram::bucketsPerPage
+                       + part);
+}
+
+} // namespace
+
 void LatencyHistogram::add(std::int64_t nanoseconds)
 {
     nanoseconds = std::max<std::int64_t>(nanoseconds, 0);
     ++total;
     sumMs += toMs(nanoseconds);
     maxValue = std::max(maxValue, nanoseconds);
-    // Bucket b holds (b, b + 1] x 0.01 ms, so that a value on an edge is exact.
-    const auto bucket = nanoseconds == 0 ? 0 : std::uint64_t((nanoseconds - 1) / bucketNanoseconds);
-    const std::uint64_t page = bucket / bucketsPerPage;
-    if (page >= pageCount) {
-        ++beyond;
-        return;
-    }
+    const std::size_t bucket = bucketOf(nanoseconds);
+    const std::size_t page = bucket / bucketsPerPage;
     if (pages.size() <= page)
         pages.resize(page + 1);
     if (!pages[page])
-        pages[page] = std::make_unique<Page>(Page{});
-    ++(*pages[page])[bucket % bucketsPerPage];
+        pages[page] = std::make_unique<Page>();
+    ++pages[page]->counts[bucket % bucketsPerPage];
+    pages[page]->sums[bucket % bucketsPerPage] += double(nanoseconds);
 }
 
 void LatencyHistogram::clear()
 {
     pages.clear();
     total = 0;
-    beyond = 0;
     sumMs = 0.0;
     maxValue = 0;
 }
@@ -93,18 +108,17 @@ double LatencyHistogram::percentile(double p) const
 {
     const std::uint64_t rank = nearestRank(p, total);
     std::uint64_t seen = 0;
-    for (std::size_t page = 0; page < pages.size(); ++page) {
-        if (!pages[page])
+    for (const std::unique_ptr<Page> &page : pages) {
+        if (!page)
             continue;
         for (std::size_t i = 0; i < bucketsPerPage; ++i) {
-            seen += (*pages[page])[i];
-            if (seen >= rank) {
-                const auto upperEdge = std::int64_t((page * bucketsPerPage + i + 1)) * bucketNanoseconds;
-                return toMs(std::min(upperEdge, maxValue));
-            }
+            const std::uint32_t count = page->counts[i];
+            seen += count;
+            if (count != 0 && seen >= rank)
+                return std::min(page->sums[i] / double(count), double(maxValue)) / 1e6;
         }
     }
-    return toMs(maxValue); // among the values beyond the last page
+    return toMs(maxValue);
 }
 
 LatencySummary LatencyHistogram::summary() const
@@ -119,4 +133,14 @@ LatencySummary LatencyHistogram::summary() const
     summary.p99 = percentile(99);
     summary.max = toMs(maxValue);
     return summary;
+}
+
+std::string millisecondsText(double milliseconds)
+{
+    char text[32];
+    if (milliseconds != 0.0 && std::fabs(milliseconds) < 1.0)
+        std::snprintf(text, sizeof text, "%#.3g", milliseconds);
+    else
+        std::snprintf(text, sizeof text, "%.2f", milliseconds);
+    return text;
 }

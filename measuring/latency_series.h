@@ -1,10 +1,11 @@
 // Latencies with exact percentiles: the last N values kept as they are, and
-// everything since the start in a histogram of 0.01 ms buckets.
+// everything since the start in a histogram of buckets 0.4 % wide.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 // Milliseconds. Percentiles are nearest-rank: the smallest value that at
@@ -36,19 +37,18 @@ private:
     std::vector<std::int64_t> values;
 };
 
-// Every value since the last clear(), counted in buckets 0.01 ms wide up to
-// 10 s: a percentile is the upper edge of its bucket (never above the exact
-// maximum), so it is at most 0.01 ms above the exact one. The mean and the
-// maximum are exact. Buckets are allocated in pages of 10.24 ms where values
-// fall, a few kilobytes for a run whose latencies stay within some tens of
-// milliseconds and never more than 4 MB. Values beyond 10 s (a board that
-// hung) are counted apart; a percentile that falls among them is the maximum.
+// Every value since the last clear(), counted in buckets that are exact
+// below 512 ns and above that 1/256 of their value wide: a percentile is
+// the mean of the values in its bucket, so it is within 0.4 % of the exact
+// one (exact when they are all alike), from microseconds to hours, at the
+// resolution of the exact mean beside it. The mean and the maximum are
+// exact. Buckets are allocated a power of two at a time where values fall: a
+// few kilobytes for a run whose latencies span some powers of two.
 class LatencyHistogram
 {
 public:
-    static constexpr std::int64_t bucketNanoseconds = 10000;
-    static constexpr std::size_t bucketsPerPage = 1024;
-    static constexpr std::size_t pageCount = 977; // 10 s
+    static constexpr int exactBits = 9;                            // values below 512 ns are kept exactly
+    static constexpr std::size_t bucketsPerPage = 1u << (exactBits - 1); // a page per power of two
 
     void add(std::int64_t nanoseconds);
     void clear();
@@ -56,12 +56,20 @@ public:
     LatencySummary summary() const;
 
 private:
-    using Page = std::array<std::uint32_t, bucketsPerPage>;
+    struct Page
+    {
+        std::array<std::uint32_t, bucketsPerPage> counts{};
+        std::array<double, bucketsPerPage> sums{}; // nanoseconds
+    };
     double percentile(double p) const;
 
     std::vector<std::unique_ptr<Page>> pages;
     std::uint64_t total = 0;
-    std::uint64_t beyond = 0;
     double sumMs = 0.0;
     std::int64_t maxValue = 0;
 };
+
+// A figure in milliseconds as people read it: two decimals, and three
+// significant digits below 1 ms ("0.00123"), so that a mean or percentile of
+// a few microseconds does not read as 0.00 or 0.01.
+std::string millisecondsText(double milliseconds);

@@ -10,16 +10,28 @@ struct StageInfo
     const char *title;
     std::int64_t StageTimes::*begin;
     std::int64_t StageTimes::*end;
+    const char *definition;
 };
 
 constexpr StageInfo stageInfo[stageCount] = {
-    {"read", "Read and decode picture", &StageTimes::readStart, &StageTimes::read},
-    {"prepare", "Prepare tensor", &StageTimes::read, &StageTimes::prepared},
-    {"queued", "Wait for a unit", &StageTimes::prepared, &StageTimes::submitted},
-    {"board", "Board", &StageTimes::submitted, &StageTimes::fetched},
-    {"decode", "Decode results", &StageTimes::fetched, &StageTimes::decoded},
-    {"waiting", "Wait to be drawn", &StageTimes::decoded, &StageTimes::drawStart},
-    {"draw", "Draw and show", &StageTimes::drawStart, &StageTimes::shown},
+    {"read", "Read and decode picture", &StageTimes::readStart, &StageTimes::read,
+     "Reading the picture's file (or the video's or camera's frame) and decoding it."},
+    {"prepare", "Prepare tensor", &StageTimes::read, &StageTimes::prepared,
+     "Making the network's input from the picture: cropping, scaling, colour order and number format."},
+    {"read_ahead", "Wait in read-ahead queue", &StageTimes::prepared, &StageTimes::dequeued,
+     "The prepared frame waiting in the read-ahead queue until a unit is free for it. Not part of a picture's "
+     "or video frame's latency (it was read ahead so that no unit waits for a picture); part of a camera "
+     "frame's."},
+    {"queued", "Wait for a unit", &StageTimes::dequeued, &StageTimes::submitted,
+     "From leaving the read-ahead queue to being handed to the unit."},
+    {"board", "Board", &StageTimes::submitted, &StageTimes::fetched,
+     "On the board: from handing the input to a unit to having its outputs fetched."},
+    {"decode", "Decode results", &StageTimes::fetched, &StageTimes::decoded,
+     "Interpreting the outputs: the ranking, the boxes or the class map."},
+    {"waiting", "Wait to be drawn", &StageTimes::decoded, &StageTimes::drawStart,
+     "The finished frame waiting until the window (or vrax-run's writer) takes it."},
+    {"draw", "Draw and show", &StageTimes::drawStart, &StageTimes::shown,
+     "Drawing the picture and its result on screen (vrax-run: writing the result lines and pictures)."},
 };
 
 double toMs(std::int64_t nanoseconds)
@@ -39,6 +51,11 @@ const char *stageTitle(Stage stage)
     return stageInfo[std::size_t(stage)].title;
 }
 
+const char *stageDefinition(Stage stage)
+{
+    return stageInfo[std::size_t(stage)].definition;
+}
+
 std::optional<std::int64_t> stageDuration(const StageTimes &times, Stage stage)
 {
     const StageInfo &info = stageInfo[std::size_t(stage)];
@@ -50,8 +67,14 @@ std::optional<std::int64_t> stageDuration(const StageTimes &times, Stage stage)
 std::optional<std::int64_t> frameLatency(const StageTimes &times)
 {
     const std::int64_t end = times.shown != 0 ? times.shown : times.decoded;
-    if (times.readStart == 0 || end == 0)
+    if (end == 0)
         return std::nullopt;
+    if (times.captured != 0)
+        return end - times.captured;
+    if (times.readStart == 0)
+        return std::nullopt;
+    if (times.prepared != 0 && times.dequeued != 0)
+        return (times.prepared - times.readStart) + (end - times.dequeued);
     return end - times.readStart;
 }
 

@@ -16,27 +16,33 @@
 // The stages in frame order. Together they cover the whole frame, from the
 // start of reading to the moment it is shown, without overlap.
 enum class Stage {
-    Read,    // read and decode the picture
-    Prepare, // make the input tensor
-    Queued,  // wait for a free processing unit
-    Board,   // submitted to outputs fetched
-    Decode,  // interpret the outputs
-    Waiting, // wait to be drawn
-    Draw,    // draw and show (the runner: write the results)
+    Read,      // read and decode the picture
+    Prepare,   // make the input tensor
+    ReadAhead, // wait in the read-ahead queue until a unit is free for it
+    Queued,    // taken from the queue, wait for the unit
+    Board,     // submitted to outputs fetched
+    Decode,    // interpret the outputs
+    Waiting,   // wait to be drawn
+    Draw,      // draw and show (the runner: write the results)
 };
-constexpr std::size_t stageCount = 7;
+constexpr std::size_t stageCount = 8;
 
-// The key of a stage in reports: "read", "prepare", "queued", "board",
-// "decode", "waiting", "draw".
+// The key of a stage in reports: "read", "prepare", "read_ahead", "queued",
+// "board", "decode", "waiting", "draw".
 const char *stageKey(Stage stage);
 // The name shown to users: "Read and decode picture"...
 const char *stageTitle(Stage stage);
+// What the stage measures, in a sentence, for tool tips and help texts.
+const char *stageDefinition(Stage stage);
 
 // A stage's duration in nanoseconds; nothing when one of its ends was not
 // reached (a frame the window did not draw).
 std::optional<std::int64_t> stageDuration(const StageTimes &times, Stage stage);
-// From the start of reading to shown (or to interpreted, for a frame that
-// was not drawn).
+// The frame's latency, to shown (or to interpreted, for a frame that was not
+// drawn). A picture or video frame counts from the start of its reading but
+// not its wait in the read-ahead queue (it was read ahead so that a unit
+// need not wait for it): the other stages add up to it. A camera frame
+// counts from its capture, every wait included.
 std::optional<std::int64_t> frameLatency(const StageTimes &times);
 
 // The first frame after a description was opened: the model's compile and

@@ -3,6 +3,7 @@
 #include "files/regular_file.h"
 
 #include <QImageReader>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <stdexcept>
@@ -46,4 +47,10 @@ QImage decodePicture(const QString &path, std::uint64_t pixelLimit, QString *rea
     if (!decodedProblem.empty())
         throw std::runtime_error(path.toStdString() + " is " + decodedProblem);
     return image;
+}
+
+void quietDecoderWarnings()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.warning=false\n"
+                                                    "qt.gui.imageio.*.warning=false"));
 }

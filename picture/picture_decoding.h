@@ -26,3 +26,8 @@ std::string oversizeProblem(const QSize &size, std::uint64_t pixelLimit);
 // "/p/huge.png is 20000 x 20000 pixels (400 megapixels), more than the limit
 // of 100 megapixels".
 QImage decodePicture(const QString &path, std::uint64_t pixelLimit, QString *readerError = nullptr);
+
+// Keeps the picture decoders' warnings (libpng's about colour profiles and
+// the like) off the terminal: a picture that decodes is used as it is, one
+// that does not is reported with its reader's reason. Once, at the start.
+void quietDecoderWarnings();

@@ -109,8 +109,11 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     figures.parallel = options.parallel;
 
     QStringList pictures;
+    QString stream; // a video or camera
     try {
         if (!options.evaluation.isEvaluating())
+            stream = streamInput(options.inputs);
+        if (!options.evaluation.isEvaluating() && stream.isEmpty())
             pictures = expandInputs(options.inputs);
     } catch (const std::exception &error) {
         throw RunFailure(error.what());
@@ -191,7 +194,15 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
 
     PictureCache cache;
     PictureListSource pictureSource(pictures, boardReading, {}, &cache);
-    NamingSource source(pictureSource);
+    // A video given a frame count or time goes round, as the pictures do.
+    std::unique_ptr<FrameSource> streamSource;
+    try {
+        if (!stream.isEmpty())
+            streamSource = openStreamInput(stream, boardReading, options.frames != 0 || options.seconds > 0.0);
+    } catch (const std::exception &error) {
+        throw RunFailure(error.what());
+    }
+    NamingSource source(streamSource ? *streamSource : pictureSource);
 
     RunMeasurement measurement(RunMeasurement::FirstFrame::Counted);
     measurement.descriptionOpened(figures.openMs);

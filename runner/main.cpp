@@ -2,6 +2,7 @@
 // reports how fast and how well the board did.
 #include "accel/attached_boards.h"
 #include "accel/result_check.h"
+#include "picture/picture_decoding.h"
 #include "runner/batch_run.h"
 #include "runner/accuracy_gate.h"
 #include "runner/progress_bar.h"
@@ -45,6 +46,7 @@ int listBoards()
 
 int main(int argc, char *argv[])
 {
+    quietDecoderWarnings();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -25,13 +25,14 @@ QJsonObject summaryJson(const LatencySummary &s)
 
 QString row(const QString &name, const LatencySummary &s)
 {
+    auto cell = [](double ms) { return QString::fromStdString(millisecondsText(ms)); };
     return QStringLiteral("%1 %2 %3 %4 %5 %6\n")
         .arg(name, -26)
-        .arg(s.mean, 8, 'f', 2)
-        .arg(s.p50, 8, 'f', 2)
-        .arg(s.p90, 8, 'f', 2)
-        .arg(s.p99, 8, 'f', 2)
-        .arg(s.max, 8, 'f', 2);
+        .arg(cell(s.mean), 8)
+        .arg(cell(s.p50), 8)
+        .arg(cell(s.p90), 8)
+        .arg(cell(s.p99), 8)
+        .arg(cell(s.max), 8);
 }
 
 QString line(const QString &name, const QString &value)
@@ -157,7 +158,8 @@ QString figuresTable(const RunFigures &f)
     text += line(QStringLiteral("frames"), QString::number(f.frames));
     text += line(QStringLiteral("wall time"), QString::number(f.seconds, 'f', 3) + QStringLiteral(" s"));
     text += line(QStringLiteral("throughput"), QString::number(f.throughputFps, 'f', 1) + QStringLiteral(" fps"));
-    text += line(QStringLiteral("board-reported rate"), QString::number(f.boardFps, 'f', 1) + QStringLiteral(" fps"));
+    text += line(QStringLiteral("board-reported rate"),
+                 QString::number(f.boardFps, 'f', 1) + QStringLiteral(" fps (last 2 s, at most 32 frames)"));
     text += line(QStringLiteral("model open (compile, load)"), QString::number(f.openMs, 'f', 1) + QStringLiteral(" ms"));
     text += line(QStringLiteral("first frame"), QString::number(f.firstFrameMs, 'f', 2) + QStringLiteral(" ms"));
     text += line(QStringLiteral("host CPU per frame"), QString::number(f.hostCpuMsPerFrame, 'f', 2) + QStringLiteral(" ms"));

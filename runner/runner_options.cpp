@@ -1,5 +1,7 @@
 #include "runner/runner_options.h"
 
+#include "workbench/input_kind.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -129,6 +131,9 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
         throw UsageError("A description and at least one input are needed");
     options.description = positional.takeFirst();
     options.inputs = positional;
+    const auto isCamera = [](const QString &input) { return inputKind(input) == InputKind::Camera; };
+    if (!framesGiven && options.seconds <= 0.0 && std::any_of(options.inputs.begin(), options.inputs.end(), isCamera))
+        throw UsageError("A camera gives frames without end: give -n FRAMES or -t SECONDS");
     return options;
 }
 
@@ -141,8 +146,10 @@ Runs the NN description's network over pictures without a window, with every
 unit of every board session in flight (as Run Auto does), and reports the
 throughput, latency percentiles and per-stage times.
 
-INPUT is a picture or a folder of pictures (read in natural order). The
-inputs are run round and round until the frame count or time is reached.
+INPUT is a picture or a folder of pictures (read in natural order), or one
+video file or camera device (/dev/video0), as the window opens them. The
+inputs are run round and round until the frame count or time is reached; a
+video without -n or -t runs each frame once, a camera needs one of them.
 
 Options:
   -b, --board TYPE[:INDEX]  the board to run on: type 0 (the simulator, the
@@ -196,9 +203,11 @@ on their own. The first frame also counts among the measured frames unless
 --warmup leaves it out: --warmup 1 keeps its one-off costs out of the
 percentiles.
 Latency stages: read (read and decode the picture), prepare (the input
-tensor), queued (waiting for a free unit), board (submitted to outputs
-fetched), decode (interpreting the outputs), waiting, draw (writing the
-results); together they make the frame's latency.
+tensor), read_ahead (waiting in the read-ahead queue until a unit is free),
+queued (from the queue to the unit), board (submitted to outputs fetched),
+decode (interpreting the outputs), waiting, draw (writing the results). All
+but read_ahead add up to a picture's or video frame's latency; a camera
+frame's latency counts from its capture, every wait included.
 
 Boards of types 1 to 7 are those the runtime finds attached; virtual ones
 come from the environment variable VRAX_BOARDS=TYPE:COUNT (for example

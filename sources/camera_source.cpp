@@ -47,9 +47,25 @@ CameraSource::CameraSource(const QString &device, const QSize &wanted, const Pic
 
 CameraSource::~CameraSource() = default;
 
-bool CameraSource::readFrame(QImage &picture)
+bool CameraSource::readFrame(QImage &picture, std::int64_t *grabbed, std::int64_t *captured)
 {
-    return readCapturedFrame(*capture, picture) && !picture.isNull();
+    std::int64_t there = 0;
+    if (!readCapturedFrame(*capture, picture, &there) || picture.isNull())
+        return false;
+    if (grabbed)
+        *grabbed = there;
+    if (captured) {
+        // V4L2 stamps its buffers on the monotonic clock, the steady clock's;
+        // a stamp of another clock, or none, leaves the moment of grabbing.
+        double stampMs = 0.0;
+        try {
+            stampMs = capture->get(cv::CAP_PROP_POS_MSEC);
+        } catch (const cv::Exception &) {
+        }
+        const auto stamp = std::isfinite(stampMs) ? std::int64_t(stampMs * 1e6) : 0;
+        *captured = stamp <= there && stamp > there - std::int64_t(1000000000) ? stamp : there;
+    }
+    return true;
 }
 
 void CameraSource::fail(const std::string &what) const
@@ -59,12 +75,13 @@ void CameraSource::fail(const std::string &what) const
 
 bool CameraSource::next(Frame &frame)
 {
-    frame.times.readStart = steadyNanoseconds();
     QImage picture;
     if (!firstPicture.isNull()) {
+        // Taken when the camera opened, shown until now: its latency counts from here.
         picture = std::move(firstPicture);
         firstPicture = QImage();
-    } else if (!readFrame(picture)) {
+        frame.times.readStart = frame.times.captured = steadyNanoseconds();
+    } else if (!readFrame(picture, &frame.times.readStart, &frame.times.captured)) {
         fail("it stopped giving pictures after frame " + std::to_string(nextNumber)
              + " (unplugged, or taken by another program?)");
     }

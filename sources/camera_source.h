@@ -26,7 +26,8 @@ public:
     ~CameraSource() override;
 
     // Waits for the camera's next frame. Frames are numbered from 0 since the
-    // camera was opened, timeSeconds counts from its first frame. Throws
+    // camera was opened, timeSeconds counts from its first frame; reading
+    // starts when the frame is there, times.captured is when it was taken. Throws
     // std::runtime_error naming the device when it stops giving frames
     // (unplugged) or changes the frame size.
     bool next(Frame &frame) override;
@@ -39,7 +40,9 @@ public:
     QImage upcomingPicture() const { return firstPicture; }
 
 private:
-    bool readFrame(QImage &picture);
+    // grabbed: when the frame was there to decode; captured: when the
+    // camera took it, as its driver stamped it where that can be trusted.
+    bool readFrame(QImage &picture, std::int64_t *grabbed = nullptr, std::int64_t *captured = nullptr);
     [[noreturn]] void fail(const std::string &what) const;
 
     const QString devicePath;

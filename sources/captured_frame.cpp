@@ -60,12 +60,15 @@ QSize announcedFrameSize(cv::VideoCapture &capture)
     return QSize(int(width), int(height));
 }
 
-bool readCapturedFrame(cv::VideoCapture &capture, QImage &picture)
+bool readCapturedFrame(cv::VideoCapture &capture, QImage &picture, std::int64_t *grabbed)
 {
     cv::Mat decoded;
     bool ok = false;
     try {
-        ok = capture.read(decoded);
+        ok = capture.grab();
+        if (grabbed)
+            *grabbed = steadyNanoseconds();
+        ok = ok && capture.retrieve(decoded);
     } catch (const cv::Exception &) {
         ok = false;
     }

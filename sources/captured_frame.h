@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QSize>
 
+#include <cstdint>
+
 namespace cv {
 class Mat;
 class VideoCapture;
@@ -16,8 +18,9 @@ class VideoCapture;
 // Reads the capture's next frame into picture (see capturedFrameToImage).
 // False when there is none: the video's end, a device that gives nothing, or
 // a decoder failure, OpenCV's exceptions included. A frame of a pixel type
-// that cannot be shown gives true and a null picture.
-bool readCapturedFrame(cv::VideoCapture &capture, QImage &picture);
+// that cannot be shown gives true and a null picture. grabbed, when given,
+// gets the moment the frame was there to decode (steady ns).
+bool readCapturedFrame(cv::VideoCapture &capture, QImage &picture, std::int64_t *grabbed = nullptr);
 
 // The frame size the capture announces before its first frame is decoded;
 // invalid when it announces none.

@@ -27,12 +27,16 @@ struct StageTimes
 {
     std::int64_t readStart = 0;  // the source began reading the picture
     std::int64_t read = 0;       // the picture is decoded
-    std::int64_t prepared = 0;   // the input tensor is made
+    std::int64_t prepared = 0;   // the input tensor is made: the frame waits in the read-ahead queue
+    std::int64_t dequeued = 0;   // taken from the read-ahead queue, a unit free for it
     std::int64_t submitted = 0;  // handed to a processing unit
     std::int64_t fetched = 0;    // the outputs are fetched
     std::int64_t decoded = 0;    // the outputs are interpreted
     std::int64_t drawStart = 0;  // the window began drawing it
     std::int64_t shown = 0;      // the window has shown it
+    // When a camera captured the picture (0 for files): a live frame's
+    // latency counts from here, the waits before its reading included.
+    std::int64_t captured = 0;
 };
 
 std::int64_t steadyNanoseconds();

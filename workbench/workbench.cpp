@@ -104,12 +104,19 @@ bool Workbench::releaseBoards()
 
 void Workbench::closeDescription()
 {
+    // Nothing of the description before stays: its inputs were read for its
+    // model, its result and figures were of its network.
     opened = OpenedDescription();
     inputs.clear();
+    inputs.setCurrent(QString(), nullptr);
+    shown.reset();
+    rates = Rates();
+    measured.clear();
     compared.reset();
     watchedLayers.descriptionClosed();
     emit descriptionChanged();
     emit inputChanged();
+    emit statisticsChanged();
 }
 
 bool Workbench::openDescription(const QString &path, const QStringList &inputsAfter)
@@ -296,8 +303,15 @@ bool Workbench::openStream(std::unique_ptr<FrameSource> stream, const QString &p
 void Workbench::openInputWith(const QString &title, std::function<InputSet::Opened()> open)
 {
     busyState.set(Activity::OpeningInput);
-    inputs.clear();
-    emit inputChanged();
+    // The input open so far stays until the new one has opened, so that a
+    // failure leaves it as it was; a camera goes first, since its device
+    // opens only once.
+    if (inputs.isLive()) {
+        inputs.clear();
+        inputs.setCurrent(QString(), nullptr);
+        shown.reset();
+        emit inputChanged();
+    }
     auto result = std::make_shared<InputSet::Opened>();
     job.start([result, open = std::move(open)] { *result = open(); },
               [this, title, result](std::exception_ptr failure) {
@@ -349,11 +363,13 @@ void Workbench::startRun(bool autoRun)
     } else {
         request.source = inputs.nextFrameSource(opened.reading, &cache);
         request.frameLimit = 1;
+        measured.runStarted();
     }
     try {
         runs.start(std::move(request));
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
+        measured.runEnded();
         busyState.set(Activity::Idle);
         fail(tr("Frame Processing Error"), failure);
         return;
@@ -376,7 +392,10 @@ void Workbench::runDone()
         return;
     const std::exception_ptr failure = runs.finish();
     rates.dropped = runs.framesDropped();
+    measured.setRunState(0, runs.framesDelivered(), runs.boardFps());
+    // The frames still to be shown are drawn here, their CPU counted.
     emit runFinished();
+    measured.runEnded();
     // A recording covers one Run Auto: its files are complete from here on.
     const QString summary = activity != Activity::RunningFrame ? recording.stop() : QString();
     busyState.set(Activity::Idle);
@@ -402,14 +421,17 @@ void Workbench::frameShown(const FramePtr &frame)
                       frame->sharedTensor);
     measured.addFrame(frame->times);
     rates.boardFps = runs.boardFps();
-    if (busyState.activity() == Activity::RunningFrame) {
+    const Activity activity = busyState.activity();
+    const std::uint64_t delivered = runs.framesDelivered();
+    if (activity == Activity::RunningFrame) {
         rates.frameTime = double(frame->times.fetched - frame->times.submitted) / 1e9;
     } else {
-        const std::uint64_t delivered = runs.framesDelivered();
         rates.frameTime = delivered > 0 ? double(steadyNanoseconds() - runs.startTime()) / 1e9 / double(delivered) : 0.0;
         rates.dropped = runs.framesDropped();
-        measured.setRunState(runs.framesInFlight(), delivered, rates.boardFps);
     }
+    // A frame shown after its run ended was counted by then.
+    if (activity == Activity::RunningFrame || activity == Activity::RunningAuto || activity == Activity::Stopping)
+        measured.setRunState(runs.framesInFlight(), delivered, rates.boardFps);
     emit statisticsChanged();
 }
 

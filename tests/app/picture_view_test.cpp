@@ -54,6 +54,7 @@ private slots:
     void ratesStayWholeInANarrowWindow();
     void saveAndCopyGiveTheAnnotatedOriginal();
     void fittedPictureKeepsItsAspectAndRunAutoScalesAhead();
+    void aZoomedOutPictureIsCentredAndItsZoomShown();
     void droppedFilesOpenAsThroughTheMenus();
     void settingsAreRemembered();
 
@@ -114,16 +115,17 @@ void PictureViewTest::ratesStayWholeInANarrowWindow()
 
     // The status bar's labels: the files, then the rates.
     const QList<QLabel *> labels = window.statusBar()->findChildren<QLabel *>();
-    QLabel *rates = labels.at(1);
+    auto *rates = window.statusBar()->findChild<QLabel *>("rates");
     const QRegularExpression measured("^[0-9]+\\.[0-9]{2} \\([0-9]+\\.[0-9]{2}\\) fps\\.$");
     QVERIFY2(measured.match(rates->text()).hasMatch(), qPrintable(rates->text()));
     QVERIFY(rates->isVisible());
     QVERIFY(rates->width() >= rates->fontMetrics().horizontalAdvance(rates->text()));
     QVERIFY(window.statusBar()->rect().contains(rates->geometry()));
-    // The paths are shortened in the middle; the whole line is in the tool tip.
+    // The folders are shortened in the middle, never the file names; the
+    // whole line is in the tool tip.
     const QString shown = labels.at(0)->text();
     QVERIFY2(shown.startsWith("Board 0 (simulator), description: /") && shown.contains(QChar(0x2026))
-                 && shown.contains(".xml, picture: /") && shown.endsWith(".png. "),
+                 && shown.contains("/colours.xml, picture: /") && shown.endsWith("/red.png. "),
              qPrintable(shown));
     QVERIFY(labels.at(0)->fontMetrics().horizontalAdvance(shown) <= labels.at(0)->width());
 }
@@ -216,6 +218,36 @@ void PictureViewTest::fittedPictureKeepsItsAspectAndRunAutoScalesAhead()
     QCOMPARE(view.pictureRect(), QRect(0, 0, 150, 75));
     view.setSource(PictureView::Source::Network);
     QCOMPARE(view.pictureRect(), QRect(0, 0, 50, 50));
+}
+
+// Zoomed out below its actual size, a picture sits in the middle of the
+// area; the status line shows the zoom, fitted or chosen.
+void PictureViewTest::aZoomedOutPictureIsCentredAndItsZoomShown()
+{
+    VRAXGUI window;
+    window.resize(800, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const WindowView view{window};
+    files.openColourClassifier(window);
+    auto *zoom = window.statusBar()->findChild<QLabel *>("zoom");
+    QVERIFY(zoom && zoom->isVisible());
+    PictureView *picture = view.pictureView();
+    QCOMPARE(zoom->text(), QString("Zoom %1%").arg(qRound(picture->scale() * 100)));
+    QVERIFY(picture->scale() > 2.0); // 40 x 32 pictures fitted
+
+    view.entry("&Actual Size")->trigger();
+    QCOMPARE(zoom->text(), QString("Zoom 100%"));
+    view.entry("Zoom &Out")->trigger();
+    QCOMPARE(zoom->text(), QString("Zoom 80%"));
+    const QRect shown = picture->pictureRect();
+    const QSize area = picture->canvas()->size();
+    QCOMPARE(shown.size(), QSize(32, 26));
+    QVERIFY2(qAbs(shown.center().x() - area.width() / 2) <= 1 && qAbs(shown.center().y() - area.height() / 2) <= 1,
+             qPrintable(QString("picture at %1,%2 in %3 x %4").arg(shown.x()).arg(shown.y())
+                            .arg(area.width()).arg(area.height())));
+    view.entry("&Fit to Window")->trigger();
+    QVERIFY(zoom->text() != "Zoom 80%");
 }
 
 void PictureViewTest::droppedFilesOpenAsThroughTheMenus()

@@ -52,6 +52,7 @@ private slots:
     void cleanup();
     void openDescriptionAndPicturesThroughTheMenus();
     void openingTheSameDescriptionAgainChangesNothing();
+    void anotherDescriptionLeavesNothingOfTheOneBefore();
     void failingDescriptionsLeaveNothingOpen_data();
     void failingDescriptionsLeaveNothingOpen();
     void runTakesThePicturesInTurn();
@@ -125,17 +126,27 @@ void WindowCommandsTest::openDescriptionAndPicturesThroughTheMenus()
     QVERIFY(view.entry("Open &Picture...")->isChecked());
     QVERIFY(view.status().contains("picture: " + pictures[0] + ". 0.00 (0.00) fps."));
 
-    // A file that is no picture: the list is emptied, the picture stays.
-    QString title, text;
-    acceptNextMessageBox(&title, &text);
+    // A file that is no picture: the pictures open before, the picture
+    // shown and the title stay, and the title names the status line's picture.
+    QVERIFY(view.choose("&Run"));
+    const QString status = view.status();
+    const QString title = window.windowTitle();
+    QCOMPARE(title, QFileInfo(pictures[0]).fileName());
+    QString boxTitle, text;
+    acceptNextMessageBox(&boxTitle, &text);
     const QString bad = files->writeFile("bad.png", "not a picture");
     answerNextFileDialog({bad});
     QVERIFY(view.choose("Open &Picture..."));
-    QCOMPARE(title, QString("Open Picture"));
+    QCOMPARE(boxTitle, QString("Open Picture"));
     QCOMPARE(text, QString("Cannot read picture: %1 (Unsupported image format)").arg(bad));
-    QVERIFY(view.status().contains("no picture."));
+    QCOMPARE(view.status(), status);
+    QCOMPARE(window.windowTitle(), title);
     QCOMPARE(shownColour(view), QString("red"));
-    QVERIFY(!view.entry("&Run")->isEnabled());
+    QVERIFY(view.entry("&Run")->isEnabled() && view.entry("Open &Picture...")->isChecked());
+    QVERIFY(view.choose("&Run"));
+    QCOMPARE(shownColour(view), QString("green"));
+    QVERIFY(view.status().contains("picture: " + pictures[1] + ". "));
+    QCOMPARE(window.windowTitle(), QFileInfo(pictures[1]).fileName());
 }
 
 void WindowCommandsTest::openingTheSameDescriptionAgainChangesNothing()
@@ -157,6 +168,39 @@ void WindowCommandsTest::openingTheSameDescriptionAgainChangesNothing()
     QCOMPARE(VRAX_SIM_CreatedCount(), created + 1);
     QCOMPARE(VRAX_SIM_LiveSessionCount(), 1u);
     QVERIFY(view.status().contains("again.xml, no picture."));
+}
+
+// Nothing of a description stays when another opens: not its result (the old
+// classes under the new labels), not its figures, not the picture's title.
+void WindowCommandsTest::anotherDescriptionLeavesNothingOfTheOneBefore()
+{
+    VRAXGUI window;
+    window.show();
+    const WindowView view{window};
+    const QStringList pictures = files->openColourClassifier(window);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(view.choose("&Run"));
+    const Workbench &core = window.workbench();
+    QVERIFY(core.measurement().statistics().frames() > 0 && core.lastFrame());
+    QVERIFY(WindowView::resultTable()->isVisible());
+
+    window.openStartupFiles(files->writeDescription("other.xml", "cyan\nmagenta\nyellow"), {});
+    QVERIFY(view.settle());
+    QVERIFY(view.status().endsWith("other.xml, no picture. 0.00 (0.00) fps."));
+    QVERIFY(!view.pictureView()->hasFrame() && window.centralWidget()->isHidden());
+    QVERIFY(window.windowTitle().isEmpty() && window.windowFilePath().isEmpty());
+    QVERIFY(!WindowView::resultTable() || !WindowView::resultTable()->isVisible());
+    QVERIFY(!core.lastFrame());
+    QCOMPARE(core.measurement().statistics().frames(), std::uint64_t(0));
+    QCOMPARE(core.measurement().framesDelivered(), std::uint64_t(0));
+    QVERIFY(!core.measurement().statistics().firstFrame());
+
+    window.openStartupFiles(QString(), {pictures[2]});
+    QVERIFY(view.settle());
+    QCOMPARE(window.windowTitle(), QFileInfo(pictures[2]).fileName());
+    QVERIFY(view.status().contains("picture: " + pictures[2] + ". "));
+    QVERIFY(view.choose("&Run"));
+    QCOMPARE(topLabel(), QString("yellow"));
 }
 
 void WindowCommandsTest::failingDescriptionsLeaveNothingOpen_data()
@@ -405,7 +449,7 @@ void WindowCommandsTest::runAutoStopsOnEscapeAndOnClose()
                 window->close();
         });
         QVERIFY(!window->isVisible());
-        QVERIFY(!WindowView::resultTable());
+        QVERIFY(!WindowView::resultTable() || !WindowView::resultTable()->isVisible());
         window.reset();
         QCOMPARE(VRAX_SIM_LiveSessionCount(), 0u);
     }

@@ -38,10 +38,8 @@ struct WindowView
     // what follows them there ("Dropped 3.", "Recording.").
     QString rates() const
     {
-        for (QLabel *label : window.statusBar()->findChildren<QLabel *>())
-            if (label->text().contains(QLatin1String(" fps.")) && label->toolTip().isEmpty())
-                return label->text();
-        return QString();
+        const auto *label = window.statusBar()->findChild<QLabel *>(QStringLiteral("rates"));
+        return label ? label->text() : QString();
     }
     // The status line's passing note: why a command was refused.
     QString note() const { return window.statusBar()->currentMessage(); }

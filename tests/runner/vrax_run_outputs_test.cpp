@@ -131,6 +131,41 @@ TEST(VraxRunOutputs, resultLinesAreNumberedAsTheSavedPictures)
     EXPECT_GT(boxes, 5);
 }
 
+// A video file runs as the window runs it: frame after frame, each result
+// line naming the video and the frame's number, a video given more frames
+// than it has going round; its saved pictures are named as a picture's.
+TEST(VraxRunOutputs, aVideoRunsFrameByFrame)
+{
+    QTemporaryDir out;
+    const CommandRun run = runVraxRun({"-q", "-n", "4", "--results", out.filePath("r.jsonl"), "--save",
+                                       out.filePath("saved"), example("yolo3/shapes_yolo3.xml"),
+                                       example("video/shapes.avi")});
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::vector<QJsonObject> lines = readLines(out.filePath("r.jsonl"));
+    ASSERT_EQ(lines.size(), 4u);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].value("source").toString(), "shapes.avi");
+        EXPECT_EQ(lines[i].value("source_index").toInt(-1), int(i));
+        EXPECT_FALSE(lines[i].value("detections").toArray().isEmpty());
+        EXPECT_TRUE(QFileInfo::exists(out.filePath(QString("saved/%1_shapes.png").arg(i, 6, 10, QChar('0')))));
+    }
+}
+
+// The decoders' warnings (here libpng's about a damaged colour profile in a
+// picture that decodes all the same) do not reach the terminal.
+TEST(VraxRunOutputs, decoderWarningsStayOffTheTerminal)
+{
+    QTemporaryDir dir;
+    // A 2 x 2 red PNG with an ICC profile of 16 zero bytes, too short to be one.
+    const QByteArray png = QByteArray::fromHex(
+        "89504e470d0a1a0a0000000d4948445200000002000000020802000000fdd49a7300000010694343504943430000789c63604005"
+        "00001000016ce037430000001049444154789c63f8cfc000440c100a001fee03fd8b5f14d40000000049454e44ae426082");
+    const QString picture = writeTestFile(dir.filePath("profiled.png"), png);
+    const CommandRun run = runVraxRun({"-q", example("classifier/shapes_classifier.xml"), picture});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "") << run.output;
+}
+
 // The face-expression classifier ends in a softmax: its probabilities are
 // shown as the model gives them (happy 0.9989), not run through a second
 // softmax (0.37); the description may still ask for one.

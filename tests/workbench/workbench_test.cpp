@@ -173,6 +173,8 @@ private slots:
     void failuresEndTheWorkAndLeaveTheWorkbenchUsable();
     void closingStopsTheWorkAndWaitsForIt();
     void aRuntimeWithoutLayersSaysSoAndRunsOn();
+    void figuresCountOnlyWhileFramesRun();
+    void theReadAheadWaitIsNoPartOfTheLatency();
 };
 
 // The fake runtime has no layer extension: the layers watched say why there
@@ -335,7 +337,8 @@ void WorkbenchTest::stagesGetTheTimeWhereItIsSpent_data()
 // Each stage is stamped where it happens, for Run and Run Auto alike: time
 // spent on the board, in decoding the outputs or in reading the picture
 // shows in that stage and in no other that does work. (In Run Auto a frame
-// also waits for the frames before it, for a unit or to be drawn.)
+// also waits for the frames before it, in the read-ahead queue, for a unit
+// or to be drawn.)
 void WorkbenchTest::stagesGetTheTimeWhereItIsSpent()
 {
     QFETCH(QString, slow);
@@ -375,7 +378,8 @@ void WorkbenchTest::stagesGetTheTimeWhereItIsSpent()
             stages[i] = *duration;
         }
         if (autoRun)
-            stages[std::size_t(Stage::Queued)] = stages[std::size_t(Stage::Waiting)] = 0;
+            stages[std::size_t(Stage::ReadAhead)] = stages[std::size_t(Stage::Queued)] =
+                stages[std::size_t(Stage::Waiting)] = 0;
         const auto largest = std::max_element(stages.begin(), stages.end()) - stages.begin();
         QVERIFY2(largest == stage, qPrintable(QString("%1 took longest: %2 ms")
                                                   .arg(stageKey(Stage(largest)))
@@ -475,6 +479,77 @@ void WorkbenchTest::closingStopsTheWorkAndWaitsForIt()
         releaser.join();
         QCOMPARE(fakeRuntime().callsOf("VRAX_Create").size(), created + 1);
         QVERIFY(!bench.hasDescription());
+    }
+}
+
+// The host CPU per frame is the frames' own: work between Runs (here a
+// quarter second of the GUI thread's) is not counted; frames delivered and
+// shown are counted by Run as by Run Auto, over the same spans as the CPU.
+void WorkbenchTest::figuresCountOnlyWhileFramesRun()
+{
+    Files files;
+    Workbench bench;
+    FrameTaker taker(bench);
+    QVERIFY(bench.openDescription(files.description("classifier.xml"), files.pictures()));
+    QVERIFY(becomesIdle(bench));
+    const auto runOnce = [&bench] { return bench.run() && becomesIdle(bench); };
+    QVERIFY(runOnce());
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(250);
+    volatile std::uint64_t spin = 0;
+    while (std::chrono::steady_clock::now() < until)
+        spin = spin + 1;
+    QVERIFY(runOnce());
+    QVERIFY(runOnce());
+
+    const RunMeasurement &measured = bench.measurement();
+    QCOMPARE(measured.framesDelivered(), std::uint64_t(3));
+    QCOMPARE(measured.framesShown(), std::uint64_t(3));
+    QCOMPARE(measured.statistics().frames(), std::uint64_t(2)); // the first after opening apart
+    QCOMPARE(measured.framesInFlight(), 0u);
+    QVERIFY2(measured.hostCpuSeconds() < 0.125, qPrintable(QString::number(measured.hostCpuSeconds())));
+    QVERIFY(measured.processCpuSeconds() < 0.125);
+
+    taker.stopAfter = taker.shown.size() + 6;
+    QVERIFY(bench.runAuto());
+    QVERIFY(becomesIdle(bench));
+    QCOMPARE(measured.framesShown(), std::uint64_t(taker.shown.size() - 3));
+    QVERIFY(measured.framesDelivered() >= measured.framesShown());
+}
+
+// With one frame on a slow board the pictures read ahead wait in the queue
+// for it: that wait is a stage of its own, and the frame's latency is about
+// the board's time, not a multiple of it.
+void WorkbenchTest::theReadAheadWaitIsNoPartOfTheLatency()
+{
+    Files files;
+    fakeRuntime().onCall = [](const FakeRuntimeCall &call) {
+        if (call.function == "VRAX_GetStatus")
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    };
+    fakeRuntime().pollsWhileBusy = 1; // each frame 60 ms on the unit
+    Workbench bench;
+    FrameTaker taker(bench);
+    QVERIFY(bench.openDescription(files.description("classifier.xml"), files.pictures()));
+    QVERIFY(becomesIdle(bench));
+    taker.stopAfter = 5;
+    QVERIFY(bench.runAuto());
+    QVERIFY(becomesIdle(bench));
+    QCOMPARE(bench.runInFlightLimit(), 1u);
+
+    // The first frames found the queue empty; later ones waited in it.
+    for (std::size_t i = 3; i < taker.shown.size(); ++i) {
+        const StageTimes &times = taker.shown[i]->times;
+        const double board = double(*stageDuration(times, Stage::Board));
+        const double readAhead = double(*stageDuration(times, Stage::ReadAhead));
+        const double unit = double(*stageDuration(times, Stage::Queued));
+        const double latency = double(*frameLatency(times));
+        QVERIFY2(readAhead > 0.5 * board && unit < 0.5 * board && latency < 1.5 * board,
+                 qPrintable(QString("frame %1: read ahead %2 ms, unit %3 ms, board %4 ms, latency %5 ms")
+                                .arg(i)
+                                .arg(readAhead / 1e6)
+                                .arg(unit / 1e6)
+                                .arg(board / 1e6)
+                                .arg(latency / 1e6)));
     }
 }
 
