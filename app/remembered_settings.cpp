@@ -1,9 +1,13 @@
 #include "app/remembered_settings.h"
 
+#include "picture/picture_cache.h"
+#include "picture/picture_decoding.h"
+
 #include <QCoreApplication>
 #include <QSettings>
 
 #include <algorithm>
+#include <cmath>
 
 bool settingsEnabled()
 {
@@ -35,6 +39,19 @@ void rememberBoard(const BoardChoice &choice)
 
 std::size_t pictureCacheBudget()
 {
+    if (!settingsEnabled())
+        return PictureCache::defaultBudget;
     const int megabytes = QSettings().value(QStringLiteral("performance/pictureCacheMegabytes"), 256).toInt();
     return std::size_t(std::max(megabytes, 0)) << 20;
+}
+
+std::uint64_t picturePixelLimit()
+{
+    if (!settingsEnabled())
+        return defaultPixelLimit;
+    bool number = false;
+    const double megapixels = QSettings().value(QStringLiteral("pictures/maxMegapixels")).toDouble(&number);
+    if (!number || !(megapixels > 0.0) || megapixels > 1e4)
+        return defaultPixelLimit;
+    return std::uint64_t(std::llround(megapixels * 1e6));
 }

@@ -7,6 +7,8 @@
 #include "results/detection_drawing.h"
 #include "results/result_record.h"
 #include "runner/input_list.h"
+#include "runner/run_outputs.h"
+#include "runner/run_recording.h"
 #include "sources/picture_list_source.h"
 #include "workbench/board_set.h"
 #include "workbench/frame_run.h"
@@ -82,14 +84,6 @@ RunFailure frameFailure(const QString &board, const std::exception &error)
                           .toStdString());
 }
 
-QFile *openOutput(std::unique_ptr<QFile> &file, const QString &path)
-{
-    file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw RunFailure(QStringLiteral("Cannot write %1: %2").arg(path, file->errorString()).toStdString());
-    return file.get();
-}
-
 } // namespace
 
 QString boardLabel(const BoardAddress &address, bool parallel)
@@ -109,6 +103,7 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     QStringList pictures;
     try {
         pictures = expandInputs(options.inputs);
+        checkRunOutputs(options);
     } catch (const std::exception &error) {
         throw RunFailure(error.what());
     }
@@ -132,7 +127,8 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     figures.sessions = std::uint32_t(boards.sessions().size());
     figures.units = boards.unitCount();
 
-    const PictureReading boardReading = pictureReadingOf(model.description, model.modelDims, options.board.type);
+    PictureReading boardReading = pictureReadingOf(model.description, model.modelDims, options.board.type);
+    boardReading.request.pixelLimit = options.pixelLimit;
     std::unique_ptr<ReferenceRun> reference;
     if (options.compareWith) {
         const BoardChoice referenceChoice = choiceOf(*options.compareWith, false);
@@ -147,9 +143,16 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
         figures.comparedWith = boardLabel(*options.compareWith, false);
     }
 
-    std::unique_ptr<QFile> resultsFile;
-    if (!options.resultsPath.isEmpty())
-        openOutput(resultsFile, options.resultsPath);
+    std::unique_ptr<ResultLines> resultsFile;
+    std::unique_ptr<RunRecording> recording;
+    try {
+        if (!options.resultsPath.isEmpty())
+            resultsFile = std::make_unique<ResultLines>(options.resultsPath);
+        if (!options.recordPath.isEmpty())
+            recording = std::make_unique<RunRecording>(options.recordPath, pictures, model);
+    } catch (const std::exception &error) {
+        throw RunFailure(error.what());
+    }
     if (!options.saveDir.isEmpty() && !QDir().mkpath(options.saveDir))
         throw RunFailure(QStringLiteral("Cannot make the folder %1").arg(options.saveDir).toStdString());
     // Saved pictures look like the window's File > Save Result As; fonts need
@@ -179,10 +182,11 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
                                             frame->origin.timeSeconds};
             const QByteArray line = resultRecordLine(origin, frame->result, model.description,
                                                      boxToOriginal(frame->picture));
-            if (resultsFile->write(line) != line.size())
-                writeError = QStringLiteral("Cannot write %1: %2")
-                                 .arg(options.resultsPath, resultsFile->errorString())
-                                 .toStdString();
+            try {
+                resultsFile->write(line);
+            } catch (const std::exception &error) {
+                writeError = error.what();
+            }
         }
         if (!options.saveDir.isEmpty() && writeError.empty()) {
             const QString path = QDir(options.saveDir)
@@ -192,6 +196,9 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
             if (!resultOnOriginal(frame->picture, frame->result, model.description.labels, *labelFont).save(path))
                 writeError = QStringLiteral("Cannot write %1").arg(path).toStdString();
         }
+        // Stopped by itself: finish() below says why.
+        if (recording && writeError.empty() && !recording->add(frame))
+            running->stop();
         frame->times.shown = steadyNanoseconds();
         if (!writeError.empty()) {
             running->stop();
@@ -227,10 +234,13 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     const double processCpu = measurement.processCpuSeconds();
     if (!writeError.empty())
         throw RunFailure(writeError);
-    if (resultsFile && !resultsFile->flush())
-        throw RunFailure(QStringLiteral("Cannot write %1: %2")
-                             .arg(options.resultsPath, resultsFile->errorString())
-                             .toStdString());
+    if (recording) {
+        try {
+            recording->finish();
+        } catch (const std::exception &error) {
+            throw RunFailure(error.what());
+        }
+    }
 
     figures.frames = statistics.frames();
     figures.seconds = statistics.seconds();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "accel/board_session.h"
+#include "picture/picture_decoding.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,8 @@ struct RunnerOptions
     QString jsonPath;
     QString resultsPath;
     QString saveDir;
+    QString recordPath;            // --record: the annotated video; its JSON Lines beside it
+    std::uint64_t pixelLimit = defaultPixelLimit; // --max-megapixels: larger pictures are refused
     std::optional<BoardAddress> compareWith;
     std::optional<double> minAgreement;
     bool quiet = false;

@@ -114,6 +114,8 @@ public:
     void setLooping(bool on);
     void setShowEveryFrame(bool on) { everyFrame = on; }
     void setPictureCacheBudget(std::size_t bytes) { cache.setBudget(bytes); }
+    // Pictures and video frames of more pixels are refused (defaultPixelLimit).
+    void setPixelLimit(std::uint64_t pixels);
     // What Run Auto's reader scales pictures for.
     void setDisplayTarget(const DisplayTarget &target);
 
@@ -143,7 +145,8 @@ signals:
     void statisticsChanged();
     void comparingChanged(bool on);
     // Recording ended with Run Auto or by the command (summary for the
-    // status line), or by itself (reason says why).
+    // status line); reason says why when it stopped by itself or its video
+    // was not closed complete.
     void recordingChanged(bool on, const QString &summary, const QString &reason);
 
 private:
@@ -192,6 +195,7 @@ private:
     bool comparing = false;
     bool everyFrame = false;
     bool shutDown = false;
+    std::uint64_t pixelLimit = defaultPixelLimit;
     DisplayTarget displayTarget;
     Rates rates;
     FramePtr shown;
