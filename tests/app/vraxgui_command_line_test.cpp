@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QTemporaryDir>
