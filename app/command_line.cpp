@@ -1,7 +1,6 @@
 #include "app/command_line.h"
 
 #include "app/check_run.h"
-#include "app/remembered_settings.h"
 #include "app/vraxgui.h"
 #include "picture/picture_decoding.h"
 
@@ -35,9 +34,13 @@ QString tr(const char *text)
     return QCoreApplication::translate("VRAXGUI", text);
 }
 
-void nameApplication()
+// Without the organisation's name the application has no settings
+// (settingsEnabled()): the command line runs as given, whatever the window
+// remembers, and leaves the window's settings as they are.
+void nameApplication(bool withSettings)
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("VRAX")); // where the settings are kept
+    if (withSettings)
+        QCoreApplication::setOrganizationName(QStringLiteral("VRAX")); // where the settings are kept
     QCoreApplication::setApplicationName(QStringLiteral("vraxgui"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VRAXGUI_VERSION));
 }
@@ -74,13 +77,10 @@ struct Parser
     }
 };
 
-// --check: the workbench alone, until it has run everything.
+// --check: the workbench alone on the simulator, until it has run everything.
 int check(const QString &description, const QStringList &inputs)
 {
     Workbench workbench;
-    workbench.setPictureCacheBudget(pictureCacheBudget());
-    if (const std::optional<BoardChoice> board = rememberedBoard())
-        workbench.chooseBoard(*board);
     CheckRun run(workbench, description, inputs);
     run.start([](int status) {
         QMetaObject::invokeMethod(qApp, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
@@ -95,7 +95,7 @@ int runVraxGui(int argc, char *argv[])
     // Help and version need neither a display nor the graphical platform.
     if (hasOption(argc, argv, {"-h", "--help", "--help-all", "-v", "--version"})) {
         QCoreApplication application(argc, argv);
-        nameApplication();
+        nameApplication(false);
         Parser parser;
         if (!parser.parser.parse(QCoreApplication::arguments()))
             return parser.usageError(parser.parser.errorText());
@@ -111,7 +111,7 @@ int runVraxGui(int argc, char *argv[])
     if (windowless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    nameApplication();
+    nameApplication(!checking);
     quietDecoderWarnings();
     QGuiApplication::setApplicationDisplayName(tr("VRAX GUI"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.vraxgui.VraxGui"));

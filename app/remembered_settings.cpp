@@ -1,11 +1,14 @@
 #include "app/remembered_settings.h"
 
 #include "accel/attached_boards.h"
+#include "picture/picture_cache.h"
+#include "picture/picture_decoding.h"
 
 #include <QCoreApplication>
 #include <QSettings>
 
 #include <algorithm>
+#include <cmath>
 
 bool settingsEnabled()
 {
@@ -66,6 +69,19 @@ void rememberOneFrameAtATime(bool on)
 
 std::size_t pictureCacheBudget()
 {
+    if (!settingsEnabled())
+        return PictureCache::defaultBudget;
     const int megabytes = QSettings().value(QStringLiteral("performance/pictureCacheMegabytes"), 256).toInt();
     return std::size_t(std::max(megabytes, 0)) << 20;
+}
+
+std::uint64_t picturePixelLimit()
+{
+    if (!settingsEnabled())
+        return defaultPixelLimit;
+    bool number = false;
+    const double megapixels = QSettings().value(QStringLiteral("pictures/maxMegapixels")).toDouble(&number);
+    if (!number || !(megapixels > 0.0) || megapixels > 1e4)
+        return defaultPixelLimit;
+    return std::uint64_t(std::llround(megapixels * 1e6));
 }

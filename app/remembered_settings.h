@@ -1,6 +1,6 @@
-// What the application remembers between starts that the window and
-// `vraxgui --check` share: the board last chosen and the picture cache's
-// budget.
+// What the window remembers between starts: the board last chosen, and
+// settings kept in the file alone (the picture cache's budget, the picture
+// limit). `vraxgui --check` and `vrax-run` neither read nor write them.
 #pragma once
 
 #include "accel/board_session.h"
@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 // Settings belong to the application as main names it; without a name
@@ -28,3 +29,7 @@ void rememberOneFrameAtATime(bool on);
 
 // performance/pictureCacheMegabytes, 256 MB when unset.
 std::size_t pictureCacheBudget();
+
+// pictures/maxMegapixels: larger pictures and video frames are refused;
+// 100 megapixels (defaultPixelLimit) when unset or not a number above 0.
+std::uint64_t picturePixelLimit();

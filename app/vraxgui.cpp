@@ -11,6 +11,7 @@
 #include "app/remembered_settings.h"
 #include "app/result_filter_menu.h"
 #include "app/layers_dock.h"
+#include "app/replace_question.h"
 #include "app/statistics_dock.h"
 #include "app/status_line.h"
 #include "workbench/input_kind.h"
@@ -70,6 +71,7 @@ VRAXGUI::VRAXGUI()
     helpMenu->addAction(tr("About"), this, [this] { showAbout(); });
 
     core.setPictureCacheBudget(pictureCacheBudget());
+    core.setPixelLimit(picturePixelLimit());
 
     pacer = new FramePacer(this, [this] { showArrivedFrame(); });
     connect(&core, &Workbench::activityChanged, this, &VRAXGUI::activityChanged);
@@ -458,13 +460,17 @@ void VRAXGUI::toggleRecording(bool on)
     const QString suggested =
         source.dir().filePath(source.completeBaseName().replace(QLatin1Char('/'), QLatin1Char('_'))
                               + QStringLiteral("-recorded.avi"));
+    // Asked below about both files, once the name is final.
     QString fileName = QFileDialog::getSaveFileName(this, tr("Record"), suggested,
-                                                    tr("MJPG video (*.avi);;MP4 video (*.mp4)"));
+                                                    tr("MJPG video (*.avi);;MP4 video (*.mp4)"), nullptr,
+                                                    QFileDialog::DontConfirmOverwrite);
     if (fileName.isEmpty())
         return;
     const QString suffix = QFileInfo(fileName).suffix().toLower();
     if (suffix != QLatin1String("avi") && suffix != QLatin1String("mp4"))
         fileName += QStringLiteral(".avi");
+    if (!mayReplace(this, tr("Record"), {fileName, FrameRecorder::recordsPathFor(fileName)}))
+        return;
     try {
         core.startRecording(fileName);
     } catch (const std::exception &error) {

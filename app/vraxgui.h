@@ -50,8 +50,8 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    // Descriptions, pictures and folders dropped on the window open as
-    // through the menus.
+    // Descriptions, pictures, folders and a video dropped on the window open
+    // as through the menus.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -98,10 +98,8 @@ private:
     // What Run Auto's reader scales pictures for: the fitted picture area.
     DisplayTarget displayTarget() const;
     void updateViewActions();
+    // Asks before replacing a file; writes the format the suffix names.
     void saveResultAs();
-    // Writes the shown result to the file, in the format its suffix names;
-    // throws with the file's name and the reason when it cannot.
-    void saveResultFile(const QString &fileName);
     void copyResult();
     void openRecentDescription(const QString &fileName);
     void updateRecentMenu();

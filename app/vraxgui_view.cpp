@@ -8,7 +8,9 @@
 #include "app/remembered_settings.h"
 #include "app/statistics_dock.h"
 #include "app/status_line.h"
+#include "app/replace_question.h"
 #include "picture/picture_folder.h"
+#include "picture/picture_saving.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -20,7 +22,6 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -166,38 +167,26 @@ void VRAXGUI::saveResultAs()
         return;
     const QString folder = rememberedFolder(QStringLiteral("results"));
     const QString suggested = QFileInfo(core.input().currentPath()).completeBaseName() + QStringLiteral("_result.png");
-    const QString fileName = QFileDialog::getSaveFileName(
+    // The dialog would ask about the name typed only; the file written may
+    // have ".png" added, so the question is asked below.
+    const QString chosen = QFileDialog::getSaveFileName(
         this, tr("Save Result As"), folder.isEmpty() ? suggested : QDir(folder).filePath(suggested),
-        tr("PNG picture (*.png);;JPEG picture (*.jpg *.jpeg)"));
-    if (fileName.isEmpty())
+        tr("PNG picture (*.png);;JPEG picture (*.jpg *.jpeg);;BMP picture (*.bmp);;TIFF picture (*.tif *.tiff)"),
+        nullptr, QFileDialog::DontConfirmOverwrite);
+    if (chosen.isEmpty())
+        return;
+    const QString fileName = pictureSavePath(chosen);
+    if (!mayReplace(this, tr("Save Result As"), {fileName}))
         return;
     try {
-        saveResultFile(fileName);
+        const QImage image = pictureView->resultImage();
+        if (image.isNull())
+            throw std::runtime_error("No result to save: run the network on a picture first");
+        savePicture(image, fileName);
         rememberFolder(QStringLiteral("results"), fileName);
     } catch (const std::exception &error) {
         showFailure(tr("Save Result"), QString::fromUtf8(error.what()));
     }
-}
-
-void VRAXGUI::saveResultFile(const QString &fileName)
-{
-    const QImage image = pictureView->resultImage();
-    if (image.isNull())
-        throw std::runtime_error("No result to save: run the network on a picture first");
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    QString target = fileName;
-    QByteArray format = "png";
-    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
-        format = "jpeg";
-    else if (suffix != QLatin1String("png"))
-        target += QStringLiteral(".png"); // no suffix, or one that names no format we write
-    QImageWriter writer(target, format);
-    if (format == "jpeg")
-        writer.setQuality(95);
-    if (!writer.write(image))
-        throw std::runtime_error(QStringLiteral("Cannot save the result to %1: %2")
-                                     .arg(QDir::toNativeSeparators(target), writer.errorString())
-                                     .toStdString());
 }
 
 void VRAXGUI::copyResult()
@@ -360,7 +349,7 @@ void VRAXGUI::openDroppedFiles(const QStringList &paths)
     else if (!pictures.isEmpty() && !core.hasDescription())
         problems << tr("Pictures are opened for a description: open an NN description first.");
     else if (!pictures.isEmpty())
-        core.openPictures(pictures);
+        core.openInputs(pictures); // a video or camera opens as one
     if (!problems.isEmpty())
         showFailure(tr("Open Dropped Files"), problems.join(QLatin1Char('\n')));
 }

@@ -136,7 +136,9 @@ FrameRecorder::~FrameRecorder()
 
 bool FrameRecorder::add(FramePtr frame)
 {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_lock<std::mutex> lock(mutex);
+    if (config.waitWhenFull)
+        roomMade.wait(lock, [&] { return !accepting || queue.size() < config.queueCapacity; });
     if (!accepting)
         return false;
     if (queue.size() >= config.queueCapacity) {
@@ -158,6 +160,7 @@ void FrameRecorder::stopWith(const std::string &why)
     accepting = false;
     reason = why;
     wake.notify_one();
+    roomMade.notify_all();
 }
 
 void FrameRecorder::finish()
@@ -167,6 +170,7 @@ void FrameRecorder::finish()
         accepting = false;
         finishing = true;
         wake.notify_one();
+        roomMade.notify_all();
     }
     if (writer.joinable())
         writer.join();
@@ -212,6 +216,13 @@ std::uint64_t FrameRecorder::framesWritten() const
     return written;
 }
 
+QString FrameRecorder::summary() const
+{
+    return QStringLiteral("Recorded %1 frames to %2 and %3")
+        .arg(framesWritten())
+        .arg(QFileInfo(config.videoPath).fileName(), QFileInfo(config.recordsPath).fileName());
+}
+
 std::string FrameRecorder::stopReason() const
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -240,6 +251,7 @@ void FrameRecorder::writeLoop()
         }
         FramePtr frame = std::move(queue.front());
         queue.pop_front();
+        roomMade.notify_all();
         lock.unlock();
         std::string failure;
         try {

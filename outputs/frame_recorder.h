@@ -45,6 +45,9 @@ public:
         double framesPerSecond = 25.0;
         QSize frameSize;     // of the recorded video; other pictures are fitted into it
         std::size_t queueCapacity = 64;
+        // A full queue makes add() wait for the writer instead of stopping
+        // the recording: for runs where nothing is live (vrax-run).
+        bool waitWhenFull = false;
     };
 
     // Creates both files, replacing files of those names. Throws
@@ -57,10 +60,10 @@ public:
     // finish()
     ~FrameRecorder();
 
-    // Queues the frame for writing; never waits. Returns false once recording
-    // has stopped: by finish(), a full queue (encoding or the disk does not
-    // keep up), a disk nearly full or a failed write; stopReason() then tells
-    // why.
+    // Queues the frame for writing; never waits, unless waitWhenFull. Returns
+    // false once recording has stopped: by finish(), a full queue (encoding or
+    // the disk does not keep up), a disk nearly full or a failed write;
+    // stopReason() then tells why.
     bool add(FramePtr frame);
 
     // Writes the frames still queued and closes the files, leaving a
@@ -80,6 +83,8 @@ public:
     // Empty unless the video, once closed, is not what was written.
     std::string closingProblem() const;
     const Settings &settings() const { return config; }
+    // What was kept: "Recorded 211 frames to run.avi and run.jsonl".
+    QString summary() const;
 
     // The JSON Lines file that goes with a video file: same name, ".jsonl".
     static QString recordsPathFor(const QString &videoPath);
@@ -107,6 +112,7 @@ private:
 
     mutable std::mutex mutex;
     std::condition_variable wake;
+    std::condition_variable roomMade; // the queue shrank, or recording stopped
     std::deque<FramePtr> queue;
     bool accepting = true;  // add() still takes frames
     bool finishing = false; // the writer ends once the queue is empty

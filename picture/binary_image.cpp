@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -42,7 +43,10 @@ std::vector<float> readBinaryImage(const PictureRequest &request)
     const std::uint64_t expected = expectedBytes(request, ok);
     const qint64 size = file.size();
     if (!ok || size < 0 || std::uint64_t(size) != expected)
-        throw std::runtime_error("Wrong binary image size");
+        throw std::runtime_error("Wrong binary image size: " + request.path + " holds " + std::to_string(size)
+                                 + " bytes, but the network's input of " + std::to_string(request.width) + " x "
+                                 + std::to_string(request.height) + " x " + std::to_string(request.depth)
+                                 + " values as 4-byte floats takes " + (ok ? std::to_string(expected) : "more"));
 
     std::vector<float> tensor(static_cast<std::size_t>((size + 3) / 4), 0.0f);
     if (size > 0 && file.read(reinterpret_cast<char *>(tensor.data()), size) != size)

@@ -9,6 +9,8 @@
 #include "runner/batch_evaluation.h"
 #include "runner/input_list.h"
 #include "runner/trace_output.h"
+#include "runner/run_outputs.h"
+#include "runner/run_recording.h"
 #include "sources/picture_list_source.h"
 #include "workbench/board_set.h"
 #include "workbench/frame_run.h"
@@ -84,14 +86,6 @@ RunFailure frameFailure(const QString &board, const std::exception &error)
                           .toStdString());
 }
 
-QFile *openOutput(std::unique_ptr<QFile> &file, const QString &path)
-{
-    file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw RunFailure(QStringLiteral("Cannot write %1: %2").arg(path, file->errorString()).toStdString());
-    return file.get();
-}
-
 } // namespace
 
 QString boardLabel(const BoardAddress &address, bool parallel)
@@ -115,6 +109,7 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
             stream = streamInput(options.inputs);
         if (!options.evaluation.isEvaluating() && stream.isEmpty())
             pictures = expandInputs(options.inputs);
+        checkRunOutputs(options);
     } catch (const std::exception &error) {
         throw RunFailure(error.what());
     }
@@ -139,6 +134,7 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
     figures.units = boards.unitCount();
 
     PictureReading boardReading = pictureReadingOf(model.description, model.modelDims, options.board.type);
+    boardReading.request.pixelLimit = options.pixelLimit;
     if (options.evaluation.resize)
         boardReading.request.fit = *options.evaluation.resize;
     std::unique_ptr<BatchEvaluation> evaluation;
@@ -177,9 +173,16 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
         }
     }
 
-    std::unique_ptr<QFile> resultsFile;
-    if (!options.resultsPath.isEmpty())
-        openOutput(resultsFile, options.resultsPath);
+    std::unique_ptr<ResultLines> resultsFile;
+    std::unique_ptr<RunRecording> recording;
+    try {
+        if (!options.resultsPath.isEmpty())
+            resultsFile = std::make_unique<ResultLines>(options.resultsPath);
+        if (!options.recordPath.isEmpty())
+            recording = std::make_unique<RunRecording>(options.recordPath, pictures, model);
+    } catch (const std::exception &error) {
+        throw RunFailure(error.what());
+    }
     if (!options.saveDir.isEmpty() && !QDir().mkpath(options.saveDir))
         throw RunFailure(QStringLiteral("Cannot make the folder %1").arg(options.saveDir).toStdString());
     // Saved pictures look like the window's File > Save Result As; fonts need
@@ -235,10 +238,11 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
                                             frame->origin.timeSeconds};
             const QByteArray line = resultRecordLine(origin, result, model.description,
                                                      boxToOriginal(frame->picture));
-            if (resultsFile->write(line) != line.size())
-                writeError = QStringLiteral("Cannot write %1: %2")
-                                 .arg(options.resultsPath, resultsFile->errorString())
-                                 .toStdString();
+            try {
+                resultsFile->write(line);
+            } catch (const std::exception &error) {
+                writeError = error.what();
+            }
         }
         if (!options.saveDir.isEmpty() && writeError.empty()) {
             const QString path = QDir(options.saveDir)
@@ -248,6 +252,9 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
             if (!resultOnOriginal(frame->picture, result, model.description.labels, *labelFont).save(path))
                 writeError = QStringLiteral("Cannot write %1").arg(path).toStdString();
         }
+        // Stopped by itself: finish() below says why.
+        if (recording && writeError.empty() && !recording->add(frame))
+            running->stop();
         frame->times.shown = steadyNanoseconds();
         if (trace && writeError.empty() && !trace->addFrame(*frame))
             writeError = trace->error().toStdString();
@@ -293,10 +300,13 @@ RunFigures runBatch(const RunnerOptions &options, const RunProgress &progress)
         writeError = trace->error().toStdString();
     if (!writeError.empty())
         throw RunFailure(writeError);
-    if (resultsFile && !resultsFile->flush())
-        throw RunFailure(QStringLiteral("Cannot write %1: %2")
-                             .arg(options.resultsPath, resultsFile->errorString())
-                             .toStdString());
+    if (recording) {
+        try {
+            recording->finish();
+        } catch (const std::exception &error) {
+            throw RunFailure(error.what());
+        }
+    }
 
     figures.frames = statistics.frames();
     figures.seconds = statistics.seconds();

@@ -6,10 +6,10 @@
 #include "runner/batch_run.h"
 #include "runner/accuracy_gate.h"
 #include "runner/progress_bar.h"
+#include "runner/run_outputs.h"
 #include "runner/run_report.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -73,10 +73,10 @@ int main(int argc, char *argv[])
     if (options.listBoards)
         return listBoards();
 
-    // Drawing the saved pictures needs fonts, which need a GUI application;
+    // Drawing the saved and recorded pictures needs fonts, which need a GUI application;
     // the offscreen platform gives one without a display.
     std::unique_ptr<QCoreApplication> application;
-    if (!options.saveDir.isEmpty()) {
+    if (!options.saveDir.isEmpty() || !options.recordPath.isEmpty()) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         application = std::make_unique<QGuiApplication>(argc, argv);
@@ -102,14 +102,13 @@ int main(int argc, char *argv[])
     if (!options.quiet)
         std::fputs(figuresTable(figures).toLocal8Bit().constData(), stdout);
     if (!options.jsonPath.isEmpty()) {
-        QFile file(options.jsonPath);
         QStringList commandLine{QString::fromLocal8Bit(argv[0])};
         commandLine << arguments;
-        const QByteArray json = figuresJson(figures, {QStringLiteral("vrax-run"), QStringLiteral(VRAX_RUN_VERSION),
-                                                      commandLine});
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size()
-            || !file.flush()) {
-            printError(QStringLiteral("Cannot write %1: %2").arg(options.jsonPath, file.errorString()));
+        try {
+            writeFiguresFile(options.jsonPath, figuresJson(figures, {QStringLiteral("vrax-run"),
+                                                                     QStringLiteral(VRAX_RUN_VERSION), commandLine}));
+        } catch (const std::exception &error) {
+            printError(QString::fromUtf8(error.what()));
             return Failed;
         }
     }

@@ -2,6 +2,8 @@
 
 #include "workbench/input_kind.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 
@@ -29,6 +31,15 @@ double parsePositive(const QString &option, const QString &text, double highest)
                              .arg(text)
                              .toStdString());
     return value;
+}
+
+QString recordPathOf(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("avi") && suffix != QLatin1String("mp4"))
+        throw UsageError(
+            QStringLiteral("--record needs a .avi (MJPG) or .mp4 video file, not \"%1\"").arg(path).toStdString());
+    return path;
 }
 
 } // namespace
@@ -89,6 +100,10 @@ RunnerOptions parseRunnerOptions(const QStringList &arguments)
             options.resultsPath = value();
         else if (argument == QLatin1String("--save"))
             options.saveDir = value();
+        else if (argument == QLatin1String("--record"))
+            options.recordPath = recordPathOf(value());
+        else if (argument == QLatin1String("--max-megapixels"))
+            options.pixelLimit = std::uint64_t(std::llround(parsePositive(argument, value(), 1e4) * 1e6));
         else if (argument == QLatin1String("--compare-with"))
             options.compareWith = parseBoardAddress(value());
         else if (argument == QLatin1String("--min-agreement"))
@@ -172,6 +187,15 @@ Options:
                             (cells per class of the output grid)
       --save DIR            write every frame's picture with its result drawn
                             (DIR/NNNNNN_NAME.png, NNNNNN the frame number)
+      --record FILE.avi|FILE.mp4
+                            record every frame's picture with its result drawn
+                            into a video (.avi MJPG, .mp4 H.264), and its
+                            result lines into FILE.jsonl beside it, as the
+                            window's File > Record... does; exit with status 1
+                            when the recording had to stop (the disk nearly
+                            full), its files then complete up to that frame
+      --max-megapixels N    refuse pictures of more than N megapixels, measured
+                            before they are decoded (default 100)
       --compare-with TYPE[:INDEX]
                             run every frame on that board too (0: the
                             simulator, the CPU reference) and report how far
@@ -213,6 +237,7 @@ Boards of types 1 to 7 are those the runtime finds attached; virtual ones
 come from the environment variable VRAX_BOARDS=TYPE:COUNT (for example
 VRAX_BOARDS=2:2 for two TK307.04 boards). See vrax-run(1) for the others.
 
+Every output file and folder is checked before the board is opened.
 Exit status: 0 success, 1 a file or the board failed (the message names the
 file or call), 2 a usage error, 3 agreement below --min-agreement or accuracy
 below --min-accuracy or --min-accuracy-ratio.

@@ -4,6 +4,7 @@
 #include "accel/board_session.h"
 #include "runner/evaluation_options.h"
 #include "measuring/layer_comparison.h"
+#include "picture/picture_decoding.h"
 
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,8 @@ struct RunnerOptions
     QString jsonPath;
     QString resultsPath;
     QString saveDir;
+    QString recordPath;            // --record: the annotated video; its JSON Lines beside it
+    std::uint64_t pixelLimit = defaultPixelLimit; // --max-megapixels: larger pictures are refused
     std::optional<BoardAddress> compareWith;
     std::optional<double> minAgreement;
     // Inside the network (runner/profile_output.h, runner/trace_output.h).

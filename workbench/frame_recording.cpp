@@ -1,6 +1,6 @@
 #include "workbench/frame_recording.h"
 
-#include <QFileInfo>
+#include <QStringList>
 
 FrameRecording::~FrameRecording()
 {
@@ -13,16 +13,14 @@ void FrameRecording::start(const FrameRecorder::Settings &settings, FrameRecorde
     stop();
     auto started = std::make_shared<FrameRecorder>(settings, std::move(annotate), std::move(describe));
     // The recorder tells from its writer thread; the window hears it on its own.
-    FrameRecorder *raw = started.get();
-    started->onStopped = [this, raw] {
-        const QString reason = QString::fromStdString(raw->stopReason());
-        QMetaObject::invokeMethod(this, [this, reason] { emit stoppedByItself(reason); }, Qt::QueuedConnection);
+    started->onStopped = [this] {
+        QMetaObject::invokeMethod(this, [this] { emit stoppedByItself(); }, Qt::QueuedConnection);
     };
     std::lock_guard<std::mutex> lock(mutex);
     recorder = std::move(started);
 }
 
-QString FrameRecording::stop()
+FrameRecording::Ending FrameRecording::stop()
 {
     std::shared_ptr<FrameRecorder> stopping;
     {
@@ -31,14 +29,15 @@ QString FrameRecording::stop()
         recorder.reset();
     }
     if (!stopping)
-        return QString();
+        return {};
     // A frame being added on the board thread holds its own reference; the
     // recorder refuses it once finished.
     stopping->finish();
-    const FrameRecorder::Settings &settings = stopping->settings();
-    return tr("Recorded %1 frames to %2 and %3")
-        .arg(stopping->framesWritten())
-        .arg(QFileInfo(settings.videoPath).fileName(), QFileInfo(settings.recordsPath).fileName());
+    QStringList problems;
+    for (const std::string &problem : {stopping->stopReason(), stopping->closingProblem()})
+        if (!problem.empty())
+            problems << QString::fromStdString(problem);
+    return {stopping->summary(), problems.join(QStringLiteral("; "))};
 }
 
 bool FrameRecording::isRecording() const

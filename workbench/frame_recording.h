@@ -25,10 +25,17 @@ public:
     // naming the file when it cannot be written.
     void start(const FrameRecorder::Settings &settings, FrameRecorder::Annotate annotate,
                FrameRecorder::Describe describe);
-    // Writes what is queued and closes the files. Returns what was recorded,
-    // for the status line ("Recorded 123 frames to a.avi and a.jsonl"), or
-    // empty when nothing was recording.
-    QString stop();
+    struct Ending
+    {
+        // What was recorded, for the status line ("Recorded 123 frames to
+        // a.avi and a.jsonl"); empty when nothing was recording.
+        QString summary;
+        // Why recording stopped by itself (the disk nearly full, a failed
+        // write), and a video that was not closed complete; else empty.
+        QString problem;
+    };
+    // Writes what is queued and closes the files.
+    Ending stop();
     bool isRecording() const;
 
     // Any thread: records the frame while recording.
@@ -36,8 +43,8 @@ public:
 
 signals:
     // Recording stopped by itself (the disk did not keep up, a write
-    // failed): reason says why; call stop() to close the files. GUI thread.
-    void stoppedByItself(const QString &reason);
+    // failed); stop() closes the files and says why. GUI thread.
+    void stoppedByItself();
 
 private:
     mutable std::mutex mutex;

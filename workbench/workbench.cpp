@@ -48,10 +48,8 @@ Workbench::Workbench(QObject *parent) : QObject(parent)
     connect(&busyState, &BusyState::changed, this, &Workbench::activityChanged);
     connect(&runs, &RunController::frameArrived, this, &Workbench::frameArrived);
     connect(&runs, &RunController::finished, this, [this] { runDone(); });
-    connect(&recording, &FrameRecording::stoppedByItself, this, [this](const QString &reason) {
-        const QString summary = recording.stop();
-        emit recordingChanged(false, summary, reason);
-    });
+    // Run Auto may have ended and closed the recording meanwhile, saying why.
+    connect(&recording, &FrameRecording::stoppedByItself, this, [this] { stopRecording(); });
     connectEvaluation();
 }
 
@@ -397,11 +395,12 @@ void Workbench::runDone()
     emit runFinished();
     measured.runEnded();
     // A recording covers one Run Auto: its files are complete from here on.
-    const QString summary = activity != Activity::RunningFrame ? recording.stop() : QString();
+    const FrameRecording::Ending recorded = activity != Activity::RunningFrame ? recording.stop()
+                                                                               : FrameRecording::Ending();
     busyState.set(Activity::Idle);
     emit statisticsChanged();
-    if (!summary.isEmpty())
-        emit recordingChanged(false, summary, QString());
+    if (!recorded.summary.isEmpty())
+        emit recordingChanged(false, recorded.summary, recorded.problem);
     if (!failure)
         return;
     if (isComparisonFailure(failure)) {
@@ -477,10 +476,17 @@ void Workbench::startRecording(const QString &videoPath)
 
 QString Workbench::stopRecording()
 {
-    const QString summary = recording.stop();
-    if (!summary.isEmpty())
-        emit recordingChanged(false, summary, QString());
-    return summary;
+    const FrameRecording::Ending recorded = recording.stop();
+    if (!recorded.summary.isEmpty())
+        emit recordingChanged(false, recorded.summary, recorded.problem);
+    return recorded.summary;
+}
+
+void Workbench::setPixelLimit(std::uint64_t pixels)
+{
+    pixelLimit = pixels;
+    opened.reading.request.pixelLimit = pixels;
+    cache.clear(); // pictures read under the old limit
 }
 
 void Workbench::setLooping(bool on)

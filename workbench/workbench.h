@@ -125,6 +125,8 @@ public:
     void setFramesInFlight(std::uint32_t frames) { framesInFlight = frames; }
     std::uint32_t framesInFlightWanted() const { return framesInFlight; }
     void setPictureCacheBudget(std::size_t bytes) { cache.setBudget(bytes); }
+    // Pictures and video frames of more pixels are refused (defaultPixelLimit).
+    void setPixelLimit(std::uint64_t pixels);
     // What Run Auto's reader scales pictures for.
     void setDisplayTarget(const DisplayTarget &target);
 
@@ -174,7 +176,8 @@ signals:
     void statisticsChanged();
     void comparingChanged(bool on);
     // Recording ended with Run Auto or by the command (summary for the
-    // status line), or by itself (reason says why).
+    // status line); reason says why when it stopped by itself or its video
+    // was not closed complete.
     void recordingChanged(bool on, const QString &summary, const QString &reason);
     // Pictures evaluated of all (total 0 while the data set is read).
     void evaluationProgress(quint64 done, quint64 total);
@@ -231,6 +234,7 @@ private:
     bool everyFrame = false;
     std::uint32_t framesInFlight = 0;
     bool shutDown = false;
+    std::uint64_t pixelLimit = defaultPixelLimit;
     DisplayTarget displayTarget;
     Rates rates;
     FramePtr shown;

@@ -51,6 +51,7 @@ void Workbench::applyPictureFit()
     opened.reading = pictureReadingOf(opened.model.description, opened.model.modelDims, boards.choice().boardType);
     if (fitChosen)
         opened.reading.request.fit = *fitChosen;
+    opened.reading.request.pixelLimit = pixelLimit;
 }
 
 PictureFit Workbench::pictureFit() const

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -270,6 +271,16 @@ TEST(FileFaults, PicturesAboveThePixelLimitAreRefusedWithTheirSize)
         EXPECT_NE(run.output.find(says), std::string::npos) << program << "\n" << run.output;
     }
 
+    // vrax-run takes another limit.
+    const QString circle = QString::fromStdString(sourceDir()) + "/examples/classifier/pictures/circle.png";
+    const CommandRun limited =
+        runCommand(VRAX_RUN_PATH, utf8("--quiet --max-megapixels 0.05 " + description + " " + circle));
+    EXPECT_EQ(limited.status, 1) << limited.output;
+    EXPECT_NE(limited.output.find("circle.png is 320 x 240 pixels (0.0768 megapixels), more than the limit of 0.05 "
+                                  "megapixels"),
+              std::string::npos)
+        << limited.output;
+
     // The limit is the reading's: pictures and video frames up to it pass.
     PictureReading small = pictureReading();
     small.request.pixelLimit = 320 * 240;
@@ -340,4 +351,94 @@ TEST(FileFaults, SavingOnAFullDiskKeepsTheOldFile)
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), before);
     EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files).size(), 2) << "result.png and the filler, no leftover";
+}
+
+// Every output of vrax-run is checked before the board is opened: a board
+// that would fail to open (VRAX_Initialize) is never reached, the output is
+// named with the reason, and nothing is created.
+TEST(FileFaults, VraxRunChecksEveryOutputBeforeTheBoard)
+{
+    SpecialFiles files;
+    const QString regular = writeTestFile(files.filePath(QStringLiteral("regular.txt")), "a file");
+    files.pipe(QStringLiteral("piped.jsonl"));
+    const struct
+    {
+        const char *name;
+        QStringList options;
+        std::string message; // {DIR} is the folder of the special files
+    } cases[] = {
+        {"json in a missing folder", {"--json", "{DIR}/missing/f.json"},
+         "Cannot write {DIR}/missing/f.json: No such file or directory"},
+        {"json onto a folder", {"--json", "{DIR}"}, "Cannot write {DIR}: it is a folder, not a figures file"},
+        {"json onto a pipe", {"--json", files.pipe(QStringLiteral("f.json"))},
+         "f.json: it is a named pipe, not a figures file"},
+        {"json through a looping link", {"--json", files.loop(QStringLiteral("loop.json"))},
+         "loop.json: Too many levels of symbolic links"},
+        {"results onto a socket", {"--results", files.socket(QStringLiteral("r.jsonl"))},
+         "r.jsonl: it is a socket, not a results file"},
+        {"save under a file", {"--save", "{DIR}/regular.txt/pictures"},
+         "Cannot write {DIR}/regular.txt/pictures: Not a directory"},
+        {"record in a missing folder", {"--record", "{DIR}/missing/r.avi"},
+         "Cannot write {DIR}/missing/r.avi: No such file or directory"},
+        {"record beside a pipe", {"--record", "{DIR}/piped.mp4"},
+         "Cannot write {DIR}/piped.jsonl: it is a named pipe, not a results file"},
+        {"record and results into one file", {"--results", "{DIR}/same.jsonl", "--record", "{DIR}/same.avi"},
+         "--results and --record would both write {DIR}/same.jsonl"},
+    };
+    const QString description = QString::fromStdString(sourceDir()) + "/examples/classifier/shapes_classifier.xml";
+    const QString picture = QString::fromStdString(sourceDir()) + "/examples/classifier/pictures/star.png";
+    const std::string folder = utf8(QFileInfo(regular).absolutePath());
+    for (const auto &c : cases) {
+        QString arguments = QStringLiteral("--quiet");
+        for (const QString &option : c.options)
+            arguments += QStringLiteral(" '%1'").arg(QString(option).replace("{DIR}", QFileInfo(regular).absolutePath()));
+        const CommandRun run = runCommand("VRAX_FAULTS=VRAX_Initialize=16 " + std::string(VRAX_RUN_PATH),
+                                          utf8(arguments + " " + description + " " + picture));
+        std::string message = c.message;
+        for (std::size_t at; (at = message.find("{DIR}")) != std::string::npos;)
+            message.replace(at, 5, folder);
+        EXPECT_EQ(run.status, 1) << c.name << "\n" << run.output;
+        EXPECT_NE(run.output.find(message), std::string::npos) << c.name << "\n" << run.output;
+        EXPECT_EQ(run.output.find("VRAX_Initialize"), std::string::npos) << c.name << "\n" << run.output;
+    }
+    EXPECT_EQ(QDir(QFileInfo(regular).absolutePath()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 1)
+        << "regular.txt alone: nothing was created";
+}
+
+// A full disk under vrax-run's --results and --json: the system's reason,
+// not "Unknown error"; the results end with their last whole line, and an
+// older figures file stays as it was.
+TEST(FileFaults, VraxRunOnAFullDiskSaysSo)
+{
+    SmallDisk disk(1 << 20);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.skipReason();
+    const QString description = QString::fromStdString(sourceDir()) + "/examples/classifier/shapes_classifier.xml";
+    const QString pictures = QString::fromStdString(sourceDir()) + "/examples/classifier/pictures";
+    const QString json = writeTestFile(disk.filePath(QStringLiteral("f.json")), "{\"old\": true}\n");
+    const QString results = disk.filePath(QStringLiteral("r.jsonl"));
+    disk.fillLeaving(8 << 10);
+    // About 250 bytes a line: 400 lines do not fit.
+    CommandRun run = runCommand(VRAX_RUN_PATH, utf8("--quiet -n 400 --results " + results + " " + description + " "
+                                                    + pictures));
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find(utf8("Cannot write " + results + ": No space left on device")), std::string::npos)
+        << run.output;
+    QFile written(results);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray lines = written.readAll();
+    EXPECT_TRUE(lines.endsWith('\n')) << lines.right(80).toStdString();
+    for (const QByteArray &line : lines.trimmed().split('\n'))
+        EXPECT_TRUE(QJsonDocument::fromJson(line).isObject()) << line.toStdString();
+    written.close();
+
+    QFile::remove(results);
+    disk.fillLeaving(0);
+    run = runCommand(VRAX_RUN_PATH, utf8("--quiet --json " + json + " " + description + " " + pictures));
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find(utf8("Cannot write " + json + ": No space left on device")), std::string::npos)
+        << run.output;
+    QFile old(json);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("{\"old\": true}\n"));
 }

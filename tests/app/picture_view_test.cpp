@@ -13,6 +13,7 @@
 #include <QImageReader>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -53,6 +54,8 @@ private slots:
     void resultsAreDrawnWhereTheyLieInEachView();
     void ratesStayWholeInANarrowWindow();
     void saveAndCopyGiveTheAnnotatedOriginal();
+    void saveAsksBeforeReplacingAndWritesTheSuffixsFormat_data();
+    void saveAsksBeforeReplacingAndWritesTheSuffixsFormat();
     void fittedPictureKeepsItsAspectAndRunAutoScalesAhead();
     void aZoomedOutPictureIsCentredAndItsZoomShown();
     void droppedFilesOpenAsThroughTheMenus();
@@ -162,6 +165,54 @@ void PictureViewTest::saveAndCopyGiveTheAnnotatedOriginal()
     view.entry("&Save Result As...")->trigger();
     QCOMPARE(title, QString("Save Result"));
     QVERIFY2(text.startsWith("Cannot save the result to " + unwritable), qPrintable(text));
+}
+
+void PictureViewTest::saveAsksBeforeReplacingAndWritesTheSuffixsFormat_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("existing"); // a file there before, or empty
+    QTest::addColumn<bool>("replace");     // the answer to the question
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("no suffix, declined") << "result" << "result.png" << false << "result.png" << QByteArray("old");
+    QTest::newRow("no suffix, agreed") << "result" << "result.png" << true << "result.png" << QByteArray("png");
+    QTest::newRow("jpeg, agreed") << "x.jpg" << "x.jpg" << true << "x.jpg" << QByteArray("jpeg");
+    QTest::newRow("bmp") << "x.bmp" << "" << false << "x.bmp" << QByteArray("bmp");
+    QTest::newRow("tiff") << "x.tiff" << "" << false << "x.tiff" << QByteArray("tiff");
+}
+
+// Save Result As asks before replacing the file it writes, the one with
+// ".png" added included, and writes the format the suffix names.
+void PictureViewTest::saveAsksBeforeReplacingAndWritesTheSuffixsFormat()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, existing);
+    QFETCH(bool, replace);
+    QFETCH(QString, saved);
+    QFETCH(QByteArray, format);
+    VRAXGUI window;
+    const WindowView view{window};
+    files.openColourClassifier(window);
+    QVERIFY(view.choose("&Run"));
+    QTemporaryDir dir;
+    if (!existing.isEmpty())
+        QVERIFY(QFile::copy(files.writeFile("old.txt", "old"), dir.filePath(existing)));
+    QString question;
+    answerNextFileDialog({dir.filePath(typed)});
+    answerNextMessageBox(replace ? QMessageBox::Yes : QMessageBox::No, &question);
+    view.entry("&Save Result As...")->trigger();
+    QCOMPARE(question.contains(dir.filePath(saved)), !existing.isEmpty());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{saved});
+    QImageReader reader(dir.filePath(saved));
+    reader.setDecideFormatFromContent(true);
+    if (format == "old") {
+        QFile kept(dir.filePath(saved));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("old"));
+    } else {
+        QCOMPARE(reader.format(), format);
+        QCOMPARE(reader.size(), QSize(40, 32)); // the colour picture as given
+    }
 }
 
 void PictureViewTest::fittedPictureKeepsItsAspectAndRunAutoScalesAhead()
@@ -290,6 +341,7 @@ void PictureViewTest::settingsAreRemembered()
         view.entry("&Actual Size")->trigger();
         view.entry("Zoom &In")->trigger();
     }
+    QSettings().setValue("pictures/maxMegapixels", 0.001); // kept in the file alone
     VRAXGUI window;
     const WindowView view{window};
     QCoreApplication::setOrganizationName(QString());
@@ -300,6 +352,15 @@ void PictureViewTest::settingsAreRemembered()
     const QList<QAction *> recent = view.entry("Open Rec&ent")->menu()->actions();
     QCOMPARE(recent.size(), 1);
     QCOMPARE(recent.front()->text(), QString("&1 remembered.xml"));
+
+    // The picture limit: a picture of 40 x 32 pixels is above 1000.
+    QString text;
+    acceptNextMessageBox(nullptr, &text);
+    window.openStartupFiles(files.writeDescription("remembered.xml"), {files.writePicture("limited.png", Qt::red)});
+    QVERIFY(view.settle());
+    QVERIFY2(text.endsWith("limited.png is 40 x 32 pixels (0.00128 megapixels), more than the limit of 0.001 "
+                           "megapixels"),
+             qPrintable(text));
 }
 
 QTEST_MAIN(PictureViewTest)

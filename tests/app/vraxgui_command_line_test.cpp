@@ -5,11 +5,37 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <string>
 
 namespace {
+
+// Every file under folder with its size, time and digest.
+QStringList snapshot(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        QFile file(info.filePath());
+        QByteArray digest;
+        if (info.isFile() && file.open(QIODevice::ReadOnly))
+            digest = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+        files << QStringLiteral("%1 %2 %3 %4")
+                     .arg(info.filePath())
+                     .arg(info.size())
+                     .arg(info.lastModified().toMSecsSinceEpoch())
+                     .arg(QString::fromLatin1(digest));
+    }
+    files.sort();
+    return files;
+}
 
 TEST(VraxguiCommandLine, AnswersWithStatusAndText)
 {
@@ -81,3 +107,27 @@ TEST(VraxguiCommandLine, CheckRefusesADescriptionThatDoesNotFitTheModel)
 }
 
 } // namespace
+
+// The window's settings (here a virtual board that is not attached, a
+// picture limit below every picture, a recent description) are neither read
+// nor written by --check and vrax-run: both run on the simulator as given
+// and leave the settings folder as it was.
+TEST(VraxguiCommandLine, CommandsLeaveTheWindowsSettingsAlone)
+{
+    QTemporaryDir config;
+    writeTestFile(config.filePath("VRAX/vraxgui.conf"), "[board]\ntype=2\nindex=0\nparallel=0\n"
+                                                        "[pictures]\nmaxMegapixels=0.001\n"
+                                                        "[recent]\ndescriptions=/old/remembered.xml\n");
+    const QStringList before = snapshot(config.path());
+    const std::string examples = VRAX_EXAMPLES;
+    const std::string classifier = examples + "/classifier/shapes_classifier.xml";
+    const std::string star = examples + "/classifier/pictures/star.png";
+    const std::string environment = "XDG_CONFIG_HOME=" + config.path().toStdString() + " ";
+
+    const CommandRun check = runCommand(environment + VRAXGUI_APP, "--check " + classifier + " " + star);
+    EXPECT_EQ(check.status, 0) << check.output;
+    EXPECT_EQ(check.output.rfind("Board 0 (simulator), description: " + classifier, 0), 0u) << check.output;
+    const CommandRun run = runCommand(environment + VRAX_RUN_PATH, "--quiet " + classifier + " " + star);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(snapshot(config.path()), before);
+}

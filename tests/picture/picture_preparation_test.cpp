@@ -187,7 +187,9 @@ TEST_F(PreparePictureFiles, UnreadableFilesAreNamedInTheFailure)
 {
     PictureRequest request = makeRequest(2, 2, 4);
     request.path = write(QStringLiteral("note.txt"), "0123456789");
-    EXPECT_EQ(failureOf(request), "Wrong binary image size");
+    EXPECT_EQ(failureOf(request), "Wrong binary image size: " + request.path
+                                      + " holds 10 bytes, but the network's input of 2 x 2 x 4 values as 4-byte "
+                                        "floats takes 64");
 
     // Named like a picture, but not one: the reader's reason, not the binary size.
     for (const char *name : {"text.jpg", "text.PNG", "text.bmp"}) {

@@ -94,6 +94,21 @@ void acceptNextMessageBox(QString *title, QString *text)
         60000);
 }
 
+void answerNextMessageBox(int button, QString *text)
+{
+    answerModalWhen(
+        [button, text](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            if (!box)
+                return false;
+            if (text)
+                *text = box->text();
+            box->button(QMessageBox::StandardButton(button))->click();
+            return true;
+        },
+        60000);
+}
+
 QPushButton *buttonNamed(QWidget *dialog, const QString &text)
 {
     for (QPushButton *button : dialog->findChildren<QPushButton *>())

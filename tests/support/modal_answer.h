@@ -21,5 +21,9 @@ void answerNextFileDialog(const QStringList &paths);
 // widgets are left alone.
 void acceptNextMessageBox(QString *title = nullptr, QString *text = nullptr);
 
+// Answers the next message box with its button (QMessageBox::Yes, No...)
+// and keeps its text. Other modal widgets are left alone.
+void answerNextMessageBox(int button, QString *text = nullptr);
+
 // The dialog's push button with the given text, or null.
 QPushButton *buttonNamed(QWidget *dialog, const QString &text);

@@ -1,12 +1,17 @@
 // Recording: the video and JSON Lines files written, a writer that cannot
-// keep up, and files that cannot be written.
+// keep up, files that cannot be written, a disk that fills up; and
+// vrax-run --record, the same recorder without a window.
 #include "outputs/frame_recorder.h"
+#include "workbench/frame_recording.h"
 
+#include "support/command_run.h"
 #include "support/failure_message.h"
+#include "support/shared_data.h"
 #include "support/test_files.h"
 #include "support/small_disk.h"
 #include "test_videos.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QRandomGenerator>
@@ -228,4 +233,114 @@ TEST(FrameRecorder, NamesTheFilesItWouldReplace)
     EXPECT_EQ(FrameRecorder::filesReplaced(mp4), QStringList{mp4.recordsPath});
     writeTestFile(mp4.videoPath, "old");
     EXPECT_EQ(FrameRecorder::filesReplaced(mp4), (QStringList{mp4.videoPath, mp4.recordsPath}));
+}
+
+// Where nothing is live (vrax-run), a full queue waits for the writer:
+// every frame is recorded however small the queue.
+TEST(FrameRecorder, WaitsForTheWriterWhenAskedTo)
+{
+    QTemporaryDir dir;
+    FrameRecorder::Settings settings = settingsIn(dir, QStringLiteral("waited.avi"));
+    settings.frameSize = QSize(64, 48);
+    settings.queueCapacity = 1;
+    settings.waitWhenFull = true;
+    const std::vector<QImage> pictures = examplePictures(64, 48);
+    const int frames = 30;
+    FrameRecorder recorder(settings, framePicture, frameLine);
+    for (int i = 0; i < frames; ++i)
+        ASSERT_TRUE(recorder.add(pictureFrame(pictures[std::size_t(i) % 3], std::uint64_t(i)))) << i;
+    recorder.finish();
+    EXPECT_EQ(recorder.stopReason(), "");
+    EXPECT_EQ(videoFrameCount(settings.videoPath), frames);
+    EXPECT_EQ(wholeLines(settings.recordsPath), frames);
+}
+
+// Another program fills the disk while recording: the recording stops, and
+// the video that could not be closed complete is named beside the reason,
+// for the window's box.
+TEST(FrameRecorder, AVideoThatCouldNotBeClosedIsTold)
+{
+    SmallDisk disk(4 << 20);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.skipReason();
+    int argc = 1;
+    char name[] = "frame_recorder_test";
+    char *argv[] = {name, nullptr};
+    const QCoreApplication application(argc, argv); // the recording tells its stop through the event loop
+    FrameRecorder::Settings settings = settingsIn(disk.path(), QStringLiteral("filled.mp4"));
+    settings.queueCapacity = 1;
+    settings.waitWhenFull = true;
+    FrameRecording recording;
+    recording.start(settings, framePicture, frameLine);
+    const std::vector<QImage> pictures = noisePictures(3);
+    // The writer takes frame 2 only once frame 0 is in the encoder.
+    for (std::uint64_t i = 0; i < 3; ++i)
+        recording.add(pictureFrame(pictures[i], i));
+    disk.fillLeaving(0);
+    const FrameRecording::Ending ended = recording.stop();
+    EXPECT_TRUE(ended.summary.startsWith("Recorded ")) << ended.summary.toStdString();
+    EXPECT_TRUE(ended.problem.contains("the disk is nearly full")) << ended.problem.toStdString();
+    EXPECT_TRUE(ended.problem.contains("the video file " + settings.videoPath + " was not closed complete"))
+        << ended.problem.toStdString();
+    EXPECT_FALSE(recording.isRecording());
+}
+
+namespace {
+
+QString classifierExample(const QString &file)
+{
+    return QString::fromStdString(sourceDir()) + QStringLiteral("/examples/classifier/") + file;
+}
+
+CommandRun vraxRun(const QString &arguments)
+{
+    return runCommand(VRAX_RUN_PATH, arguments.toStdString());
+}
+
+} // namespace
+
+// vrax-run --record writes what the window records: every frame in the video,
+// at the first picture's size, and the same lines as --results beside it.
+TEST(FrameRecorder, VraxRunRecordsEveryFrame)
+{
+    QTemporaryDir dir;
+    const QString video = dir.filePath("run.avi");
+    const CommandRun run = vraxRun("--quiet -n 7 --record " + video + " --results " + dir.filePath("results.jsonl")
+                                   + " " + classifierExample("shapes_classifier.xml") + " "
+                                   + classifierExample("pictures"));
+    ASSERT_EQ(run.status, 0) << run.output;
+    QSize size;
+    EXPECT_EQ(videoFrameCount(video, &size), 7);
+    EXPECT_EQ(size, QImage(classifierExample("pictures/circle.png")).size());
+    QFile recorded(dir.filePath("run.jsonl"));
+    QFile results(dir.filePath("results.jsonl"));
+    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly) && results.open(QIODevice::ReadOnly));
+    const QByteArray lines = recorded.readAll();
+    EXPECT_EQ(lines.count('\n'), 7);
+    EXPECT_EQ(lines, results.readAll());
+}
+
+// vrax-run --record on a disk that fills up: exit status 1, the reason and
+// what was kept; the video holds exactly the frames whose lines are whole.
+TEST(FrameRecorder, VraxRunStopsRecordingBeforeTheDiskIsFull)
+{
+    SmallDisk disk(3 << 20);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.skipReason();
+    QTemporaryDir pictures;
+    int index = 0;
+    for (const QImage &picture : noisePictures(3))
+        picture.save(pictures.filePath(QStringLiteral("noise%1.png").arg(index++)));
+    const QString video = disk.filePath("full.avi");
+    const CommandRun run = vraxRun("--quiet -n 100 --record " + video + " "
+                                   + classifierExample("shapes_classifier.xml") + " " + pictures.path());
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("Recording stopped: the disk is nearly full"), std::string::npos) << run.output;
+    const int frames = videoFrameCount(video);
+    EXPECT_GT(frames, 2);
+    EXPECT_LT(frames, 100);
+    EXPECT_EQ(wholeLines(FrameRecorder::recordsPathFor(video)), frames);
+    EXPECT_NE(run.output.find("Recorded " + std::to_string(frames) + " frames to full.avi and full.jsonl."),
+              std::string::npos)
+        << run.output;
 }

@@ -9,6 +9,8 @@
 #include "support/command_run.h"
 #include "support/modal_answer.h"
 #include "support/shared_data.h"
+#include "support/small_disk.h"
+#include "support/test_files.h"
 #include "app/run_auto_watcher.h"
 #include "app/window_fixture.h"
 #include "app/window_view.h"
@@ -22,6 +24,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -83,6 +86,9 @@ private slots:
     void aCameraFasterThanTheBoardsDropsOlderFrames();
     void badInputsAreNamedAndTheWindowStaysUsable_data();
     void badInputsAreNamedAndTheWindowStaysUsable();
+    void recordingAsksBeforeReplacingEitherFile();
+    void recordingOntoAFullDiskSaysWhyItStopped();
+    void aDroppedVideoOpensAsAVideo();
 
 private:
     std::unique_ptr<WindowFixture> files;
@@ -230,6 +236,93 @@ void VideoWindowTest::badInputsAreNamedAndTheWindowStaysUsable()
     for (const char *frame : {"#0 00:00.00", "#1 00:00.10", "#2 00:00.20", "#0 00:00.00"}) {
         QVERIFY(view.choose("&Run"));
         QCOMPARE(window.windowTitle(), QString("shapes.avi ") + frame);
+    }
+}
+
+// Recording into okrec.mp4 would replace okrec.jsonl of an earlier
+// okrec.avi: the window asks first, naming it, and leaves it when told no.
+void VideoWindowTest::recordingAsksBeforeReplacingEitherFile()
+{
+    const QString video = dir.filePath("shapes.avi");
+    QVERIFY(writeTestVideo(video, mjpgAvi, examplePictures()));
+    VRAXGUI window;
+    window.show();
+    const WindowView view{window};
+    window.openStartupFiles(detector(), {video});
+    QVERIFY(view.settle());
+    const QString earlier = writeTestFile(dir.filePath("okrec.jsonl"), "{\"frame\": 0}\n");
+    QAction *record = view.entry("Rec&ord...");
+    for (const bool replace : {false, true}) {
+        QString question;
+        answerNextFileDialog({dir.filePath("okrec.mp4")});
+        answerNextMessageBox(replace ? QMessageBox::Yes : QMessageBox::No, &question);
+        record->trigger();
+        QVERIFY2(question.contains(earlier) && !question.contains("okrec.mp4"), qPrintable(question));
+        QCOMPARE(record->isChecked(), replace);
+        QCOMPARE(window.workbench().isRecording(), replace);
+    }
+    QFile kept(earlier);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.size(), qint64(0)); // replaced, once agreed
+    record->trigger();
+    QVERIFY(!window.workbench().isRecording());
+}
+
+// A recording stopped by a disk that fills up says why in its box, with
+// the frames kept, which both files hold.
+void VideoWindowTest::recordingOntoAFullDiskSaysWhyItStopped()
+{
+    SmallDisk disk(3 << 20);
+    if (!disk.mounted())
+        QSKIP(disk.skipReason().c_str());
+    const QString video = dir.filePath("shapes.avi");
+    QVERIFY(writeTestVideo(video, mjpgAvi, examplePictures()));
+    VRAXGUI window;
+    window.show();
+    const WindowView view{window};
+    window.openStartupFiles(detector(), {video});
+    QVERIFY(view.settle());
+    VRAX_SIM_InjectDelay("frame", 5); // the disk, not the writer's pace, stops it
+    const QString recorded = disk.filePath("full.avi");
+    answerNextFileDialog({recorded});
+    view.entry("Rec&ord...")->trigger();
+    QVERIFY(window.workbench().isRecording());
+    disk.fillLeaving(400 << 10);
+    QString title, text;
+    acceptNextMessageBox(&title, &text);
+    view.entry("Run &Auto (space to abort)")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!title.isEmpty(), 60000);
+    QTest::keyClick(&window, Qt::Key_Space);
+    QVERIFY(view.settle());
+    QCOMPARE(title, QString("Recording Stopped"));
+    QVERIFY2(text.contains("the disk is nearly full"), qPrintable(text));
+    const int frames = videoFrameCount(recorded);
+    QVERIFY(frames > 2);
+    QVERIFY2(text.contains(QString("Recorded %1 frames to full.avi and full.jsonl.").arg(frames)), qPrintable(text));
+    QCOMPARE(int(records(FrameRecorder::recordsPathFor(recorded)).size()), frames);
+}
+
+// A video dropped on the window opens as a video, alone or with its
+// description, as File > Open Video does.
+void VideoWindowTest::aDroppedVideoOpensAsAVideo()
+{
+    const QString video = dir.filePath("dropped.avi");
+    QVERIFY(writeTestVideo(video, mjpgAvi, examplePictures()));
+    VRAXGUI window;
+    window.show();
+    const WindowView view{window};
+    QString failure;
+    acceptNextMessageBox(nullptr, &failure);
+    for (const QStringList &dropped : {QStringList{detector(), video}, QStringList{video}}) {
+        window.openStartupFiles(detector(), {});
+        QVERIFY(view.settle());
+        view.drop(dropped);
+        QVERIFY(view.settle());
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QVERIFY(window.workbench().input().isStream());
+        QCOMPARE(window.workbench().input().pictures(), QStringList{video});
+        QVERIFY(view.choose("&Run"));
+        QCOMPARE(window.windowTitle(), QString("dropped.avi #0 00:00.00"));
     }
 }
 
