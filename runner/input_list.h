@@ -3,6 +3,7 @@
 
 #include "picture/picture_request.h"
 #include "sources/frame_source.h"
+#include "sources/picture_list_source.h"
 
 #include <QStringList>
 

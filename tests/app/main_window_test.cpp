@@ -9,6 +9,7 @@
 #include "window_view.h"
 
 #include <QDockWidget>
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QSettings>
 #include <QtTest>
