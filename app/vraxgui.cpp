@@ -282,8 +282,14 @@ void VRAXGUI::descriptionChanged()
     if (core.hasDescription()) {
         dropStartNote();
         pictureView->setLabels(core.description().labels);
-        if (core.description().neural_network == NetworkKind::Classifier)
+        if (core.description().neural_network == NetworkKind::Classifier) {
             classificationTable = std::make_unique<ClassificationResults>(core.description().labels);
+            // Where a window manager gives it the keyboard all the same, the
+            // window's shortcuts work there too.
+            for (QAction *action : findChildren<QAction *>())
+                if (!action->shortcut().isEmpty())
+                    classificationTable->addAction(action);
+        }
         rememberDescription(core.descriptionPath());
     }
     updateStatus();

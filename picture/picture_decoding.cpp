@@ -6,6 +6,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 namespace {
@@ -15,6 +16,20 @@ QString megapixels(double pixels)
     // "400", "120", "0.0768": whole above a hundred, else three digits.
     const double value = pixels / 1e6;
     return value >= 100.0 ? QString::number(value, 'f', 0) : QString::number(value, 'g', 3);
+}
+
+QtMessageHandler earlierHandler = nullptr;
+
+// Qt's PNG reader passes libpng's warnings on as plain warnings, outside its
+// logging category.
+void dropDecoderWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("libpng warning:")))
+        return;
+    if (earlierHandler)
+        earlierHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
 } // namespace
@@ -53,4 +68,5 @@ void quietDecoderWarnings()
 {
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.warning=false\n"
                                                     "qt.gui.imageio.*.warning=false"));
+    earlierHandler = qInstallMessageHandler(dropDecoderWarnings);
 }

@@ -90,10 +90,11 @@ std::uint32_t TraceWriter::laneFor(std::int64_t start, std::int64_t end)
 bool TraceWriter::addFrame(const Frame &frame)
 {
     const StageTimes &times = frame.times;
-    const std::optional<std::int64_t> latency = frameLatency(times);
-    if (times.readStart == 0 || !latency)
+    // The frame's span is its whole time, its wait in the read-ahead queue
+    // included (the latency leaves that out), so that its stages lie inside.
+    const std::int64_t end = times.shown != 0 ? times.shown : times.decoded;
+    if (times.readStart == 0 || end == 0)
         return !failed;
-    const std::int64_t end = times.readStart + *latency;
     const std::uint32_t lane = laneFor(times.readStart, end);
     const QString arguments = QStringLiteral(R"({"frame":%1,"source":%2})")
                                   .arg(frame.sequence)

@@ -127,10 +127,13 @@ void PictureViewTest::ratesStayWholeInANarrowWindow()
     // The folders are shortened in the middle, never the file names; the
     // whole line is in the tool tip.
     const QString shown = labels.at(0)->text();
-    QVERIFY2(shown.startsWith("Board 0 (simulator), description: /") && shown.contains(QChar(0x2026))
-                 && shown.contains("/colours.xml, picture: /") && shown.endsWith("/red.png. "),
+    QVERIFY2(shown.startsWith("Board 0 (simulator), description: ") && shown.contains(QChar(0x2026))
+                 && shown.contains("/colours.xml, picture: ") && shown.endsWith("/red.png. "),
              qPrintable(shown));
-    QVERIFY(labels.at(0)->fontMetrics().horizontalAdvance(shown) <= labels.at(0)->width());
+    // Within the label, unless both folders are down to their ellipsis.
+    QVERIFY(labels.at(0)->fontMetrics().horizontalAdvance(shown) <= labels.at(0)->width()
+            || (shown.contains(QString("description: %1/colours.xml").arg(QChar(0x2026)))
+                && shown.contains(QString("picture: %1/red.png").arg(QChar(0x2026)))));
 }
 
 void PictureViewTest::saveAndCopyGiveTheAnnotatedOriginal()

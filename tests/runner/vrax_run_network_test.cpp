@@ -3,6 +3,7 @@
 // the layer comparison of an exact and an int8 board, the trace of the
 // frames and units read back, and the calibration pictures a description
 // names.
+#include "measuring/run_statistics.h"
 #include "runner/profile_output.h"
 #include "support/test_files.h"
 #include "vrax_run_support.h"
@@ -233,7 +234,7 @@ TEST(VraxRunNetwork, traceHoldsEachFramesStagesAndEachUnitsBusySpans)
     }
     EXPECT_EQ(int(frameSpans.size()), frames);
     EXPECT_EQ(int(unitSpans.size()), frames);
-    EXPECT_EQ(stages, frames * 7);
+    EXPECT_EQ(stages, frames * int(stageCount));
     // Spans on one lane never overlap; every unit of the session worked.
     int unitLanes = 0;
     for (auto &[lane, spans] : lanes) {

@@ -528,6 +528,7 @@ void WorkbenchTest::theReadAheadWaitIsNoPartOfTheLatency()
     };
     fakeRuntime().pollsWhileBusy = 1; // each frame 60 ms on the unit
     Workbench bench;
+    bench.setFramesInFlight(1); // View > One Frame at a Time
     FrameTaker taker(bench);
     QVERIFY(bench.openDescription(files.description("classifier.xml"), files.pictures()));
     QVERIFY(becomesIdle(bench));
