@@ -18,6 +18,8 @@ class Workbench;
 
 class LayersDock : public QDockWidget
 {
+    Q_OBJECT
+
 public:
     // The workbench outlives the dock.
     explicit LayersDock(Workbench &workbench, QWidget *parent = nullptr);
