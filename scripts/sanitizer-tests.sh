@@ -3,7 +3,8 @@
 #   address  AddressSanitizer + UndefinedBehaviorSanitizer over every suite
 #   thread   ThreadSanitizer over the suites that run threads: the workbench
 #            (its worker and runs), the runtime's units, the frame pipeline, the window's
-#            Run Auto, closing and Compare with Simulator, and recording
+#            Run Auto, closing and Compare with Simulator, Evaluate Data Set,
+#            and recording
 set -eu
 cd "$(dirname "$0")/.."
 # Optimised code with line tables (VRAX_TEST_FLAGS from scripts/test.sh, or
@@ -29,7 +30,7 @@ address)
   ;;
 thread)
   dir=build-tsan
-  suites="workbench_test frame_processing_test frame_pipeline_test runtime_stress_test runtime_calls_test int8_board_test layer_profile_test window_commands_test fault_injection_test statistics_dock_test frame_recorder_test video_window_test"
+  suites="workbench_test frame_processing_test frame_pipeline_test runtime_stress_test runtime_calls_test int8_board_test layer_profile_test window_commands_test fault_injection_test statistics_dock_test evaluation_window_test frame_recorder_test video_window_test"
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$flags" -DCMAKE_C_FLAGS_RELWITHDEBINFO="$flags" -DVRAX_WERROR=ON \
     -DVRAX_SANITIZE=thread >/dev/null
