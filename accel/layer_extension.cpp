@@ -12,10 +12,23 @@ namespace {
 // As large as a tensor of a binary model may be.
 constexpr std::uint64_t largestLayerOutput = std::uint64_t(1) << 28;
 
+// Where a function's code lies: the runtime library, or the program itself.
+const void *objectOf(const void *function)
+{
+    Dl_info info{};
+    return dladdr(function, &info) != 0 ? info.dli_fbase : nullptr;
+}
+
+// The extension counts only from the runtime that serves the board calls:
+// a process may hold another library with the same names (a test's own
+// runtime beside the simulator's library).
 template <typename Function>
 void lookUp(Function &function, const char *name)
 {
     function = reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
+    const void *runtime = objectOf(reinterpret_cast<const void *>(&VRAX_Process));
+    if (function && objectOf(reinterpret_cast<const void *>(function)) != runtime)
+        function = nullptr;
 }
 
 std::vector<std::uint32_t> shapeOf(const VRAX_LayerShape &shape)

@@ -194,6 +194,7 @@ TEST(FrameCache, EntriesBelongToOneModelPrecisionAndInput)
     cache.store(keyOf(input, 1, 0), outputsFor(1), 1 << 20);
     cache.store(keyOf(input, 2, 0), outputsFor(2), 1 << 20);
     std::vector<unsigned char> shorter(input.begin(), input.end() - 1);
+    const std::vector<unsigned char> second = inputNumber(2); // a key holds no copy of its input
     const struct
     {
         const char *name;
@@ -204,7 +205,7 @@ TEST(FrameCache, EntriesBelongToOneModelPrecisionAndInput)
         {"model 2", keyOf(input, 2, 0), 2},
         {"model 3", keyOf(input, 3, 0), 0},
         {"another precision", keyOf(input, 1, 1), 0},
-        {"another last byte", keyOf(inputNumber(2), 1, 0), 0},
+        {"another last byte", keyOf(second, 1, 0), 0},
         {"shorter input", keyOf(shorter, 1, 0), 0},
     };
     for (const auto &c : cases) {

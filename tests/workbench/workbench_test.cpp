@@ -373,7 +373,13 @@ void WorkbenchTest::stagesGetTheTimeWhereItIsSpent()
     QVERIFY(becomesIdle(bench));
     QVERIFY(!taker.shown.empty());
 
-    for (const FramePtr &frame : taker.shown) {
+    // In Run Auto a frame's outputs wait on the unit while the frame before
+    // is decoded (one thread fetches and decodes), so after the first frame
+    // a slow decode shows in the board stage too: the first frame alone
+    // tells where the time goes.
+    const std::size_t checked = autoRun ? 1 : taker.shown.size();
+    for (std::size_t i = 0; i < checked; ++i) {
+        const FramePtr &frame = taker.shown[i];
         std::array<std::int64_t, stageCount> stages{};
         for (std::size_t i = 0; i < stageCount; ++i) {
             const auto duration = stageDuration(frame->times, Stage(i));
