@@ -192,7 +192,7 @@ void WorkbenchTest::aRuntimeWithoutLayersSaysSoAndRunsOn()
     QCOMPARE(bench.layers().unavailable(), QString("This board's runtime gives no layer profile"));
     QVERIFY(bench.run());
     QVERIFY(becomesIdle(bench));
-    taker.stopAfter = 3;
+    taker.stopAfter = taker.shown.size() + 3;
     QVERIFY(bench.runAuto());
     QVERIFY(becomesIdle(bench));
     bench.layers().refresh(bench.reference());
