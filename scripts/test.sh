@@ -11,6 +11,7 @@ cd "$(dirname "$0")/.."
 # half again as long to compile and link.
 lines_only="-O2 -g1 -DNDEBUG"
 export VRAX_TEST_FLAGS="$lines_only"
+export VRAX_SANITIZER_FLAGS="-O1 -g1 -DNDEBUG"
 ./scripts/build.sh -DVRAX_WERROR=ON -DVRAX_BUILD_TESTS=ON \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$lines_only" -DCMAKE_C_FLAGS_RELWITHDEBINFO="$lines_only"
 export QT_QPA_PLATFORM=offscreen
