@@ -22,7 +22,7 @@ struct AccuracyFigures
     SegmentationAccuracy masks;    // Masks
 };
 
-// The "accuracy" object: the keys, unrounded.
+// The "accuracy" object: AP, AP50, ... top1, mIoU and the classes, unrounded.
 QJsonObject accuracyJson(const AccuracyFigures &figures);
 // The "accuracy_details": detectors at the threshold (precision, recall, F1,
 // curves, confusion matrix); the others their confusion matrix.

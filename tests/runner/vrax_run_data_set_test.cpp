@@ -1,5 +1,5 @@
 // vrax-run --dataset end to end: every example's validation set scored with
-// the JSON keys, the COCO results file scoring the same in
+// the documented JSON keys, the COCO results file scoring the same in
 // vrax-eval, names matched through a class map, the reference board's
 // figures beside the board's, and the accuracy gates' exit status.
 #include "support/test_files.h"
