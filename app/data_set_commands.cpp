@@ -15,15 +15,6 @@
 #include <QSettings>
 #include <QStatusBar>
 
-namespace {
-
-bool isDetector(NetworkKind kind)
-{
-    return kind == NetworkKind::Yolo2 || kind == NetworkKind::Yolo3 || kind == NetworkKind::Yolo5;
-}
-
-} // namespace
-
 DataSetCommands::DataSetCommands(Workbench &workbench, QMainWindow *parentWindow, QMenu *fileMenu, QAction *before)
     : QObject(parentWindow), core(workbench), window(parentWindow)
 {

@@ -10,11 +10,6 @@
 
 namespace {
 
-bool isDetector(NetworkKind kind)
-{
-    return kind == NetworkKind::Yolo2 || kind == NetworkKind::Yolo3 || kind == NetworkKind::Yolo5;
-}
-
 QString fitText(PictureFit fit)
 {
     switch (fit) {

@@ -26,6 +26,12 @@ enum class NetworkKind : std::uint32_t {
     Unet = 4,
 };
 
+// The YOLO networks, whose results are boxes.
+inline bool isDetector(NetworkKind kind)
+{
+    return kind == NetworkKind::Yolo2 || kind == NetworkKind::Yolo3 || kind == NetworkKind::Yolo5;
+}
+
 // How a classifier's or a segmentation network's output becomes class
 // probabilities: the description's optional "output_activation". Detectors
 // keep the activations of their YOLO version whatever it says.

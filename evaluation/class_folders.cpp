@@ -1,4 +1,5 @@
 #include "evaluation/class_folders.h"
+#include "evaluation/native_path.h"
 
 #include "picture/picture_folder.h"
 
@@ -11,11 +12,6 @@
 #include <stdexcept>
 
 namespace {
-
-std::string native(const QString &path)
-{
-    return QDir::toNativeSeparators(path).toStdString();
-}
 
 bool holdsPictures(const QString &folder)
 {
@@ -33,13 +29,13 @@ ClassificationDataSet readClassFolders(const QString &folder)
     ClassificationDataSet data;
     data.source = dir.absolutePath();
     if (!dir.exists())
-        throw std::runtime_error("The folder " + native(data.source) + " does not exist");
+        throw std::runtime_error("The folder " + nativePath(data.source) + " does not exist");
     QStringList classes;
     for (const QString &name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
         if (holdsPictures(dir.filePath(name)))
             classes << name;
     if (classes.isEmpty())
-        throw std::runtime_error("The folder " + native(data.source)
+        throw std::runtime_error("The folder " + nativePath(data.source)
                                  + " has no subfolders of pictures (one per class, named after the class)");
     for (int k = 0; k < classes.size(); ++k) {
         data.classes.push_back({k, classes[k].toStdString()});
@@ -58,7 +54,7 @@ SegmentationDataSet readMaskFolder(const QString &folder)
     for (const QString &picture : picturesInFolder(dir.filePath("images"))) {
         const QString mask = masks.filePath(QFileInfo(picture).completeBaseName() + ".png");
         if (!QFileInfo(mask).isFile())
-            throw std::runtime_error("The picture " + native(picture) + " has no mask " + native(mask));
+            throw std::runtime_error("The picture " + nativePath(picture) + " has no mask " + nativePath(mask));
         data.pictures.push_back({picture, mask});
     }
     return data;
@@ -69,9 +65,9 @@ std::vector<std::uint8_t> readClassMask(const QString &path, QSize &size)
     QImageReader reader(path);
     const QImage image = reader.read();
     if (image.isNull())
-        throw std::runtime_error("Cannot read mask: " + native(path) + " (" + reader.errorString().toStdString() + ")");
+        throw std::runtime_error("Cannot read mask: " + nativePath(path) + " (" + reader.errorString().toStdString() + ")");
     if (image.format() != QImage::Format_Grayscale8 && image.format() != QImage::Format_Indexed8)
-        throw std::runtime_error("The mask " + native(path)
+        throw std::runtime_error("The mask " + nativePath(path)
                                  + " holds colours: a mask holds a class index per pixel (8-bit grey or with a "
                                    "colour table)");
     size = image.size();

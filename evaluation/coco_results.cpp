@@ -1,4 +1,5 @@
 #include "evaluation/coco_results.h"
+#include "evaluation/native_path.h"
 
 #include "evaluation/json_document.h"
 
@@ -10,11 +11,6 @@
 #include <unordered_map>
 
 namespace {
-
-std::string native(const QString &path)
-{
-    return QDir::toNativeSeparators(path).toStdString();
-}
 
 void appendNumber(QByteArray &out, double value)
 {
@@ -87,8 +83,8 @@ public:
                     fail(document, std::string("has no \"") + name + "\"");
             const auto foundImage = images.find(image);
             if (foundImage == images.end())
-                throw std::runtime_error(native(path) + ": image_id " + std::to_string(image) + " of " + where
-                                         + " is not among the images of " + native(data.source));
+                throw std::runtime_error(nativePath(path) + ": image_id " + std::to_string(image) + " of " + where
+                                         + " is not among the images of " + nativePath(data.source));
             const auto foundClass = classes.find(category);
             if (foundClass == classes.end()) {
                 if (results.unknownCategory++ == 0)
@@ -132,7 +128,7 @@ private:
         std::string line;
         if (!document.current_location().get(place))
             line = "line " + std::to_string(lineAt(bytes, place)) + ": ";
-        throw std::runtime_error(native(path) + ": " + line + (where.empty() ? what : where + " " + what));
+        throw std::runtime_error(nativePath(path) + ": " + line + (where.empty() ? what : where + " " + what));
     }
 
     const QString path;

@@ -1,4 +1,5 @@
 #include "evaluation/eval_command.h"
+#include "evaluation/native_path.h"
 
 #include "evaluation/accuracy_report.h"
 #include "evaluation/coco_annotations.h"
@@ -73,17 +74,12 @@ EvalOptions parseOptions(const QStringList &arguments)
     return options;
 }
 
-std::string native(const QString &path)
-{
-    return QDir::toNativeSeparators(path).toStdString();
-}
-
 void writeFile(const QString &path, const QByteArray &contents)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(contents) != contents.size()
         || !file.flush())
-        throw std::runtime_error("Cannot write " + native(path) + ": " + file.errorString().toStdString());
+        throw std::runtime_error("Cannot write " + nativePath(path) + ": " + file.errorString().toStdString());
 }
 
 } // namespace
@@ -135,7 +131,7 @@ int runEvalCommand(const QStringList &arguments, std::FILE *out, std::FILE *err)
             std::fprintf(err,
                          "vrax-eval: warning: %zu detections of %s are of categories the annotations do not have "
                          "(category_id %lld first) and are left out\n",
-                         results.unknownCategory, native(options.results).c_str(),
+                         results.unknownCategory, nativePath(options.results).c_str(),
                          static_cast<long long>(results.firstUnknownCategory));
         std::vector<std::string> labels;
         for (const DataSetClass &c : data.classes)
@@ -144,9 +140,9 @@ int runEvalCommand(const QStringList &arguments, std::FILE *out, std::FILE *err)
             detectionAccuracy(data.objects, results.detections, data.images.size(), labels, options.threshold);
         if (!options.quiet) {
             std::fprintf(out, "annotations  %s: %zu pictures, %zu objects, %zu categories\n",
-                         native(options.annotations).c_str(), data.images.size(), data.objects.size(),
+                         nativePath(options.annotations).c_str(), data.images.size(), data.objects.size(),
                          data.classes.size());
-            std::fprintf(out, "results      %s: %zu detections\n", native(options.results).c_str(),
+            std::fprintf(out, "results      %s: %zu detections\n", nativePath(options.results).c_str(),
                          results.detections.size());
             std::fprintf(out, "time         %.2f s\n\n", double(timer.nsecsElapsed()) * 1e-9);
             std::fputs(detectionAccuracyTable(accuracy).c_str(), out);

@@ -1,4 +1,5 @@
 #include "evaluation/json_document.h"
+#include "evaluation/native_path.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,24 +10,15 @@
 #include <cmath>
 #include <stdexcept>
 
-namespace {
-
-std::string native(const QString &path)
-{
-    return QDir::toNativeSeparators(path).toStdString();
-}
-
-} // namespace
-
 simdjson::padded_string readJsonFile(const QString &path)
 {
     QFile input(path);
     if (!input.open(QIODevice::ReadOnly))
-        throw std::runtime_error("Cannot read " + native(path) + ": " + input.errorString().toStdString());
+        throw std::runtime_error("Cannot read " + nativePath(path) + ": " + input.errorString().toStdString());
     const qint64 size = input.size();
     simdjson::padded_string buffer(std::size_t(std::max<qint64>(size, 0)));
     if (size > 0 && input.read(buffer.data(), size) != size)
-        throw std::runtime_error("Cannot read " + native(path) + ": " + input.errorString().toStdString());
+        throw std::runtime_error("Cannot read " + nativePath(path) + ": " + input.errorString().toStdString());
     return buffer;
 }
 
@@ -44,7 +36,7 @@ std::string jsonSyntaxError(const QString &path, const simdjson::padded_string &
     QJsonDocument::fromJson(QByteArray::fromRawData(bytes.data(), int(bytes.size())), &error);
     if (error.error == QJsonParseError::NoError)
         return {};
-    return native(path) + ": line " + std::to_string(lineAt(bytes, bytes.data() + error.offset)) + ": "
+    return nativePath(path) + ": line " + std::to_string(lineAt(bytes, bytes.data() + error.offset)) + ": "
            + error.errorString().toStdString() + " (not valid JSON)";
 }
 
@@ -55,14 +47,14 @@ JsonDocument::JsonDocument(const QString &path) : file(path)
     if (error) {
         const std::string syntax = jsonSyntaxError(path, buffer);
         throw std::runtime_error(!syntax.empty() ? syntax
-                                                 : native(path) + ": " + simdjson::error_message(error)
+                                                 : nativePath(path) + ": " + simdjson::error_message(error)
                                                        + " (not valid JSON)");
     }
 }
 
 void JsonDocument::fail(const std::string &what) const
 {
-    throw std::runtime_error(native(file) + ": " + what);
+    throw std::runtime_error(nativePath(file) + ": " + what);
 }
 
 namespace json {

@@ -1,4 +1,5 @@
 #include "evaluation/yolo_folder.h"
+#include "evaluation/native_path.h"
 
 #include "picture/picture_folder.h"
 
@@ -16,14 +17,9 @@
 
 namespace {
 
-std::string native(const QString &path)
-{
-    return QDir::toNativeSeparators(path).toStdString();
-}
-
 [[noreturn]] void failAt(const QString &file, int line, const std::string &what)
 {
-    throw std::runtime_error(native(file) + ":" + std::to_string(line) + ": " + what);
+    throw std::runtime_error(nativePath(file) + ":" + std::to_string(line) + ": " + what);
 }
 
 std::vector<std::string> namesFromYaml(const QString &path)
@@ -32,7 +28,7 @@ std::vector<std::string> namesFromYaml(const QString &path)
     try {
         names = YAML::LoadFile(path.toStdString())["names"];
     } catch (const YAML::Exception &error) {
-        throw std::runtime_error(native(path) + ":" + std::to_string(error.mark.line + 1) + ": " + error.msg);
+        throw std::runtime_error(nativePath(path) + ":" + std::to_string(error.mark.line + 1) + ": " + error.msg);
     }
     std::vector<std::string> result;
     try {
@@ -45,16 +41,16 @@ std::vector<std::string> namesFromYaml(const QString &path)
                 byIndex[entry.first.as<long>()] = entry.second.as<std::string>();
             for (const auto &[index, name] : byIndex) {
                 if (index != long(result.size()))
-                    throw std::runtime_error(native(path) + ": \"names\" has no class " + std::to_string(result.size()));
+                    throw std::runtime_error(nativePath(path) + ": \"names\" has no class " + std::to_string(result.size()));
                 result.push_back(name);
             }
         }
     } catch (const YAML::Exception &error) {
-        throw std::runtime_error(native(path) + ":" + std::to_string(error.mark.line + 1)
+        throw std::runtime_error(nativePath(path) + ":" + std::to_string(error.mark.line + 1)
                                  + ": \"names\" is neither a list of names nor a map from class index to name");
     }
     if (result.empty())
-        throw std::runtime_error(native(path) + ": no class names in \"names\"");
+        throw std::runtime_error(nativePath(path) + ": no class names in \"names\"");
     return result;
 }
 
@@ -62,7 +58,7 @@ std::vector<std::string> namesFromLines(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        throw std::runtime_error("Cannot read " + native(path) + ": " + file.errorString().toStdString());
+        throw std::runtime_error("Cannot read " + nativePath(path) + ": " + file.errorString().toStdString());
     std::vector<std::string> names;
     QTextStream in(&file);
     in.setCodec("UTF-8");
@@ -72,7 +68,7 @@ std::vector<std::string> namesFromLines(const QString &path)
             names.push_back(line.toStdString());
     }
     if (names.empty())
-        throw std::runtime_error(native(path) + ": no class names");
+        throw std::runtime_error(nativePath(path) + ": no class names");
     return names;
 }
 
@@ -107,7 +103,7 @@ void readLabels(const QString &path, std::size_t image, const QSize &size, std::
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        throw std::runtime_error("Cannot read " + native(path) + ": " + file.errorString().toStdString());
+        throw std::runtime_error("Cannot read " + nativePath(path) + ": " + file.errorString().toStdString());
     int line = 0;
     std::vector<double> values;
     while (!file.atEnd()) {
@@ -152,7 +148,7 @@ std::vector<std::string> readYoloClassNames(const QString &folder)
     const QStringList names = dir.entryList({"*.names"}, QDir::Files, QDir::Name);
     if (!names.isEmpty())
         return namesFromLines(dir.filePath(names.first()));
-    throw std::runtime_error(native(dir.absolutePath())
+    throw std::runtime_error(nativePath(dir.absolutePath())
                              + ": no class names: give data.yaml with \"names\", classes.txt or a .names file");
 }
 
@@ -171,7 +167,7 @@ DetectionDataSet readYoloFolder(const QString &folder)
         QImageReader reader(pictures[i]);
         const QSize size = reader.size();
         if (!size.isValid())
-            throw std::runtime_error("Cannot read picture: " + native(pictures[i]) + " ("
+            throw std::runtime_error("Cannot read picture: " + nativePath(pictures[i]) + " ("
                                      + reader.errorString().toStdString() + ")");
         data.images.push_back({std::int64_t(i) + 1, pictures[i], size.width(), size.height()});
         const QString label = labels.filePath(QFileInfo(pictures[i]).completeBaseName() + ".txt");

@@ -10,11 +10,6 @@ double share(std::uint64_t part, std::uint64_t whole, double whenEmpty)
     return whole == 0 ? whenEmpty : double(part) / double(whole);
 }
 
-bool isDetector(NetworkKind kind)
-{
-    return kind == NetworkKind::Yolo2 || kind == NetworkKind::Yolo3 || kind == NetworkKind::Yolo5;
-}
-
 } // namespace
 
 double boxIou(const Detection &a, const Detection &b)

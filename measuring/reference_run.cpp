@@ -45,7 +45,7 @@ FrameResult ReferenceRun::compare(const QImage &networkPicture, const std::vecto
     // Layer by layer first, outside the lock: report() stays quick meanwhile.
     compareLayers(boardTensor, tensor);
     const double shownConfidence = shown.confidence.value_or(model.description.yolo_confidence_threshold);
-    const bool detector = kind() != NetworkKind::Classifier && kind() != NetworkKind::Unet;
+    const bool detector = isDetector(kind());
     if (!detector || lowestConfidence >= shownConfidence) {
         FrameResult result = decodeFilteredResult(outputs, model.modelDims, model.description, shown);
         std::lock_guard<std::mutex> lock(mutex);

@@ -12,11 +12,6 @@ namespace {
 
 constexpr std::uint64_t boxFields = 5; // tx, ty, tw, th, objectness
 
-bool isDetector(NetworkKind kind)
-{
-    return kind == NetworkKind::Yolo2 || kind == NetworkKind::Yolo3 || kind == NetworkKind::Yolo5;
-}
-
 // Index of the first anchor pair that output o (of count) uses.
 std::uint64_t firstAnchorPair(NetworkKind kind, std::uint64_t o, std::uint64_t count, std::uint64_t anchorsPerCell)
 {

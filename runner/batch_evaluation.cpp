@@ -5,15 +5,6 @@
 
 #include <QFile>
 
-namespace {
-
-bool isDetector(NetworkKind kind)
-{
-    return kind == NetworkKind::Yolo2 || kind == NetworkKind::Yolo3 || kind == NetworkKind::Yolo5;
-}
-
-} // namespace
-
 BatchEvaluation::BatchEvaluation(const EvaluationOptions &evaluationOptions, const OpenedModel &model)
     : options(evaluationOptions), scored(model), threshold(model.description.yolo_confidence_threshold)
 {

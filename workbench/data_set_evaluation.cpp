@@ -5,15 +5,6 @@
 
 #include <QCoreApplication>
 
-namespace {
-
-bool isDetector(NetworkKind kind)
-{
-    return kind == NetworkKind::Yolo2 || kind == NetworkKind::Yolo3 || kind == NetworkKind::Yolo5;
-}
-
-} // namespace
-
 DataSetEvaluation::DataSetEvaluation(QObject *parent) : QObject(parent) {}
 
 DataSetEvaluation::~DataSetEvaluation()

@@ -13,11 +13,6 @@
 
 namespace {
 
-bool isDetector(NetworkKind kind)
-{
-    return kind == NetworkKind::Yolo2 || kind == NetworkKind::Yolo3 || kind == NetworkKind::Yolo5;
-}
-
 // The data set's layout serves this kind of network.
 bool fits(DataSetKind format, NetworkKind kind)
 {
